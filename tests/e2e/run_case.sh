@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Runs one end-to-end scenario of the built retag and compares its results.
+#
+#   run_case.sh RETAG CASE_DIR
+#
+# A scenario directory holds:
+#   cmd        the arguments, as shell words (required)
+#   project/   files copied into a fresh scratch directory, the working directory of the run
+#   env        optional VAR=value lines added to the environment (@TMP@ is the scratch directory)
+#   status     expected exit status (default 0)
+#   stdout     expected standard output, byte for byte (@TMP@ as above)
+#   expected/  files that must exist in the scratch directory afterwards, byte for byte
+#   absent     optional list of paths (one a line) that must not exist afterwards
+# The run sees no WDIR, UL_* or HOME of the caller unless env sets them.
+set -u
+retag=$1
+case=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+[ -d "$case/project" ] && cp -r "$case/project/." "$work/"
+
+envs=(PATH=/usr/bin:/bin HOME="$work")
+if [ -f "$case/env" ]; then
+  while IFS= read -r line || [ -n "$line" ]; do
+    [ -n "$line" ] && envs+=("${line//@TMP@/$work}")
+  done <"$case/env"
+fi
+eval "args=($(cat "$case/cmd"))"
+(cd "$work" && env -i "${envs[@]}" "$retag" "${args[@]}") >"$work/.stdout" 2>"$work/.stderr" </dev/null
+status=$?
+
+fail=0
+want=0
+[ -f "$case/status" ] && want=$(tr -d '[:space:]' <"$case/status")
+if [ "$status" != "$want" ]; then
+  echo "exit status: got $status, want $want"
+  fail=1
+fi
+if [ -f "$case/stdout" ]; then
+  if ! diff -u <(sed "s|@TMP@|$work|g" "$case/stdout") "$work/.stdout"; then
+    echo "standard output differs (above)"
+    fail=1
+  fi
+fi
+if [ -d "$case/expected" ]; then
+  while IFS= read -r -d '' f; do
+    rel=${f#"$case/expected/"}
+    if [ ! -f "$work/$rel" ]; then
+      echo "missing file: $rel"
+      fail=1
+    elif ! diff -u <(sed "s|@TMP@|$work|g" "$f") "$work/$rel"; then
+      echo "file differs: $rel (above)"
+      fail=1
+    fi
+  done < <(find "$case/expected" -type f -print0)
+fi
+if [ -f "$case/absent" ]; then
+  while IFS= read -r rel; do
+    [ -n "$rel" ] && [ -e "$work/$rel" ] && { echo "should not exist: $rel"; fail=1; }
+  done <"$case/absent"
+fi
+if [ $fail -ne 0 ]; then
+  echo "--- stderr"
+  cat "$work/.stderr"
+fi
+exit $fail

@@ -1,0 +1,3 @@
+#include "ulBase.h"
+
+int ulDummyProc(...) { return 0; }
