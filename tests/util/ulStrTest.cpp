@@ -1,0 +1,359 @@
+// The string pool, concatenation, formatting, comparison and matching.
+// Every test runs in its own process, so the pool starts empty; tests that
+// look at header bytes or slot reuse only run while the pool is on (a run with
+// UL_STRDISABLE=1 checks the same calls on plain heap strings).
+#include "ulStr.h"
+
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ulErr.h"
+#include "ulMem.h"
+
+namespace {
+
+struct StrFree {
+  void operator()(char *p) const { ulStrFree(p); }
+};
+using Owned = std::unique_ptr<char, StrFree>;
+
+int header(const char *s) {
+  return static_cast<unsigned char>(s[-1]);
+}
+
+#define REQUIRE_POOL()                                                                             \
+  if (!ulStrPoolIsOn())                                                                            \
+  GTEST_SKIP() << "string pool switched off"
+
+TEST(ulStrPool, EmptyStringIsSharedAndNeverFreed) {
+  Owned a(ulStrCpy(""));
+  Owned b(ulStrAlloc(1));
+  Owned c(ulStrCatAlloc(nullptr, ""));
+  EXPECT_STREQ(a.get(), "");
+  EXPECT_STREQ(c.get(), "");
+  EXPECT_EQ(ulStrCpy(nullptr), nullptr);
+  REQUIRE_POOL();
+  EXPECT_EQ(a.get(), b.get());
+  EXPECT_EQ(a.get(), c.get());
+  EXPECT_EQ(header(a.get()), 1);
+  ulStrFree(a.get()); // twice: still the same constant
+  EXPECT_EQ(ulStrAlloc(0), a.get());
+}
+
+TEST(ulStrPool, SixtyOneCharactersArePooledSixtyTwoAreLarge) {
+  std::string s61(61, 'x'), s62(62, 'y');
+  Owned a(ulStrCpy(s61.c_str()));
+  Owned b(ulStrCpy(s62.c_str()));
+  Owned one(ulStrCpy("z"));
+  Owned three(ulStrCpy("abc"));
+  Owned sized(ulStrAlloc(63)); // 62 characters of room
+  EXPECT_EQ(a.get(), s61);
+  EXPECT_EQ(b.get(), s62);
+  REQUIRE_POOL();
+  EXPECT_EQ(header(a.get()), 63);
+  EXPECT_EQ(header(b.get()), 0);
+  EXPECT_EQ(header(sized.get()), 0);
+  EXPECT_EQ(header(one.get()), 4); // slots are never smaller than a link
+  EXPECT_EQ(header(three.get()), 5);
+}
+
+TEST(ulStrPool, FreedSlotIsReusedOnlyBySameSize) {
+  REQUIRE_POOL();
+  char *p = ulStrCpy("ten chars!");
+  long before = ulStrPoolFreeBytes();
+  ulStrFree(p);
+  EXPECT_EQ(ulStrPoolFreeBytes(), before + 12);
+  Owned other(ulStrCpy("eleven char"));
+  EXPECT_NE(other.get(), p);
+  Owned same(ulStrCpy("0123456789"));
+  EXPECT_EQ(same.get(), p);
+  EXPECT_EQ(ulStrPoolFreeBytes(), before);
+}
+
+// Counts on a fresh process (as every test gets one): the first block is empty.
+TEST(ulStrPool, RestOfAFullBlockGoesToItsFreeList) {
+  REQUIRE_POOL();
+  ASSERT_EQ(ulStrPoolFreeBytes(), 0);
+  std::string s61(61, 'q');
+  std::vector<Owned> held;
+  // 64 slots of 63 bytes fill 4032 of a block's 4080; the 65th starts a new
+  // block and leaves 48 bytes behind.
+  for (int i = 0; i < 65; ++i)
+    held.emplace_back(ulStrCpy(s61.c_str()));
+  EXPECT_EQ(ulStrPoolFreeBytes(), 48);
+  Owned rest(ulStrCpy(std::string(46, 'r').c_str()));
+  EXPECT_EQ(rest.get(), held[63].get() + 63);
+  EXPECT_EQ(ulStrPoolFreeBytes(), 0);
+}
+
+TEST(ulStrPool, TerminateSwitchesToPlainHeapStrings) {
+  Owned keep(ulStrCpy("before"));
+  keep.reset();
+  EXPECT_STREQ(ulStrCat("a", "b"), "ab");
+  ulStrTerminate();
+  EXPECT_EQ(ulStrPoolIsOn(), 0);
+  EXPECT_EQ(ulStrPoolFreeBytes(), 0);
+  Owned after(ulStrCpy("after"));
+  EXPECT_STREQ(after.get(), "after");
+  EXPECT_STREQ(ulStrCat("c", "d"), "cd");
+  EXPECT_STREQ(ulSprintfStatic("%d", 5), "5");
+}
+
+void expectPoolSwitchedOffBy(const char *variable) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        setenv(variable, "1", 1);
+        char *s = ulStrCpy("plain");
+        bool ok = ulStrPoolIsOn() == 0 && std::strcmp(s, "plain") == 0;
+        ulStrFree(s);
+        std::exit(ok ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
+}
+
+TEST(ulStrPool, EnvironmentSwitchesThePoolOff) {
+  expectPoolSwitchedOffBy("UL_STRDISABLE");
+  expectPoolSwitchedOffBy("UL_PURIFY");
+}
+
+// With memory debugging the exit handlers run: the concatenation buffers are
+// released once by their handler, and not again by ulStrTerminate (a second
+// free would end the run with an Internal Error report instead of status 0).
+TEST(ulStrPool, ExitReleasesTheLayerOnce) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        setenv("UL_MEMDBG", "1", 1);
+        ulStrCat("a", std::string(400, 'b').c_str());
+        ulSprintfStatic("%s", "x");
+        char token[8];
+        ulStrLex("a b", token, sizeof token, " ", " ");
+        ulExit(0);
+      },
+      testing::ExitedWithCode(0), "");
+}
+
+TEST(ulStrCopy, OldCopyAndBoundedCopy) {
+  char *old = ulStrOldCopy("heap");
+  EXPECT_STREQ(old, "heap");
+  ulMemFree(old);
+  EXPECT_EQ(ulStrOldCopy(nullptr), nullptr);
+
+  char dst[6];
+  std::memset(dst, '#', sizeof dst);
+  EXPECT_STREQ(ulStrncpyNullTerm(dst, "abcdefgh", 6), "abcde");
+  EXPECT_STREQ(ulStrncpyNullTerm(dst, "ab", 6), "ab");
+  EXPECT_EQ(dst[5], '\0');
+  EXPECT_STREQ(ulStrncpyNullTerm(dst, nullptr, 6), "");
+  dst[0] = 'k';
+  ulStrncpyNullTerm(dst, "x", 0);
+  EXPECT_EQ(dst[0], 'k');
+}
+
+// ---- Concatenation and formatting -------------------------------------------
+
+TEST(ulStrCat, NestedCallsAndOwnResultAsArgument) {
+  EXPECT_STREQ(ulStrCat(ulStrCat("a", "b"), "c"), "abc");
+  char *r = ulStrCat("xy", nullptr);
+  EXPECT_STREQ(ulStrCat(r, r), "xyxy");
+  EXPECT_STREQ(ulStrCat(nullptr, ulStrCat("q", nullptr)), "q");
+  EXPECT_STREQ(ulStrCat(nullptr, nullptr), "");
+  // Past the buffers' first capacity, still fed its own result.
+  std::string big(300, 'b');
+  r = ulStrCat(big.c_str(), "!");
+  EXPECT_EQ(std::string(ulStrCat(r, r)), big + "!" + big + "!");
+  Owned owned(ulStrCatAlloc("own", "ed"));
+  EXPECT_STREQ(owned.get(), "owned");
+}
+
+TEST(ulSprintf, ReportsMinusOneAndTheSizeNeeded) {
+  char buf[6];
+  EXPECT_EQ(ulSprintf(buf, sizeof buf, "%s", "hello"), 5);
+  EXPECT_STREQ(buf, "hello");
+  EXPECT_EQ(ulSprintf(buf, sizeof buf, "%s!", "hello"), -1);
+  EXPECT_STREQ(buf, "hello"); // cut, terminated
+  EXPECT_EQ(ulSprintf(nullptr, 0, "%d", 1234), -1);
+  EXPECT_EQ(ulSprintf(buf, sizeof buf, nullptr), 0);
+  EXPECT_STREQ(buf, "");
+}
+
+int measure(const char *format, ...) __attribute__((format(printf, 1, 2)));
+int measure(const char *format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  char buf[4];
+  int needed = -5;
+  int n = ulSprintfVa2(buf, sizeof buf, format, arguments, &needed);
+  va_end(arguments);
+  return n < 0 ? -needed : needed;
+}
+
+TEST(ulSprintf, Va2SizeNeededCountsTheTerminator) {
+  EXPECT_EQ(measure("%d", 123), 4);   // fits exactly
+  EXPECT_EQ(measure("%d", 1234), -5); // one too many: -1, needs 5
+  EXPECT_EQ(measure("%5.1f|", 2.25), -7);
+}
+
+TEST(ulSprintf, StaticGrowsAndAcceptsItsPreviousResult) {
+  std::string big(1500, 'w');
+  char *r = ulSprintfStatic("<%s>", big.c_str());
+  EXPECT_EQ(std::string(r), "<" + big + ">");
+  r = ulSprintfStatic("[%s|%s]", r, r);
+  EXPECT_EQ(std::string(r), "[<" + big + ">|<" + big + ">]");
+  EXPECT_STREQ(ulSprintfStatic("%d-%s", 7, "x"), "7-x");
+  EXPECT_EQ(ulSprintfStatic(nullptr), nullptr);
+
+  Owned a(ulSprintfAlloc("%s=%d", "n", 42));
+  EXPECT_STREQ(a.get(), "n=42");
+  Owned large(ulSprintfAlloc("%s%s", big.c_str(), "!"));
+  EXPECT_EQ(std::string(large.get()), big + "!");
+}
+
+TEST(ulSpFmt, SplitsConversions) {
+  ulSpFmt *f = ulSpFmtParse("x%-08.3ld|%2$*3$s|%%|%hhx|%.*f|%'llu");
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(ulSpFmtCount(f), 6);
+  EXPECT_EQ(ulSpFmtOffset(f, 0), 1);
+  EXPECT_EQ(ulSpFmtLength(f, 0), 8);
+  EXPECT_EQ(ulSpFmtFlags(f, 0), ulSpFmtMINUS | ulSpFmtZERO);
+  EXPECT_EQ(ulSpFmtWidth(f, 0), 8);
+  EXPECT_EQ(ulSpFmtPrecision(f, 0), 3);
+  EXPECT_EQ(ulSpFmtModifier(f, 0), 'l');
+  EXPECT_EQ(ulSpFmtConversion(f, 0), 'd');
+  EXPECT_EQ(ulSpFmtPosition(f, 1), 2);
+  EXPECT_EQ(ulSpFmtWidth(f, 1), ulSpFmtFROMARG);
+  EXPECT_EQ(ulSpFmtPrecision(f, 1), ulSpFmtNONE);
+  EXPECT_EQ(ulSpFmtConversion(f, 2), '%');
+  EXPECT_EQ(ulSpFmtModifier(f, 3), 'H');
+  EXPECT_EQ(ulSpFmtPrecision(f, 4), ulSpFmtFROMARG);
+  EXPECT_EQ(ulSpFmtModifier(f, 5), 'q');
+  EXPECT_EQ(ulSpFmtFlags(f, 5), ulSpFmtQUOTE);
+  EXPECT_EQ(ulSpFmtConversion(f, 6), -1);
+  ulSpFmtFree(f);
+  EXPECT_EQ(ulSpFmtParse("50%"), nullptr);
+  EXPECT_EQ(ulSpFmtParse("%y"), nullptr);
+  EXPECT_EQ(ulSpFmtParse(nullptr), nullptr);
+}
+
+// ---- Comparison and matching -------------------------------------------------
+
+TEST(ulStrCompare, IgnoringCaseWithNulls) {
+  EXPECT_EQ(ulStrIcmp("Abc", "aBC"), 0);
+  EXPECT_LT(ulStrIcmp("abc", "abd"), 0);
+  EXPECT_EQ(ulStrIcmp("b", "A"), 'B' - 'A');
+  EXPECT_EQ(ulStrIcmp(nullptr, nullptr), 0);
+  EXPECT_LT(ulStrIcmp(nullptr, ""), 0);
+  EXPECT_GT(ulStrIcmp("", nullptr), 0);
+  EXPECT_EQ(ulStrNicmp("abcX", "ABCy", 3), 0);
+  EXPECT_EQ(ulStrNicmp("ab", "abc", 5), -1);
+  EXPECT_EQ(ulStrNicmp("abc", "AB", 5), 1);
+  EXPECT_EQ(ulStrNicmp("abc", "AB", 2), 0);
+  EXPECT_EQ(ulStrEqu(nullptr, nullptr), 1);
+  EXPECT_EQ(ulStrEqu("a", nullptr), 0);
+  EXPECT_EQ(ulStrEqu("a", "A"), 0);
+  EXPECT_EQ(ulStrIequ("a", "A"), 1);
+}
+
+TEST(ulStrCompare, CharacterAndSubstringSearch) {
+  const char *s = "a.b.c";
+  EXPECT_EQ(ulStrChr(s, '.'), s + 1);
+  EXPECT_EQ(ulStrRch(s, '.'), s + 3);
+  EXPECT_EQ(ulStrRch(s, 0), s + 5);
+  EXPECT_EQ(ulStrChr(nullptr, 'a'), nullptr);
+  EXPECT_EQ(ulStrBrk(s, "cb"), s + 2);
+  EXPECT_EQ(ulStrBrk(s, nullptr), nullptr);
+  const char *h = "HeLLo";
+  EXPECT_EQ(ulStrSearch(h, "ll"), nullptr);
+  EXPECT_EQ(ulStrISearch(h, "ll"), h + 2);
+  EXPECT_EQ(ulStrSearch(h, "HeLLo!"), nullptr);
+  EXPECT_EQ(ulStrSearch(h, ""), h);
+  EXPECT_EQ(ulStrISearch(nullptr, "a"), nullptr);
+}
+
+TEST(ulStrIndex, AbbreviationResults) {
+  const char *table[] = {"verbose", "versions", "version", "quiet"};
+  EXPECT_EQ(ulStrIndex("ver", table, 4), -2);
+  EXPECT_EQ(ulStrIndex("verb", table, 4), 0);
+  EXPECT_EQ(ulStrIndex("version", table, 4), 2); // exact beats the earlier longer entry
+  EXPECT_EQ(ulStrIndex("VERB", table, 4), 0);    // the key is lower-cased
+  EXPECT_EQ(ulStrIndex("verbosely", table, 4), -1);
+  EXPECT_EQ(ulStrIndex("q", table, 3), -1); // beyond n
+  EXPECT_EQ(ulStrIndex(nullptr, table, 4), -1);
+  const char *early[] = {"alpha", nullptr, "alps"};
+  EXPECT_EQ(ulStrIndex("al", early, 3), 0); // a null entry ends the table
+  const char *upper[] = {"Debug", "Dump"};
+  EXPECT_EQ(ulStrIndex("deb", upper, 2), -1);
+  EXPECT_EQ(ulStrIindex("DEB", upper, 2), 0);
+  EXPECT_EQ(ulStrIindex("d", upper, 2), -2);
+}
+
+TEST(ulStrMat, WildcardRules) {
+  EXPECT_EQ(ulStrMat("a*b?c", "axxbyc"), 1);
+  EXPECT_EQ(ulStrMat("a*b?c", "abc"), 0);
+  EXPECT_EQ(ulStrMat("*", ""), 1);
+  EXPECT_EQ(ulStrMat("**", "abc"), 1);
+  EXPECT_EQ(ulStrMat("?", ""), 0);
+  EXPECT_EQ(ulStrMat("a?", "a"), 0);
+  EXPECT_EQ(ulStrMat("", ""), 1);
+  EXPECT_EQ(ulStrMat("", "a"), 0);
+  EXPECT_EQ(ulStrMat(nullptr, nullptr), 1);
+  EXPECT_EQ(ulStrMat(nullptr, "a"), 0);
+  EXPECT_EQ(ulStrMat("*", nullptr), 0);
+  // The first candidate for a star is not always the right one.
+  EXPECT_EQ(ulStrMat("*.c*.c", "a.cb.cd.c"), 1);
+  EXPECT_EQ(ulStrMat("a*b*c", "aXbYbZc"), 1);
+  EXPECT_EQ(ulStrMat("a*b*c", "aXbYbZ"), 0);
+  EXPECT_EQ(ulStrMat("*.Sym", "x.sym"), 0);
+  EXPECT_EQ(ulStrIMat("*.Sym", "X.SYM"), 1);
+  EXPECT_EQ(ulStrIMat("A?", "ab"), 1);
+  // A pattern that makes naive backtracking explode still answers at once.
+  std::string pattern, text(3000, 'a');
+  for (int i = 0; i < 40; ++i)
+    pattern += "*a";
+  EXPECT_EQ(ulStrMat((pattern + "b").c_str(), text.c_str()), 0);
+}
+
+// ---- Case, blanks and numbers -------------------------------------------------
+
+TEST(ulStrCase, InPlaceAndTrimming) {
+  char s[] = "MiXeD 1";
+  EXPECT_STREQ(ulStrLoc(s), "mixed 1");
+  EXPECT_STREQ(ulStrUpc(s), "MIXED 1");
+  EXPECT_EQ(ulStrLoc(nullptr), nullptr);
+  EXPECT_STREQ(ulStrBlk(" \t\r\n\v\fx "), "x ");
+
+  char t[] = "  word \t\n";
+  char *first = ulStrTrim(t);
+  EXPECT_STREQ(t, "  word");
+  EXPECT_EQ(first, t + 2);
+  char blanks[] = "   ";
+  first = ulStrTrim(blanks);
+  EXPECT_STREQ(blanks, " "); // the first character is never removed
+  EXPECT_STREQ(first, "");
+  char empty[] = "";
+  EXPECT_EQ(ulStrTrim(empty), empty);
+  EXPECT_EQ(ulStrTrim(nullptr), nullptr);
+
+  Owned trimmed(ulStrTrimAlloc("  in the middle \n"));
+  EXPECT_STREQ(trimmed.get(), "in the middle");
+  Owned none(ulStrTrimAlloc(" \t "));
+  EXPECT_STREQ(none.get(), "");
+}
+
+TEST(ulStrIsnum, EachPermission) {
+  for (const char *yes : {"0", "-1.5e+3", ".5", ".", "+7", "1.", "2E-4", "1e5", "-."})
+    EXPECT_EQ(ulStrIsnum(yes), 1) << yes;
+  for (const char *no : {"", "1e", "e5", "1-2", "+", "-", "1.2.3", "1e5.0", "1e2e3", "--1", "1e+",
+                         "12a", " 1", "1.5e3.", "+-1"})
+    EXPECT_EQ(ulStrIsnum(no), 0) << no;
+  EXPECT_EQ(ulStrIsnum(nullptr), 0);
+}
+
+} // namespace
