@@ -1,0 +1,494 @@
+#include "ulDlist.h"
+
+#include "ulMem.h"
+#include "ulStr.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+void *word(uintptr_t n) {
+  return reinterpret_cast<void *>(n);
+}
+uintptr_t num(const void *p) {
+  return reinterpret_cast<uintptr_t>(p);
+}
+
+ulDlist listOf(std::initializer_list<uintptr_t> values) {
+  ulDlist l = ulDlistCreate();
+  for (uintptr_t v : values)
+    ulDlistAddTail(l, word(v));
+  return l;
+}
+
+std::vector<uintptr_t> valuesOf(ulDlist l) {
+  std::vector<uintptr_t> out;
+  ulDlistLoop(
+      l,
+      [](void *v, void *data) {
+        static_cast<std::vector<uintptr_t> *>(data)->push_back(num(v));
+        return 1;
+      },
+      &out);
+  // The backward links must tell the same story.
+  std::vector<uintptr_t> back;
+  ulDlistReverseLoop(
+      l,
+      [](void *v, void *data) {
+        static_cast<std::vector<uintptr_t> *>(data)->insert(
+            static_cast<std::vector<uintptr_t> *>(data)->begin(), num(v));
+        return 1;
+      },
+      &back);
+  EXPECT_EQ(out, back);
+  EXPECT_EQ(static_cast<size_t>(ulDlistSize(l)), out.size());
+  return out;
+}
+
+using V = std::vector<uintptr_t>;
+
+// Values are pairs (key, tag) packed as key * 100 + tag; compare by key only.
+int byKey(void *a, void *b) {
+  return static_cast<int>(num(a) / 100) - static_cast<int>(num(b) / 100);
+}
+
+bool poolsOn() {
+  return getenv("UL_MEMFLDISABLE") == nullptr;
+}
+
+// An intrusive element: next link, previous link, payload.
+struct Node {
+  Node *next;
+  Node *prev;
+  int key;
+};
+
+int nodeKey(void *a, void *b) {
+  return static_cast<Node *>(a)->key - static_cast<Node *>(b)->key;
+}
+
+std::vector<int> keysOf(void *head) {
+  std::vector<int> out;
+  for (auto *n = static_cast<Node *>(head); n != nullptr; n = n->next)
+    out.push_back(n->key);
+  return out;
+}
+
+} // namespace
+
+// ---- Ends, size and the current cell ----------------------------------------
+
+TEST(ulDlistEnds, AddRemoveAndPeekAtBothEnds) {
+  ulDlist l = ulDlistCreate();
+  EXPECT_EQ(ulDlistEmpty(l), 1);
+  EXPECT_EQ(ulDlistRemHead(l), nullptr);
+  EXPECT_EQ(ulDlistRemTail(l), nullptr);
+  EXPECT_EQ(ulDlistHead(l), nullptr);
+  EXPECT_EQ(ulDlistTail(l), nullptr);
+  EXPECT_EQ(ulDlistCurElement(l), nullptr);
+  EXPECT_EQ(ulDlistNxtElement(l), nullptr);
+  EXPECT_EQ(ulDlistPreElement(l), nullptr);
+  EXPECT_EQ(ulDlistCurFirst(l), 0);
+  EXPECT_EQ(ulDlistCurLast(l), 0);
+
+  ulDlistAddTail(l, word(2));
+  ulDlistAddHead(l, word(1));
+  EXPECT_EQ(ulDlistCurElement(l), word(1)); // the new cell is current
+  ulDlistAddTail(l, word(3));
+  EXPECT_EQ(valuesOf(l), (V{1, 2, 3}));
+  EXPECT_EQ(ulDlistEmpty(l), 0);
+  EXPECT_EQ(ulDlistTail(l), word(3));
+  EXPECT_EQ(ulDlistCurLast(l), 1);
+  EXPECT_EQ(ulDlistHead(l), word(1));
+  EXPECT_EQ(ulDlistCurFirst(l), 1);
+  EXPECT_EQ(ulDlistRemTail(l), word(3));
+  EXPECT_EQ(ulDlistRemHead(l), word(1));
+  EXPECT_EQ(ulDlistRemHead(l), word(2));
+  EXPECT_EQ(ulDlistSize(l), 0);
+  ulDlistFreeList(l);
+}
+
+TEST(ulDlistWalk, StepsStopAtTheEndsAndKeepCurrent) {
+  ulDlist l = listOf({1, 2, 3});
+  EXPECT_EQ(ulDlistHead(l), word(1));
+  EXPECT_EQ(ulDlistNxtElement(l), word(2));
+  EXPECT_EQ(ulDlistNxtElement(l), word(3));
+  EXPECT_EQ(ulDlistNxtElement(l), nullptr);
+  EXPECT_EQ(ulDlistCurElement(l), word(3)); // current stays on the last cell
+  EXPECT_EQ(ulDlistPreElement(l), word(2));
+  EXPECT_EQ(ulDlistPreElement(l), word(1));
+  EXPECT_EQ(ulDlistPreCell(l), nullptr);
+  EXPECT_EQ(ulDlistCurCell(l)->value, word(1));
+  ulDlistSetCurrent(l, nullptr);
+  EXPECT_EQ(ulDlistNxtElement(l), word(1)); // no position: start at the front
+  ulDlistSetCurrent(l, nullptr);
+  EXPECT_EQ(ulDlistPreElement(l), word(3)); // or at the end going back
+  ulDlistFreeList(l);
+}
+
+TEST(ulDlistWalk, DeletingTheCurrentCellWhileWalkingGoesOnAtTheNextValue) {
+  ulDlist l = listOf({1, 2, 3});
+  V seen;
+  for (void *v = ulDlistHead(l); v != nullptr; v = ulDlistNxtElement(l)) {
+    seen.push_back(num(v));
+    if (num(v) == 2) {
+      EXPECT_EQ(ulDlistDelCurrent(l), word(2));
+    }
+  }
+  EXPECT_EQ(seen, (V{1, 2, 3}));
+  EXPECT_EQ(valuesOf(l), (V{1, 3}));
+
+  // Deleting the first cell leaves current on the head sentinel; the walk
+  // still goes on with the next cell.
+  ulDlist m = listOf({1, 2, 3, 4});
+  seen.clear();
+  for (void *v = ulDlistHead(m); v != nullptr; v = ulDlistNxtElement(m)) {
+    seen.push_back(num(v));
+    if (num(v) % 2 == 1) {
+      ulDlistDelCurrent(m);
+      EXPECT_EQ(ulDlistCurElement(m), num(v) == 1 ? nullptr : word(2));
+    }
+  }
+  EXPECT_EQ(seen, (V{1, 2, 3, 4}));
+  EXPECT_EQ(valuesOf(m), (V{2, 4}));
+
+  // The same backward, once a step back has set the direction.
+  seen.clear();
+  ulDlist b = listOf({1, 2, 3, 4});
+  for (void *v = ulDlistTail(b); v != nullptr; v = ulDlistPreElement(b)) {
+    seen.push_back(num(v));
+    if (num(v) == 3 || num(v) == 1)
+      ulDlistDelCurrent(b);
+  }
+  EXPECT_EQ(seen, (V{4, 3, 2, 1}));
+  EXPECT_EQ(valuesOf(b), (V{2, 4}));
+  EXPECT_EQ(ulDlistCurElement(b), word(2));
+  ulDlistFreeList(l);
+  ulDlistFreeList(m);
+  ulDlistFreeList(b);
+}
+
+TEST(ulDlistWalk, RemovingTheCurrentEndCellMovesCurrentByDirection) {
+  ulDlist l = listOf({1, 2, 3});
+  ulDlistHead(l);
+  ulDlistPreElement(l); // direction: backward, current stays on 1
+  EXPECT_EQ(ulDlistRemHead(l), word(1));
+  EXPECT_EQ(ulDlistCurElement(l), word(2)); // moved to the next cell
+  ulDlistTail(l);
+  ulDlistNxtElement(l); // direction: forward
+  EXPECT_EQ(ulDlistRemTail(l), word(3));
+  EXPECT_EQ(ulDlistCurElement(l), word(2)); // moved to the previous cell
+  ulDlistFreeList(l);
+}
+
+TEST(ulDlistSearch, SearchDeleteInsertAndMoveToHead) {
+  ulDlist l = listOf({10, 20, 30, 20});
+  EXPECT_EQ(ulDlistSearchFor(l, word(20)), 1);
+  EXPECT_EQ(ulDlistCurCell(l)->next->value, word(30)); // the first 20
+  EXPECT_EQ(ulDlistSearchFor(l, word(99)), 0);
+  EXPECT_EQ(ulDlistCurElement(l), word(20)); // unchanged by a failed search
+  EXPECT_EQ(ulDlistSearchForKey(l, word(25),
+                                [](void *key, void *v) { return num(v) > num(key) ? 1 : 0; }),
+            1);
+  EXPECT_EQ(ulDlistCurElement(l), word(30));
+
+  ulDlistInsBefore(l, word(25));
+  ulDlistInsAfter(l, word(26));
+  EXPECT_EQ(ulDlistCurElement(l), word(26));
+  EXPECT_EQ(valuesOf(l), (V{10, 20, 25, 26, 30, 20}));
+
+  ulDlistSearchFor(l, word(30));
+  ulDlistMoveCurToHead(l);
+  EXPECT_EQ(ulDlistCurFirst(l), 1);
+  EXPECT_EQ(valuesOf(l), (V{30, 10, 20, 25, 26, 20}));
+
+  EXPECT_EQ(ulDlistDelElement(l, word(20)), 1);
+  EXPECT_EQ(ulDlistDelElement(l, word(99)), 0);
+  EXPECT_EQ(valuesOf(l), (V{30, 10, 25, 26, 20}));
+
+  ulDlistSetCurrent(l, nullptr);
+  ulDlistInsBefore(l, word(1)); // no current cell: at the end
+  ulDlistSetCurrent(l, nullptr);
+  ulDlistInsAfter(l, word(2)); // no current cell: at the front
+  EXPECT_EQ(valuesOf(l), (V{2, 30, 10, 25, 26, 20, 1}));
+  ulDlistFreeList(l);
+}
+
+TEST(ulDlistLoops, LoopsStopWhenTheFunctionReturnsZero) {
+  ulDlist l = listOf({1, 2, 3, 4});
+  int sum = 0;
+  auto addUntil3 = [](void *v, void *data) {
+    *static_cast<int *>(data) += static_cast<int>(num(v));
+    return num(v) == 3 ? 0 : 1;
+  };
+  EXPECT_EQ(ulDlistLoop(l, addUntil3, &sum), 0);
+  EXPECT_EQ(sum, 6);
+  sum = 0;
+  EXPECT_EQ(ulDlistReverseLoop(l, addUntil3, &sum), 0);
+  EXPECT_EQ(sum, 7);
+  // A loop function may delete the cell it is given.
+  EXPECT_EQ(ulDlistLoop(
+                l,
+                [](void *v, void *list) {
+                  if (num(v) % 2 == 0)
+                    ulDlistDelElement(static_cast<ulDlist>(list), v);
+                  return 1;
+                },
+                l),
+            1);
+  EXPECT_EQ(valuesOf(l), (V{1, 3}));
+  ulDlistFreeList(l);
+}
+
+// ---- Between lists ----------------------------------------------------------
+
+TEST(ulDlistMove, MovesTakeAnEndCellToAnEndOfAnotherList) {
+  ulDlist from = listOf({1, 2, 3, 4});
+  ulDlist to = listOf({10});
+  ulDlistMovhh(from, to);
+  ulDlistMovht(from, to);
+  ulDlistMovth(from, to);
+  ulDlistMovtt(from, to);
+  EXPECT_EQ(valuesOf(from), V{});
+  EXPECT_EQ(valuesOf(to), (V{4, 1, 10, 2, 3}));
+  ulDlistMovhh(from, to); // an empty source changes nothing
+  EXPECT_EQ(ulDlistSize(to), 5);
+
+  ulDlist more = listOf({7, 8});
+  ulDlistMoveAll(to, more);
+  EXPECT_EQ(valuesOf(to), (V{4, 1, 10, 2, 3, 7, 8}));
+  EXPECT_EQ(ulDlistSize(more), 0);
+  EXPECT_EQ(ulDlistCurCell(more), nullptr);
+  ulDlistMoveAll(more, from); // nothing to move
+  ulDlistAddTail(more, word(9));
+  EXPECT_EQ(valuesOf(more), V{9});
+  ulDlistFreeList(from);
+  ulDlistFreeList(to);
+  ulDlistFreeList(more);
+}
+
+// ---- Sorting, copying, arrays -----------------------------------------------
+
+TEST(ulDlistSort, MergeSortPutsEqualValuesOfTheLaterHalfFirst) {
+  // Keys 2,1,2,1,2 tagged by position.
+  ulDlist l = listOf({201, 102, 203, 104, 205});
+  ulDlistSearchFor(l, word(203));
+  ulDlistSort(l, byKey);
+  // Halves [201,102,203] and [104,205]; equal keys from the right come first
+  // at every merge.
+  EXPECT_EQ(valuesOf(l), (V{104, 102, 205, 203, 201}));
+  EXPECT_EQ(ulDlistCurElement(l), word(203)); // current stays on its cell
+  EXPECT_EQ(ulDlistTail(l), word(201));
+  ulDlistAddTail(l, word(300));
+  EXPECT_EQ(valuesOf(l), (V{104, 102, 205, 203, 201, 300}));
+
+  ulDlist big = ulDlistCreate();
+  for (uintptr_t i = 0; i < 1000; i++)
+    ulDlistAddTail(big, word((i * 7919) % 1000 * 100));
+  ulDlistSort(big, byKey);
+  V sorted = valuesOf(big);
+  for (size_t i = 0; i < sorted.size(); i++)
+    ASSERT_EQ(sorted[i], i * 100);
+  ulDlistFreeList(l);
+  ulDlistFreeList(big);
+}
+
+TEST(ulDlistCopy, CopiesAndArraysKeepTheOrder) {
+  ulDlist l = listOf({1, 2, 3});
+  ulDlist same = ulDlistCopy(l, nullptr);
+  ulDlist doubled = ulDlistCopy(l, [](void *v) { return word(num(v) * 2); });
+  EXPECT_EQ(valuesOf(same), (V{1, 2, 3}));
+  EXPECT_EQ(valuesOf(doubled), (V{2, 4, 6}));
+
+  void **array = ulDlistListToArray(l, nullptr);
+  EXPECT_EQ(array[0], word(1));
+  EXPECT_EQ(array[2], word(3));
+  EXPECT_EQ(array[3], nullptr);
+  ulDlist back = ulDlistArrayToList(array, nullptr);
+  EXPECT_EQ(valuesOf(back), (V{1, 2, 3}));
+  ulDlistArrayToList(array, back);
+  EXPECT_EQ(valuesOf(back), (V{1, 2, 3, 1, 2, 3}));
+  void *fixed[4];
+  EXPECT_EQ(ulDlistListToArray(doubled, fixed), fixed);
+  EXPECT_EQ(fixed[1], word(4));
+  EXPECT_EQ(fixed[3], nullptr);
+  ulMemFree(array);
+  for (ulDlist x : {l, same, doubled, back})
+    ulDlistFreeList(x);
+}
+
+// ---- Memory -----------------------------------------------------------------
+
+TEST(ulDlistMemory, CellsAndHeadersAreRecycledAndPurged) {
+  if (!poolsOn())
+    GTEST_SKIP() << "pools are off with the free lists";
+  ulDlistPurge(); // start with empty pools
+  ulDlist l = ulDlistCreate();
+  ulDlistAddTail(l, word(1));
+  ulDlistCell *cell = ulDlistCurCell(l);
+  ulDlistRemHead(l);
+  ulDlistAddTail(l, word(2));
+  EXPECT_EQ(ulDlistCurCell(l), cell); // taken back from the pool
+  ulDlistFreeList(l);
+  EXPECT_EQ(ulDlistCreate(), l); // a recycled header
+  ulDlistFreeList(l);
+
+  // After the purge the pooled cell and header are back on the free lists.
+  ulDlistPurge();
+  EXPECT_EQ(ulMemFlAlloc(sizeof(ulDlistHeader), "check"), static_cast<void *>(l));
+  EXPECT_EQ(ulMemFlAlloc(sizeof(ulDlistCell), "check"), static_cast<void *>(cell));
+  ulMemFlFree(l, sizeof(ulDlistHeader));
+  ulMemFlFree(cell, sizeof(ulDlistCell));
+
+  // The pools register their purge with the memory layer. A live cell next
+  // to the pooled one keeps their block from being purged itself.
+  ulDlist keep = listOf({5});
+  ulDlist m = listOf({1});
+  ulDlistCell *c2 = ulDlistCurCell(m);
+  ulDlistClearList(m);
+  ulMemPurge();
+  EXPECT_EQ(ulMemFlAlloc(sizeof(ulDlistCell), "check"), static_cast<void *>(c2));
+  ulMemFlFree(c2, sizeof(ulDlistCell));
+  ulDlistFreeList(m);
+  ulDlistFreeList(keep);
+}
+
+TEST(ulDlistMemory, DestroyHandsEveryValueOver) {
+  ulDlist l = ulDlistCreate();
+  for (int i = 0; i < 5; i++)
+    ulDlistAddTail(l, ulMemMalloc(8, "value"));
+  int count = 0;
+  ulDlistDestroyList(
+      l,
+      [](void *v, void *data) {
+        ulMemFree(v);
+        return ++*static_cast<int *>(data);
+      },
+      &count);
+  EXPECT_EQ(count, 5);
+  ulDlistDestroyList(nullptr, nullptr, nullptr);
+  ulDlistFreeList(nullptr);
+}
+
+TEST(ulDlistMemory, AListHoldsAtMost32767Elements) {
+  ulDlist l = ulDlistCreate();
+  for (int i = 0; i < 32767; i++)
+    ulDlistAddTail(l, word(1));
+  EXPECT_EQ(ulDlistSize(l), 32767);
+  EXPECT_DEATH(ulDlistAddHead(l, word(2)), "List overflow");
+  ulDlistFreeList(l);
+}
+
+// ---- Intrusive lists --------------------------------------------------------
+
+TEST(ulListSingle, InsertDeleteAndWalk) {
+  Node a{nullptr, nullptr, 1}, b{nullptr, nullptr, 2}, c{nullptr, nullptr, 3};
+  void *head = ulListSins(&a, nullptr, nullptr);
+  EXPECT_EQ(head, &a);
+  EXPECT_EQ(a.next, nullptr);
+  head = ulListSins(&c, &a, head);
+  head = ulListSins(&b, &a, head);
+  EXPECT_EQ(keysOf(head), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(ulListSize(head), 3);
+  EXPECT_EQ(ulListLast(head), &c);
+  EXPECT_EQ(ulListLast(nullptr), nullptr);
+  EXPECT_EQ(ulListPrev(&c, head), &b);
+  EXPECT_EQ(ulListPrev(&a, head), nullptr);
+
+  head = ulListSdel(&b, head);
+  EXPECT_EQ(b.next, nullptr);
+  EXPECT_EQ(keysOf(head), (std::vector<int>{1, 3}));
+  head = ulListSdel(&a, head);
+  EXPECT_EQ(head, &c);
+  EXPECT_EQ(ulListSdel(&b, head), &c); // not in the list
+  head = ulListSdel(&c, head);
+  EXPECT_EQ(head, nullptr);
+  EXPECT_EQ(ulListSize(head), 0);
+}
+
+TEST(ulListDouble, InsertAndDeleteKeepBothLinks) {
+  Node a{nullptr, nullptr, 1}, b{nullptr, nullptr, 2}, c{nullptr, nullptr, 3};
+  void *head = ulListDins(&c, nullptr, nullptr);
+  head = ulListDins(&a, nullptr, head);
+  head = ulListDins(&b, &a, head);
+  EXPECT_EQ(keysOf(head), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(c.prev, &b);
+  EXPECT_EQ(b.prev, &a);
+  EXPECT_EQ(a.prev, nullptr);
+  head = ulListDdel(&b, head);
+  EXPECT_EQ(b.next, nullptr);
+  EXPECT_EQ(b.prev, nullptr);
+  EXPECT_EQ(c.prev, &a);
+  head = ulListDdel(&a, head);
+  EXPECT_EQ(head, &c);
+  EXPECT_EQ(c.prev, nullptr);
+}
+
+TEST(ulListSort, EqualElementsComeOutReversedAndLinksAreRebuilt) {
+  Node x{nullptr, nullptr, 5}, y{nullptr, nullptr, 5};
+  void *head = ulListSins(&y, &x, &x);
+  head = ulListSsort(head, nodeKey);
+  EXPECT_EQ(head, &y);
+  EXPECT_EQ(y.next, &x);
+  EXPECT_EQ(x.next, nullptr);
+  EXPECT_EQ(ulListSsort(nullptr, nodeKey), nullptr);
+
+  std::vector<Node> nodes(9);
+  void *dhead = nullptr;
+  for (int i = 0; i < 9; i++) {
+    nodes[i].key = (i * 4) % 9;
+    dhead = ulListDins(&nodes[i], i == 0 ? nullptr : &nodes[i - 1], dhead);
+  }
+  dhead = ulListDsort(dhead, nodeKey);
+  EXPECT_EQ(keysOf(dhead), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+  Node *prev = nullptr;
+  for (auto *n = static_cast<Node *>(dhead); n != nullptr; prev = n, n = n->next)
+    EXPECT_EQ(n->prev, prev);
+}
+
+TEST(ulListFree, FreeingReadsTheLinkBeforeFreeing) {
+  void *head = nullptr;
+  for (int i = 0; i < 4; i++)
+    head = ulListSins(ulMemCalloc(1, sizeof(Node), "node"), nullptr, head);
+  ulListFree(head); // a sanitizer build catches a link read after the free
+}
+
+// ---- Cell lists -------------------------------------------------------------
+
+TEST(ulCellList, AddFindRemoveAndFree) {
+  ulCell *head = nullptr;
+  for (uintptr_t v : {1, 2, 1, 3})
+    head = ulCellAdd(word(v), head);
+  EXPECT_EQ(head->value, word(3));
+  EXPECT_EQ(ulCellFind(word(2), head), head->next->next);
+  EXPECT_EQ(ulCellFound(word(4), head), 0);
+  head = ulCellRemove(word(1), head); // every cell holding 1
+  EXPECT_EQ(ulCellFound(word(1), head), 0);
+  EXPECT_EQ(head->value, word(3));
+  EXPECT_EQ(head->next->value, word(2));
+  EXPECT_EQ(head->next->next, nullptr);
+  head = ulCellRemove(word(3), head);
+  head = ulCellRemove(word(2), head);
+  EXPECT_EQ(head, nullptr);
+
+  ulCell *owned = ulCellAdd(ulMemMalloc(4, "v"), ulCellAdd(nullptr, nullptr));
+  ulCellFree(owned);
+  ulCell *strings = ulCellAdd(ulStrCpy("a"), ulCellAdd(ulStrCpy("bb"), nullptr));
+  ulCellStrFree(strings);
+  static int calls = 0;
+  ulCellFreeGeneral(ulCellAdd(word(7), ulCellAdd(nullptr, nullptr)), [](void *) { calls++; });
+  EXPECT_EQ(calls, 1); // null values are skipped
+
+  ulCell *fresh = ulCellNew();
+  EXPECT_EQ(fresh->next, nullptr);
+  ulCellFLSave(fresh);
+  if (poolsOn()) {
+    EXPECT_EQ(ulCellNew(), fresh); // reused from the free chain
+    ulCellFLSave(fresh);
+  }
+  ulCellFLFree();
+}

@@ -1,0 +1,324 @@
+#include "ulSym.h"
+
+#include "ulBase.h"
+#include "ulMem.h"
+#include "ulStr.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+void *word(uintptr_t n) {
+  return reinterpret_cast<void *>(n);
+}
+uintptr_t num(const void *p) {
+  return reinterpret_cast<uintptr_t>(p);
+}
+
+ulSym stringTable(unsigned int buckets) {
+  return ulSymCreate(buckets, ulSymStHash, ulStrEqu, ulSymStCpy, ulSymStFree);
+}
+
+ulSym pointerTable(unsigned int buckets) {
+  return ulSymCreate(buckets, ulSymPtrHash, ulSymPtrCmp, ulSymReturn, ulSymDummy);
+}
+
+// Stores small integers as pointer keys, each with a value of key * 10.
+void fill(ulSym t, std::initializer_list<uintptr_t> keys) {
+  for (uintptr_t k : keys)
+    ulSymStore(t, word(k), word(k * 10));
+}
+
+int collectKeys(void *, void *key, void *data1, void *) {
+  static_cast<std::vector<uintptr_t> *>(data1)->push_back(num(key));
+  return 1;
+}
+
+int stopAt(void *value, void *key, void *data1, void *data2) {
+  collectKeys(value, key, data1, data2);
+  return num(key) != num(data2);
+}
+
+std::vector<uintptr_t> loopKeys(ulSym t) {
+  std::vector<uintptr_t> keys;
+  EXPECT_EQ(ulSymLoop(t, collectKeys, &keys, nullptr), 1);
+  return keys;
+}
+
+int freedV = 0;
+void countFree(void *) {
+  freedV++;
+}
+void countFreeAddr(void **value) {
+  freedV++;
+  *value = nullptr;
+}
+
+std::vector<std::string> releasedKeysV;
+void releaseKey(void *key) {
+  releasedKeysV.emplace_back(static_cast<char *>(key));
+  ulSymStFree(key);
+}
+
+} // namespace
+
+// ---- Key functions ----------------------------------------------------------
+
+TEST(ulSymHash, StringHashesFollowTheirFormulas) {
+  EXPECT_EQ(ulSymStHash(nullptr), 0u);
+  EXPECT_EQ(ulSymStHash(""), 0u);
+  EXPECT_EQ(ulSymStHash("A"), 65u);
+  EXPECT_EQ(ulSymStHash("ab"), 97u + (98u << 7));
+  // Position 3 shifts by 21 mod 16 = 5; high bytes count as unsigned.
+  EXPECT_EQ(ulSymStHash("\xff\x01\x01\x01"), 255u + (1u << 7) + (1u << 14) + (1u << 5));
+  EXPECT_EQ(ulSymStIhash(nullptr), 0u);
+  EXPECT_EQ(ulSymStIhash("A"), 97u);
+  EXPECT_EQ(ulSymStIhash("Name_Of_Block"), ulSymStIhash("nAME_oF_bLOCK"));
+  EXPECT_NE(ulSymStIhash("ab"), ulSymStIhash("ba"));
+  EXPECT_EQ(ulSymStIhash("abcdefghi"), ulSymStIhash("ABCDEFGHI"));
+  // Position 8 shifts by 0 again; bytes above 127 count as negative.
+  EXPECT_EQ(ulSymStIhash("aaaaaaaab"), 97u * (1 + 2 + 4 + 8 + 16 + 32 + 64 + 128) + 98u);
+  EXPECT_EQ(ulSymStIhash("\xff"), static_cast<unsigned int>(-1));
+}
+
+// ---- Store, fetch, remove ---------------------------------------------------
+
+TEST(ulSymTable, StoreFetchReplaceAndRemove) {
+  ulSym t = stringTable(5);
+  char key[] = "alpha";
+  EXPECT_EQ(ulSymStore(t, key, word(1)), nullptr);
+  strcpy(key, "ALPHA"); // the table holds its own copy of the key
+  EXPECT_EQ(ulSymFetch(t, "alpha"), word(1));
+  EXPECT_EQ(ulSymFetch(t, "ALPHA"), nullptr);
+  EXPECT_EQ(ulSymStore(t, "alpha", word(2)), word(1));
+  EXPECT_EQ(ulSymFetch(t, "alpha"), word(2));
+  EXPECT_EQ(ulSymSize(t), 1u);
+
+  void **slot = ulSymFetchAddr(t, "alpha");
+  ASSERT_NE(slot, nullptr);
+  *slot = word(3);
+  EXPECT_EQ(ulSymFetch(t, "alpha"), word(3));
+  EXPECT_EQ(ulSymFetchAddr(t, "beta"), nullptr);
+
+  EXPECT_EQ(ulSymRemove(t, "alpha"), word(3));
+  EXPECT_EQ(ulSymSize(t), 0u);
+  EXPECT_EQ(ulSymFetch(t, "alpha"), nullptr);
+  ulSymDestroy(t, nullptr);
+  ulSymDestroy(nullptr, nullptr);
+}
+
+TEST(ulSymTable, AbsentKeysYieldTheNotFoundValue) {
+  ulSym t = pointerTable(11);
+  ulSymNotFoundValue(t, word(99));
+  EXPECT_EQ(ulSymFetch(t, word(1)), word(99));
+  EXPECT_EQ(ulSymRemove(t, word(1)), word(99));
+  EXPECT_EQ(ulSymStore(t, word(1), word(5)), word(99)); // new key: the not-found value
+  EXPECT_EQ(ulSymRemove(t, word(2)), word(99));
+  EXPECT_EQ(ulSymSize(t), 1u);
+  ulSymDestroy(t, nullptr);
+}
+
+TEST(ulSymTable, ReplacingAKeyReleasesTheOldStoredKey) {
+  ulSym t = ulSymCreate(7, ulSymStIhash, ulStrIequ, ulSymStCpy, releaseKey);
+  ulSymStore(t, "Name", word(1));
+  EXPECT_EQ(ulSymStore(t, "NAME", word(2)), word(1)); // same key, ignoring case
+  EXPECT_EQ(releasedKeysV, std::vector<std::string>{"Name"});
+  EXPECT_EQ(ulSymSize(t), 1u);
+  // Storing with the stored key itself must not read a released key.
+  char *stored = nullptr;
+  ulSymLoopAddr2(
+      t,
+      [](void **, void **key, void *out, void *) {
+        *static_cast<char **>(out) = static_cast<char *>(*key);
+        return 1;
+      },
+      &stored, nullptr);
+  EXPECT_EQ(ulSymStore(t, stored, word(3)), word(2));
+  EXPECT_EQ(ulSymFetch(t, "name"), word(3));
+  EXPECT_EQ(ulSymRemove(t, "nAmE"), word(3));
+  EXPECT_EQ(releasedKeysV.size(), 3u);
+  ulSymDestroy(t, nullptr);
+}
+
+TEST(ulSymTable, ClearAndDestroyReleaseKeysAndValues) {
+  ulSym t = stringTable(3);
+  for (int i = 0; i < 20; i++)
+    ulSymStore(t, std::to_string(i).c_str(), ulMemMalloc(16, "value"));
+  ulSymClear(t, ulMemFree);
+  EXPECT_EQ(ulSymSize(t), 0u);
+  EXPECT_EQ(ulSymFetch(t, "3"), nullptr);
+
+  ulSymStore(t, "a", word(1));
+  ulSymStore(t, "b", word(2));
+  ulSymClearAddr(t, countFreeAddr);
+  EXPECT_EQ(freedV, 2);
+  ulSymStore(t, "c", word(3));
+  ulSymClear(t, nullptr); // values untouched
+  ulSymStore(t, "d", word(4));
+  ulSymDestroy(t, countFree);
+  EXPECT_EQ(freedV, 3);
+}
+
+// ---- Growth -----------------------------------------------------------------
+
+TEST(ulSymGrowth, A401BucketTableGrowsAtItsEntry803To1607) {
+  ulSym t = pointerTable(401);
+  ulSymDynamic(t, 2.0, 2.0);
+  for (uintptr_t k = 1; k <= 802; k++)
+    ulSymStore(t, word(k), word(k));
+  EXPECT_EQ(ulSymBuckets(t), 401u);
+  ulSymStore(t, word(803), word(803));
+  EXPECT_EQ(ulSymBuckets(t), 1607u);
+  for (uintptr_t k = 1; k <= 803; k++)
+    ASSERT_EQ(ulSymFetch(t, word(k)), word(k));
+  // Replacing a value adds no entry and does not grow.
+  ulSymStore(t, word(5), word(6));
+  EXPECT_EQ(ulSymBuckets(t), 1607u);
+  ulSymDestroy(t, nullptr);
+}
+
+TEST(ulSymGrowth, TheNewCountIsTheNextOddNumberWithoutADivisor) {
+  // 12 entries x 2 = 24, made odd: 25 = 5 x 5, 27 = 3 x 9, so 29.
+  ulSym t = pointerTable(11);
+  ulSymDynamic(t, 1.0, 2.0);
+  for (uintptr_t k = 1; k <= 11; k++)
+    ulSymStore(t, word(k), word(k));
+  EXPECT_EQ(ulSymBuckets(t), 11u);
+  ulSymStore(t, word(12), word(12));
+  EXPECT_EQ(ulSymBuckets(t), 29u);
+  ulSymDestroy(t, nullptr);
+}
+
+TEST(ulSymGrowth, SettingTheRuleAppliesItAtOnce) {
+  ulSym t = pointerTable(3);
+  fill(t, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+  ulSymDynamic(t, 2.0, 2.0); // 6 < 10: 20 -> 21 = 3 x 7 -> 23
+  EXPECT_EQ(ulSymBuckets(t), 23u);
+  ulSymDynamic(t, 2.0, 3.0); // 46 >= 10: no change
+  EXPECT_EQ(ulSymBuckets(t), 23u);
+  ulSymDestroy(t, nullptr);
+}
+
+TEST(ulSymGrowth, TheSquareRootIsCappedAt511) {
+  // 272483 = 521 x 523; both factors lie above the divisors tried.
+  ulSym t = pointerTable(1);
+  ulSymDynamic(t, 0.5, 272482.0);
+  ulSymStore(t, word(1), word(1));
+  EXPECT_EQ(ulSymBuckets(t), 272483u);
+  ulSymDestroy(t, nullptr);
+}
+
+TEST(ulSymGrowth, ResizeTakesTheCountAsGiven) {
+  ulSym t = pointerTable(5);
+  fill(t, {1, 2, 3, 4, 5, 6, 7});
+  ulSymResize(t, 100);
+  EXPECT_EQ(ulSymBuckets(t), 100u);
+  ulSymResize(t, 0);
+  EXPECT_EQ(ulSymBuckets(t), 100u);
+  for (uintptr_t k = 1; k <= 7; k++)
+    EXPECT_EQ(ulSymFetch(t, word(k)), word(k * 10));
+  ulSymDestroy(t, nullptr);
+}
+
+// ---- Loops ------------------------------------------------------------------
+
+TEST(ulSymLoops, VisitBucketsInOrderAndNewestFirstInAChain) {
+  ulSym t = pointerTable(5);
+  fill(t, {1, 6, 2, 11, 8});
+  // Buckets: 1 -> [11, 6, 1], 2 -> [2], 3 -> [8].
+  EXPECT_EQ(loopKeys(t), (std::vector<uintptr_t>{11, 6, 1, 2, 8}));
+
+  std::vector<uintptr_t> seen;
+  EXPECT_EQ(ulSymLoop(t, stopAt, &seen, word(1)), 0);
+  EXPECT_EQ(seen, (std::vector<uintptr_t>{11, 6, 1}));
+
+  seen.clear();
+  EXPECT_EQ(ulSymLoopResume(t, collectKeys, word(6), &seen, nullptr), 1);
+  EXPECT_EQ(seen, (std::vector<uintptr_t>{1, 2, 8}));
+  seen.clear();
+  EXPECT_EQ(ulSymLoopResume(t, collectKeys, word(4), &seen, nullptr), 1);
+  EXPECT_TRUE(seen.empty());
+  EXPECT_EQ(ulSymLoopResume(t, stopAt, word(11), &seen, word(2)), 0);
+  EXPECT_EQ(seen, (std::vector<uintptr_t>{6, 1, 2}));
+
+  // Growth moves each entry to the head of its new chain in loop order.
+  ulSymResize(t, 5);
+  EXPECT_EQ(loopKeys(t), (std::vector<uintptr_t>{1, 6, 11, 2, 8}));
+  ulSymDestroy(t, nullptr);
+}
+
+// ---- Whole tables -----------------------------------------------------------
+
+TEST(ulSymWhole, MoveAllAndCopyAllStoreEveryEntry) {
+  ulSym a = stringTable(5);
+  ulSym b = stringTable(7);
+  ulSymStore(a, "x", word(1));
+  ulSymStore(a, "y", word(2));
+  ulSymStore(b, "y", word(20));
+  ulSymStore(b, "z", word(30));
+
+  freedV = 0;
+  ulSymCopyAll(b, a, countFree); // y's value 20 is replaced
+  EXPECT_EQ(freedV, 1);
+  EXPECT_EQ(ulSymSize(a), 2u);
+  EXPECT_EQ(ulSymSize(b), 3u);
+  EXPECT_EQ(ulSymFetch(b, "y"), word(2));
+
+  ulSym c = stringTable(3);
+  ulSymStore(c, "x", word(100));
+  ulSymMoveAll(c, a, nullptr);
+  EXPECT_EQ(ulSymSize(a), 0u);
+  EXPECT_EQ(ulSymFetch(c, "x"), word(1));
+  EXPECT_EQ(ulSymFetch(c, "y"), word(2));
+  ulSymDestroy(a, nullptr);
+  ulSymDestroy(b, nullptr);
+  ulSymDestroy(c, nullptr);
+}
+
+TEST(ulSymWhole, TableToArraySortsByKeyOrKeepsLoopOrder) {
+  ulSym t = stringTable(3);
+  const char *names[] = {"delta", "Alpha", "charlie", "bravo"};
+  for (const char *n : names)
+    ulSymStore(t, n, const_cast<char *>(n));
+
+  void **sorted = ulSymTableToArray(t, nullptr, ulStrIcmp);
+  std::vector<std::string> got;
+  for (void **p = sorted; *p != nullptr; p++)
+    got.emplace_back(static_cast<char *>(*p));
+  EXPECT_EQ(got, (std::vector<std::string>{"Alpha", "bravo", "charlie", "delta"}));
+  ulMemFree(sorted);
+
+  void *array[5];
+  ulSymTableToArray(t, array, reinterpret_cast<ulSymCompareFunc>(ulDummyProc));
+  std::vector<void *> loop;
+  ulSymLoop(
+      t,
+      [](void *value, void *, void *out, void *) {
+        static_cast<std::vector<void *> *>(out)->push_back(value);
+        return 1;
+      },
+      &loop, nullptr);
+  EXPECT_EQ(std::vector<void *>(array, array + 4), loop);
+  EXPECT_EQ(array[4], nullptr);
+  ulSymDestroy(t, nullptr);
+
+  ulSym empty = pointerTable(3);
+  void **none = ulSymTableToArray(empty, nullptr, static_cast<ulSymCompareFunc>(nullptr));
+  EXPECT_EQ(none[0], nullptr);
+  ulMemFree(none);
+  ulSymDestroy(empty, nullptr);
+}
+
+TEST(ulSymWhole, DumpShowsOneStarPerEntryOfEachUsedBucket) {
+  ulSym t = pointerTable(5);
+  fill(t, {1, 6, 3});
+  testing::internal::CaptureStdout();
+  ulSymDump(t);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "\n1:\t**\n3:\t*\n");
+  ulSymDestroy(t, nullptr);
+}
