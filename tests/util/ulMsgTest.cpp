@@ -1,0 +1,526 @@
+// Message files: the compiler's output read back, open counts, version
+// checks, the cache, formatting, damaged files, error records built from
+// messages, the editor's wrappers, and the compiler's refusals.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "sbMsg.h"
+#include "ulErr.h"
+#include "ulMsg.h"
+#include "ulStr.h"
+#include "vs.h"
+
+using ::testing::HasSubstr;
+
+namespace {
+
+std::string exePath() {
+  char buf[4096];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  return std::string(buf, n > 0 ? static_cast<size_t>(n) : 0);
+}
+
+std::string binDir() {
+  return exePath().substr(0, exePath().rfind('/'));
+}
+
+std::string slurp(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Big-endian words, for files the compiler would never make.
+std::string words(std::initializer_list<uint32_t> ws) {
+  std::string out;
+  for (uint32_t w : ws)
+    for (int s = 24; s >= 0; s -= 8)
+      out += static_cast<char>(w >> s);
+  return out;
+}
+
+std::string header(uint32_t indexOffset) {
+  return words({0x00010203, 5, 0, 0, indexOffset, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+}
+
+class MsgTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    // Library messages are found beside the test executable, like retag's.
+    ASSERT_EQ(vsSetexedir(exePath().c_str()), 1);
+    ulErrLogEnable(0);
+    char tmpl[] = "/tmp/ulMsgTestXXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+  }
+  void TearDown() override {
+    if (reports_)
+      std::fclose(reports_);
+    ulErrFileV = stderr;
+    ASSERT_EQ(std::system(("rm -rf " + dir_).c_str()), 0);
+  }
+
+  // Runs the message compiler on source; returns its exit status, with its
+  // error output in errors_.
+  int compileStatus(const std::string &name, const std::string &source) {
+    std::ofstream(dir_ + "/" + name + ".msg") << source;
+    std::string cmd = binDir() + "/msgc " + dir_ + "/" + name + ".msg " + dir_ + "/" + name +
+                      ".umb 2>" + dir_ + "/errors";
+    int status = std::system(cmd.c_str());
+    errors_ = slurp(dir_ + "/errors");
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  // Compiles source into DIR/name.umb; returns the name to open it by.
+  std::string compile(const std::string &name, const std::string &source) {
+    EXPECT_EQ(compileStatus(name, source), 0) << errors_;
+    return dir_ + "/" + name;
+  }
+  std::string writeRaw(const std::string &name, const std::string &bytes) {
+    std::ofstream(dir_ + "/" + name + ".umb", std::ios::binary) << bytes;
+    return dir_ + "/" + name;
+  }
+  ulMsgHandle open(const std::string &name) {
+    return ulMsgFileOpen(name.c_str(), nullptr, nullptr, nullptr, nullptr);
+  }
+
+  // Sends error reports into a file that reports() reads back.
+  void captureReports() {
+    reports_ = std::tmpfile();
+    ulErrFileV = reports_;
+  }
+  std::string reports() {
+    std::fflush(reports_);
+    std::rewind(reports_);
+    std::string s;
+    for (int c; (c = std::fgetc(reports_)) != EOF;)
+      s += static_cast<char>(c);
+    return s;
+  }
+
+  std::string dir_, errors_;
+  FILE *reports_ = nullptr;
+};
+
+// Runs body in a frame catching tags 1 and 2; returns the error chain it
+// threw (the caller destroys it) or null, and the tag.
+template <class F> ulErr *thrown(F body, long *tag = nullptr) {
+  if (!ulExTry(ulEX_PRECOND | ulEX_POSTCOND, body))
+    return nullptr;
+  if (tag)
+    *tag = ulExTagV;
+  ulErr *e = ulExErrV;
+  ulExErrV = nullptr;
+  return e;
+}
+
+// The number of the error body throws (0 when none); the error is released.
+template <class F> int thrownNumber(F body, long *tag = nullptr) {
+  ulErr *e = thrown(body, tag);
+  int n = e ? ulErrNum(e) : 0;
+  ulErrDestroy(e);
+  return n;
+}
+
+char *keep(void *data, const char *text) {
+  static_cast<std::string *>(data)->assign(text);
+  return const_cast<char *>("done");
+}
+
+std::string text(ulMsgHandle h, int number) {
+  std::string s;
+  ulMsgText(h, number, keep, &s);
+  return s;
+}
+
+const char *kSource = R"(# a test file
+application "tester"
+version "2.1"
+release 5.1.0
+7 "[W] Seven %d of %s"
+-3 "negative"
+0 "zero"
+2 "two lines:\n\t\"quoted\" \\ end"
+40 "joined "
+   "across lines"
+)";
+
+// ---- Reading, open counts ------------------------------------------------------
+
+TEST_F(MsgTest, CompiledFileReadsBackEveryText) {
+  ulMsgHandle h = open(compile("t", kSource));
+  EXPECT_EQ(text(h, 7), "[W] Seven %d of %s");
+  EXPECT_EQ(text(h, -3), "negative");
+  EXPECT_EQ(text(h, 0), "zero");
+  EXPECT_EQ(text(h, 2), "two lines:\n\t\"quoted\" \\ end");
+  EXPECT_EQ(text(h, 40), "joined across lines");
+  EXPECT_EQ(ulMsgGetFilename(h), dir_ + "/t");
+  ulMsgFileClose(h);
+}
+
+TEST_F(MsgTest, SameNameTwiceIsOneHandleReleasedAtTheSecondClose) {
+  std::string name = compile("t", kSource);
+  ulMsgHandle a = open(name), b = open(name);
+  EXPECT_EQ(a, b);
+  ulMsgFileClose(a);
+  EXPECT_EQ(text(a, 0), "zero");
+  ulMsgFileClose(b);
+  EXPECT_EQ(ulMsgGetFilename(a), nullptr);
+  long tag = 0;
+  EXPECT_EQ(thrownNumber([&] { text(a, 0); }, &tag), 1020);
+  EXPECT_EQ(tag, ulEX_PRECOND);
+  ulMsgFileClose(a); // no longer open: ignored
+  ulMsgClose();      // nothing of the old format was ever opened
+}
+
+TEST_F(MsgTest, ClosedFileLeavesNothingInTheCache) {
+  ulMsgHandle a = open(compile("t", "1 \"first\"\n"));
+  EXPECT_EQ(text(a, 1), "first");
+  ulMsgFileClose(a);
+  ulMsgHandle b = open(compile("t", "1 \"second\"\n"));
+  EXPECT_EQ(text(b, 1), "second"); // even when b reuses a's address
+  ulMsgFileClose(b);
+}
+
+// ---- Version checks -------------------------------------------------------------
+
+TEST_F(MsgTest, VersionChecksPassAndFailByEachPart) {
+  struct {
+    const char *application, *version, *minimum, *maximum;
+    bool passes;
+  } cases[] = {
+      // The file: application "tester", version string "2.1", version 5.1.0.
+      {nullptr, nullptr, "5.0.0", nullptr, true},  {nullptr, nullptr, "5.0.0", "5.0.9", false},
+      {nullptr, nullptr, "5.1.0", "5.1.0", true},  {nullptr, nullptr, "5.1.1", nullptr, false},
+      {nullptr, nullptr, "4.9.9", "6.0.0", false}, {nullptr, nullptr, "4.0.0", "6.2.0", true},
+      {nullptr, nullptr, "6.0.0", nullptr, false}, {nullptr, nullptr, nullptr, "5.2.0", true},
+      {nullptr, nullptr, "5.0", nullptr, true},    {nullptr, nullptr, nullptr, "4.9", true},
+      {"tester", "2.1", nullptr, nullptr, true},   {"Tester", nullptr, nullptr, nullptr, false},
+      {nullptr, "2.1.0", nullptr, nullptr, false},
+  };
+  std::string name = compile("t", kSource);
+  int row = 0;
+  for (auto &c : cases) {
+    SCOPED_TRACE(row++);
+    ulMsgHandle h = nullptr;
+    long tag = 0;
+    ulErr *e = thrown(
+        [&] { h = ulMsgFileOpen(name.c_str(), c.application, c.version, c.minimum, c.maximum); },
+        &tag);
+    EXPECT_EQ(e == nullptr, c.passes);
+    if (e) {
+      EXPECT_EQ(tag, ulEX_POSTCOND);
+      EXPECT_EQ(ulErrNum(e), 1007);
+      EXPECT_THAT(ulErrText(e), HasSubstr(dir_ + "/t.umb"));
+    }
+    ulErrDestroy(e);
+    ulMsgFileClose(h);
+  }
+  // A failed check takes back only its own open.
+  ulMsgHandle h = open(name);
+  EXPECT_EQ(thrownNumber([&] { ulMsgFileOpen(name.c_str(), "x", nullptr, nullptr, nullptr); }),
+            1007);
+  ulMsgFileClose(h);
+  EXPECT_EQ(ulMsgGetFilename(h), nullptr);
+  // A file without records fails every named check.
+  std::string bare = compile("bare", "1 \"one\"\n");
+  EXPECT_EQ(thrownNumber([&] { ulMsgFileOpen(bare.c_str(), nullptr, "", nullptr, nullptr); }),
+            1007);
+}
+
+TEST_F(MsgTest, NoVersionSettingWarnsOnceAndUsesTheFile) {
+  setenv("UL_MSGNOVERSION", "1", 1);
+  captureReports();
+  ulMsgHandle h = ulMsgFileOpen(compile("t", kSource).c_str(), nullptr, nullptr, "5.0.0", "5.0.9");
+  EXPECT_EQ(text(h, 0), "zero");
+  EXPECT_EQ(reports(),
+            "ullib: Warning: " + dir_ + "/t.umb: Message file failed versioning check.\n");
+  ulMsgFileClose(h);
+  unsetenv("UL_MSGNOVERSION");
+}
+
+TEST(MsgVersionValues, ParsesThreeDottedNumbersOrLeavesAllUnchanged) {
+  int a = -1, b = -1, c = -1;
+  EXPECT_EQ(ulMsgCompVerValues("5.10.0", &a, &b, &c), 1);
+  EXPECT_EQ(a * 10000 + b * 100 + c, 51000);
+  for (const char *bad : {"5.0", "5.0.0.1", "5.0.x", " 5.0.0", "", "5..0", "99999999999.0.0"}) {
+    a = b = c = -1;
+    EXPECT_EQ(ulMsgCompVerValues(bad, &a, &b, &c), 0) << bad;
+    EXPECT_EQ(a + b + c, -3) << bad;
+  }
+}
+
+// ---- Failures -----------------------------------------------------------------------
+
+TEST_F(MsgTest, MissingNumberIsMessage1021WithNumberAndPath) {
+  ulMsgHandle h = open(compile("t", kSource));
+  for (int missing : {1, 8, -4, 41}) {
+    long tag = 0;
+    ulErr *e = thrown([&] { text(h, missing); }, &tag);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(tag, ulEX_POSTCOND);
+    EXPECT_EQ(ulErrNum(e), 1021);
+    EXPECT_STREQ(ulErrLocation(e), "in call to routine ulMsgText()");
+    EXPECT_EQ(std::string(ulErrText(e)),
+              ulMsgStatic(ulMsgFile(), 1021, missing, (dir_ + "/t.umb").c_str()) + 3);
+    ulErrDestroy(e);
+  }
+  ulMsgFileClose(h);
+}
+
+TEST_F(MsgTest, LibraryFileFailuresCarryFixedFatalTexts) {
+  ulMsgHandle lib = ulMsgFile();
+  EXPECT_EQ(ulMsgFile(), lib);
+  const char *expected[] = {
+      "ULLIB Error 1021: Can't find message #99999 in message file ullib.umb!\n",
+      "Trying to use wrong version of message file ullib.umb!\n",
+      "ULLIB Error 1020: Can't access message file ullib.umb!\n"};
+  for (int i = 0; i < 3; ++i) {
+    ulErr *e = thrown([&] {
+      if (i == 0)
+        text(lib, 99999);
+      if (i == 1)
+        ulMsgFileOpen("ullib", nullptr, nullptr, "9.0.0", nullptr);
+      if (i == 2) {
+        ulMsgFileClose(lib);
+        text(lib, 1021);
+      }
+    });
+    ASSERT_NE(e, nullptr) << i;
+    EXPECT_EQ(ulErrSeverity(e), ulErrFATAL);
+    EXPECT_STREQ(ulErrText(e), expected[i]);
+    ulErrDestroy(e);
+  }
+}
+
+TEST_F(MsgTest, UncaughtFailureReportsAndEndsWithStatus3) {
+  EXPECT_EXIT(open("nosuchfile"), ::testing::ExitedWithCode(3),
+              "ullib: Error 1003: in call to routine ulMsgFileOpen\\(\\): Message file "
+              "nosuchfile.umb");
+}
+
+TEST_F(MsgTest, DamagedFilesFailWithTheirNumbers) {
+  struct {
+    std::string bytes;
+    int number;
+  } cases[] = {
+      {"", 1005},
+      {words({0x00010203, 5}), 1005},                        // short header
+      {header(60).replace(3, 1, "\x04") + words({0}), 1005}, // marker
+      {header(4000) + words({0}), 1005},                     // index past the end
+      {header(0x80000000u) + words({0}), 1005},              // negative offset
+      {header(60) + words({200001}), 1005},                  // count
+      {header(60) + words({0xffffffffu}), 1005},             // negative count
+      {header(60) + words({2, 1, 84, 2}), 1006},             // index cut short
+  };
+  for (auto &c : cases) {
+    SCOPED_TRACE(c.bytes.size());
+    std::string name = writeRaw("bad", c.bytes);
+    long tag = 0;
+    EXPECT_EQ(thrownNumber([&] { open(name); }, &tag), c.number);
+    EXPECT_EQ(tag, ulEX_POSTCOND);
+  }
+  EXPECT_EQ(thrownNumber([&] { open(dir_ + "/none"); }), 1003);
+  EXPECT_EQ(thrownNumber([&] { open(std::string(300, 'x')); }), 1002);
+
+  // Texts outside the file fail on lookup only: a good one, one running past
+  // the end, one at a negative offset.
+  ulMsgHandle h =
+      open(writeRaw("texts", header(60) + words({3, 1, 100, 3, 2, 100, 50, 3, 0xfffffff0u, 2}) +
+                                 std::string("ok\0", 3)));
+  EXPECT_EQ(text(h, 1), "ok");
+  EXPECT_EQ(thrownNumber([&] { text(h, 2); }), 1023);
+  EXPECT_EQ(thrownNumber([&] { text(h, 3); }), 1022);
+  EXPECT_EQ(text(h, 1), "ok");
+  ulMsgFileClose(h);
+}
+
+// ---- Cache ---------------------------------------------------------------------------
+
+TEST_F(MsgTest, RepeatedLookupsAreServedFromTheCache) {
+  std::string src;
+  for (int n = 1; n <= 200; ++n)
+    src += std::to_string(n) + " \"text " + std::to_string(n) +
+           (n == 2 ? std::string(500, '!') : "") + "\"\n";
+  ulMsgHandle h = open(compile("many", src));
+  long before = ulMsgFileReads();
+  for (int i = 0; i < 50; ++i)
+    EXPECT_EQ(text(h, 7), "text 7");
+  EXPECT_EQ(ulMsgFileReads() - before, 1);
+
+  // 80 texts fit (1 and 129 share a chain); 7, read first, is evicted.
+  auto number = [](int n) { return n == 7 ? 129 : n; };
+  before = ulMsgFileReads();
+  for (int n = 1; n <= 80; ++n)
+    text(h, number(n));
+  EXPECT_EQ(ulMsgFileReads() - before, 80);
+  for (int n = 1; n <= 80; ++n)
+    EXPECT_THAT(text(h, number(n)), testing::StartsWith("text " + std::to_string(number(n))));
+  EXPECT_EQ(ulMsgFileReads() - before, 80);
+
+  // Touch 1 again; the least recently used is now 2, so 81 takes its place.
+  text(h, 1);
+  EXPECT_EQ(text(h, 81), "text 81"); // into the buffer that 2 grew
+  EXPECT_EQ(ulMsgFileReads() - before, 81);
+  text(h, 1);
+  EXPECT_EQ(ulMsgFileReads() - before, 81);
+  EXPECT_EQ(text(h, 2), "text 2" + std::string(500, '!'));
+  EXPECT_EQ(text(h, 3), "text 3"); // 2 took the place of 3
+  EXPECT_EQ(ulMsgFileReads() - before, 83);
+  ulMsgFileClose(h);
+}
+
+// ---- Formatting and error records -------------------------------------------------------
+
+TEST_F(MsgTest, FormattingForms) {
+  ulMsgHandle h = open(compile("t", kSource));
+  EXPECT_STREQ(ulMsgStatic(h, 7, 3, "four"), "[W] Seven 3 of four");
+  char *owned = ulMsgAlloc(h, 7, 5, "six");
+  EXPECT_STREQ(owned, "[W] Seven 5 of six");
+  ulStrFree(owned);
+  char buf[12];
+  EXPECT_EQ(ulMsgBuffer(buf, sizeof buf, h, 7, 1, "two"), buf);
+  EXPECT_STREQ(buf, "[W] Seven 1"); // cut to fit, terminated
+  std::string seen;
+  EXPECT_STREQ(ulMsgGenerate(h, 7, keep, &seen, 9, "x"), "done");
+  EXPECT_EQ(seen, "[W] Seven 9 of x");
+  // ulMsgAlloc never throws: a missing message gives a fixed text.
+  owned = ulMsgAlloc(h, 12345);
+  EXPECT_STREQ(owned, "*** internal message file error; message #12345");
+  EXPECT_EQ(ulExErrV, nullptr);
+  ulStrFree(owned);
+  ulMsgFileClose(h);
+}
+
+TEST_F(MsgTest, ErrorRecordsTakeSeverityAndTextFromTheMessage) {
+  std::string name = compile("sev", "1 \"[W]careful with %s\"\n3 \"no brackets %d\"\n"
+                                    "4 \"[W missing close\"\n5 \"[ ] empty\"\n6 \"[E]\"\n");
+  ulMsgHandle h = open(name);
+  ulErr *e = ulErrBuild("here", h, 1, "fire");
+  EXPECT_EQ(ulErrSeverity(e), ulErrWARNING);
+  EXPECT_STREQ(ulErrText(e), "careful with fire");
+  EXPECT_EQ(ulErrApp(e), name);
+  EXPECT_EQ(e->next, nullptr);
+  ulErrDestroy(e);
+  for (auto [number, failure] : {std::pair{3, 1101}, {4, 1104}, {5, 1106}, {6, 1107}}) {
+    e = ulErrBuild(nullptr, h, number, 42);
+    EXPECT_STREQ(ulErrApp(e), "ullib");
+    EXPECT_EQ(ulErrNum(e), failure);
+    ASSERT_NE(e->next, nullptr);
+    EXPECT_EQ(ulErrNum(e->next), number);
+    ulErrDestroy(e);
+  }
+  ulMsgFileClose(h);
+}
+
+// ---- The editor's wrappers -----------------------------------------------------------------
+
+TEST_F(MsgTest, EditorPrintsHonourQuietOnlyWhereTheyShould) {
+  std::string expected = "one\nthree\n";
+  expected += ulMsgStatic(get_msg_file(), 2005, "nolib") + std::string("\n");
+  expected += ulMsgStatic(get_msg_file(), 1194, "x.1000") + std::string("\n");
+  expected += ulMsgStatic(get_msg_file(), 1181) + std::string("\n");
+  testing::internal::CaptureStdout();
+  q_put_msg("one", 1);
+  q_quiet = 1;
+  q_put_msg("two", 1);
+  q_put_msg("three", 2);
+  q_put_msgid(1017, 0);
+  qErrReport(2005, "nolib");
+  qPutMsg(1194, "x.1000");
+  q_quiet = 0;
+  q_put_msgid(1181, 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), expected);
+}
+
+TEST_F(MsgTest, EditorReportsBuildRecordsFromTheEditorFile) {
+  captureReports();
+  ulErrStream *stream = ulErrStreamCreate();
+  sbErrReport(2209, "lib:a");
+  sbErrReportLoc(2209, "f.sym, line 3", "lib:b");
+  sbErrReportStream(1099, stream, "A[");
+  sbErrReportStreamLoc(1099, stream, "g", "B[");
+  sbErrReportErr(ulErrCreate2("scrib", ulErrNOTE, "plain"));
+  std::string out = reports();
+  EXPECT_THAT(out, testing::StartsWith("scrib: Error 2209: Cannot read block lib:a"));
+  EXPECT_THAT(out, HasSubstr("\nscrib: Error 2209: f.sym, line 3: Cannot read block lib:b"));
+  EXPECT_THAT(out, HasSubstr("\nscrib: Error 1099: Net name `A['"));
+  EXPECT_THAT(out, HasSubstr("\nscrib: Error 1099: g: Net name `B['"));
+  EXPECT_THAT(out, HasSubstr("\nscrib: Note: plain\n"));
+  int errors = 0;
+  ulErrStreamSummary(stream, nullptr, nullptr, &errors, nullptr);
+  EXPECT_EQ(errors, 2);
+  ulErrStreamDestroy(stream);
+}
+
+TEST_F(MsgTest, EditorFileCanBeReplaced) {
+  ulMsgHandle h = sbOpenMsgFile(compile("ed", "1017 \"mine\"\n").c_str());
+  EXPECT_EQ(get_msg_file(), h);
+  EXPECT_STREQ(sbMsgBuild(1017), "mine");
+  EXPECT_EQ(thrownNumber([&] { sbOpenMsgFile((dir_ + "/missing").c_str()); }), 1003);
+  EXPECT_STREQ(sbMsgBuild(1017), "mine");
+}
+
+// With exit handlers active (a memory-debugging run), the exit handlers
+// close every message file, however often it was opened. The registry reads
+// UL_MEMDBG once, so this needs a process that has not used messages yet, as
+// when each test runs in its own process.
+TEST(MsgExit, ExitHandlersCloseEveryFile) {
+  if (ulMsgFileReads() > 0)
+    GTEST_SKIP() << "needs a fresh process";
+  EXPECT_EXIT(
+      {
+        setenv("UL_MEMDBG", "1", 1);
+        vsSetexedir(exePath().c_str());
+        ulErrLogEnable(0);
+        ulMsgHandle h = ulMsgFile();
+        ulMsgFileOpen("ullib", nullptr, nullptr, nullptr, nullptr);
+        ulMsgHandle ed = get_msg_file();
+        ulMsgStatic(h, 1021, 5, "f");
+        ulOnExitCall();
+        std::fprintf(stderr, "%s %s\n", ulMsgGetFilename(h) ? "open" : "closed",
+                     ulMsgGetFilename(ed) ? "open" : "closed");
+        ulExit(0);
+      },
+      ::testing::ExitedWithCode(0), "closed closed");
+}
+
+// ---- The message compiler's refusals --------------------------------------------------
+
+TEST_F(MsgTest, CompilerRefusesMalformedSourcesWithFileAndLine) {
+  struct {
+    const char *source;
+    int line;
+    const char *what;
+  } cases[] = {
+      {"1 \"a\"\n\n5 \"b\"\n5 \"c\"\n", 4, "duplicate message number 5 (first at line 3)"},
+      {"1 \"open\n", 1, "text without its closing quote"},
+      {"1 unquoted\n", 1, "message 1 needs a quoted text"},
+      {"# c\n1 \"a\\q\"\n", 2, "unknown escape \\q"},
+      {"1 \"a\" b\n", 1, "unexpected characters after the closing quote"},
+      {"12x \"a\"\n", 1, "unknown entry `12x'"},
+      {"99999999999 \"a\"\n", 1, "unknown entry `99999999999'"},
+      {"1 \"a\"\n# between\n  \"b\"\n", 3, "a quoted text with no message entry above it"},
+      {"release 5.0\n", 1, "release needs three dotted numbers"},
+      {"application \"a\"\napplication \"b\"\n", 2, "application given twice"},
+      {"1 \"tab\tand \x01\"\n", 1, "control character in a text"},
+  };
+  for (auto &c : cases) {
+    SCOPED_TRACE(c.source);
+    EXPECT_EQ(compileStatus("in", std::string(c.source) + "bogus\n"), 1);
+    EXPECT_THAT(errors_,
+                HasSubstr(dir_ + "/in.msg:" + std::to_string(c.line) + ": error: " + c.what));
+    EXPECT_THAT(errors_, HasSubstr(": error: unknown entry `bogus'")); // every error is told
+    EXPECT_FALSE(std::ifstream(dir_ + "/in.umb").good()) << "no output after an error";
+  }
+}
+
+} // namespace
