@@ -1,0 +1,136 @@
+// The preference sets "err" and "ex" of the error layer's start-up, set from
+// the command line.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "ulErr.h"
+#include "ulMsg.h"
+#include "ulPref.h"
+#include "ulStr.h"
+#include "vs.h"
+
+namespace {
+
+struct Args {
+  explicit Args(std::vector<std::string> words) : storage(std::move(words)) {
+    for (std::string &w : storage)
+      argv.push_back(w.data());
+    argv.push_back(nullptr);
+    argc = static_cast<int>(storage.size());
+  }
+  std::vector<std::string> left() const { return {argv.begin(), argv.begin() + argc}; }
+  std::vector<std::string> storage;
+  std::vector<char *> argv;
+  int argc;
+};
+
+using Words = std::vector<std::string>;
+
+// Lets the message layer find the message files built beside this program.
+void useBuiltMessages() {
+  char path[4096];
+  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  ASSERT_GT(n, 0);
+  path[n] = '\0';
+  ASSERT_EQ(vsSetexedir(path), 1);
+}
+
+// The address of the handler installed for SIGSEGV.
+void *segvHandler() {
+  struct sigaction sa;
+  sigaction(SIGSEGV, nullptr, &sa);
+  return reinterpret_cast<void *>(sa.sa_handler);
+}
+
+} // namespace
+
+TEST(ulPrefErr, ErrInitTakesItsArgumentsAndReadsThem) {
+  useBuiltMessages();
+  Args a({"retag", "-err.logging", "lib.ltf", "-err.keep_logfiles", "3", "-nosuch.option",
+          "-err.style_stderr", "terse", "-err.action_error", "disabled", "+err.stdout",
+          "-ex.catch_signals", "-err.bogus", "LIB"});
+  ulErrInit(&a.argc, a.argv.data());
+  EXPECT_EQ(a.left(), (Words{"retag", "lib.ltf", "-nosuch.option", "-ex.catch_signals",
+                             "-err.bogus", "LIB"}));
+  ulPrefDB *err = ulPrefFind("err");
+  ASSERT_NE(err, nullptr);
+  EXPECT_EQ(ulPrefIntVal(err, "keep_logfiles"), 3);
+  EXPECT_EQ(ulErrLogIsEnabled(), 0);
+  EXPECT_EQ(ulErrStyleV[ulErrCNTX_STDERR], ulErrTERSE);
+  EXPECT_EQ(ulErrActionV[ulErrERROR], ulErrACT_DISABLED);
+  EXPECT_EQ(ulErrFileV, stdout);
+
+  // The descriptions are the library's messages 1144 to 1153.
+  const char *names[] = {"action_status", "action_note",      "action_warning", "action_error",
+                         "style_stderr",  "style_statusLine", "style_alertBox", "stdout",
+                         "logging",       "keep_logfiles"};
+  for (int i = 0; i < 10; i++) {
+    char *description = ulPrefDescriptionAlloc(err, names[i]);
+    char *message = ulMsgAlloc(ulMsgFile(), 1144 + i);
+    EXPECT_STREQ(description, message) << names[i];
+    ulStrFree(description);
+    ulStrFree(message);
+  }
+}
+
+TEST(ulPrefErr, DefaultsWithoutArguments) {
+  useBuiltMessages();
+  Args a({"retag", "-err.keep_logfiles"});
+  ulErrInit(&a.argc, a.argv.data());
+  EXPECT_EQ(a.argc, 2); // no value follows: left for the command
+  ulPrefDB *err = ulPrefFind("err");
+  EXPECT_EQ(ulPrefIntVal(err, "keep_logfiles"), 0);
+  EXPECT_EQ(ulPrefIntVal(err, "logging"), 1);
+  EXPECT_EQ(ulErrLogIsEnabled(), 1);
+  EXPECT_EQ(ulErrFileV, stderr);
+  EXPECT_EQ(ulErrStyleV[ulErrCNTX_STDERR], ulErrVERBOSE);
+  EXPECT_EQ(ulErrStyleV[ulErrCNTX_STATUSLINE], ulErrTERSE);
+}
+
+TEST(ulPrefErr, KeepCountNamesTheLogAfterTheProcess) {
+  useBuiltMessages();
+  char dir[] = "/tmp/ulPrefErrXXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  setenv("UL_LOGDIR", dir, 1);
+  Args a({"retag", "+err.logging", "-err.keep_logfiles", "2"});
+  ulErrInit(&a.argc, a.argv.data());
+  EXPECT_EQ(a.argc, 1);
+  ulErrReport2("retag", ulErrWARNING, "logged");
+  std::string log = std::string(dir) + "/retag-" + std::to_string(getpid()) + ".err";
+  EXPECT_EQ(access(log.c_str(), F_OK), 0) << log;
+}
+
+TEST(ulPrefErr, ExInitReadsCatchSignals) {
+  useBuiltMessages();
+  void *before = segvHandler();
+  Args a({"retag", "-ex.catch_signals", "x"});
+  ulExInit(&a.argc, a.argv.data());
+  EXPECT_EQ(a.left(), (Words{"retag", "x"}));
+  EXPECT_EQ(segvHandler(), before);
+  EXPECT_EQ(ulPrefFind("ex"), nullptr); // read once and destroyed
+}
+
+TEST(ulPrefErr, ExInitCatchesSignalsByDefault) {
+  useBuiltMessages();
+  void *before = segvHandler();
+  Args a({"retag", "+ex.catch_signals"});
+  ulExInit(&a.argc, a.argv.data());
+  EXPECT_EQ(a.argc, 1);
+  EXPECT_NE(segvHandler(), before);
+}
+
+TEST(ulPrefErr, UnreadableValueEndsTheProgram) {
+  useBuiltMessages();
+  EXPECT_EXIT(
+      {
+        Args a({"retag", "-err.style_stderr", "loud"});
+        ulErrInit(&a.argc, a.argv.data());
+      },
+      testing::ExitedWithCode(3), "1501.*loud");
+}

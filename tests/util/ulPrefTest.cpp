@@ -1,0 +1,437 @@
+#include "ulPref.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "ulErr.h"
+#include "ulStr.h"
+#include "vs.h"
+
+namespace {
+
+// An argument vector that the functions under test may rearrange.
+struct Args {
+  explicit Args(std::vector<std::string> words) : storage(std::move(words)) {
+    for (std::string &w : storage)
+      argv.push_back(w.data());
+    argv.push_back(nullptr);
+    argc = static_cast<int>(storage.size());
+  }
+  std::vector<std::string> left() const { return {argv.begin(), argv.begin() + argc}; }
+  std::vector<std::string> storage;
+  std::vector<char *> argv;
+  int argc;
+};
+
+using Words = std::vector<std::string>;
+
+// Lets the message layer find the message files built beside this program.
+void useBuiltMessages() {
+  char path[4096];
+  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  ASSERT_GT(n, 0);
+  path[n] = '\0';
+  ASSERT_EQ(vsSetexedir(path), 1);
+}
+
+// A set "demo" as a layer would declare it.
+ulPrefDB *demoSet() {
+  ulPrefDB *set = ulPrefCreate("Demo");
+  ulPrefAdd(set, "logging", &ulOnOffVT, "Write a log.", ulPrefWord(1));
+  ulPrefAdd(set, "keep_logfiles", &ulUnsignedIntVT, "Logs kept.", ulPrefWord(0));
+  ulPrefAdd(set, "Title", &ulStringVT, "A title.", const_cast<char *>("none"));
+  ulPrefAdd(set, "touch", &ulVoidVT, "Touch.", nullptr);
+  return set;
+}
+
+// A fresh directory for files of one test.
+std::string tempDir() {
+  char pattern[] = "/tmp/ulPrefTestXXXXXX";
+  return mkdtemp(pattern);
+}
+
+std::string readFile(const std::string &path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+} // namespace
+
+TEST(ulPrefSets, DeclareReadSetAndRevert) {
+  ulPrefDB *set = demoSet();
+  EXPECT_EQ(ulPrefFind("DEMO"), set);
+  EXPECT_STREQ(ulPrefName(set), "Demo");
+  EXPECT_EQ(ulPrefAdd(set, "LOGGING", &ulIntVT, "again", nullptr), 0); // names ignore case
+  EXPECT_EQ(ulPrefTypespec(set, "Logging"), &ulOnOffVT);
+
+  EXPECT_EQ(ulPrefIntVal(set, "logging"), 1);
+  EXPECT_STREQ(ulPrefStrVal(set, "title"), "none");
+  EXPECT_EQ(ulPrefChanged(set, "title"), 0);
+  std::string mine = "mine";
+  EXPECT_EQ(ulPrefSetval(set, "title", mine.data()), 1);
+  mine[0] = 'X'; // the set keeps its own copy
+  EXPECT_STREQ(ulPrefStrVal(set, "title"), "mine");
+  EXPECT_EQ(ulPrefFlags(set, "title"), ulPrefVALUESET);
+  EXPECT_EQ(ulPrefRevert(set, "title"), 1);
+  EXPECT_STREQ(ulPrefStrVal(set, "title"), "none");
+  EXPECT_EQ(ulPrefChanged(set, "title"), 0);
+
+  EXPECT_EQ(ulPrefVal(set, "nosuch"), nullptr);
+  EXPECT_EQ(ulPrefFlags(set, "nosuch"), -1);
+  EXPECT_EQ(ulPrefSetval(set, "nosuch", nullptr), 0);
+
+  // Redeclaring keeps a value whose type stays compatible, else drops it.
+  ulPrefSetText(set, "keep_logfiles", "7");
+  ulPrefReplace(set, "keep_logfiles", &ulIntVT, "Logs.", ulPrefWord(1));
+  EXPECT_EQ(ulPrefIntVal(set, "keep_logfiles"), 7);
+  ulPrefReplace(set, "keep_logfiles", &ulStringVT, "Logs.", const_cast<char *>("x"));
+  EXPECT_STREQ(ulPrefStrVal(set, "keep_logfiles"), "x");
+  EXPECT_EQ(ulPrefChanged(set, "keep_logfiles"), 0);
+
+  // A newer set of the same name takes over the name; the older stays valid.
+  ulPrefDB *newer = ulPrefCreate("demo");
+  EXPECT_EQ(ulPrefFind("demo"), newer);
+  ulPrefDestroy(set);
+  EXPECT_EQ(ulPrefFind("demo"), newer);
+  ulPrefDestroy(newer);
+  EXPECT_EQ(ulPrefFind("demo"), nullptr);
+}
+
+TEST(ulPrefParse, PreferenceArgumentsAreTakenOutOfArgv) {
+  ulPrefDB *set = demoSet();
+  Args a({"prog", "-demo.logging", "in.ltf", "-demo.keep_logfiles", "3", "-nosuch.option",
+          "-demo.nosuch", "x", "+demo.touch", "-demo.title"});
+  EXPECT_EQ(ulPrefParse(nullptr, &a.argc, a.argv.data()), 4);
+  EXPECT_EQ(a.left(),
+            (Words{"prog", "in.ltf", "-nosuch.option", "-demo.nosuch", "x", "-demo.title"}));
+  EXPECT_EQ(a.argv[a.argc], nullptr);
+  EXPECT_EQ(ulPrefIntVal(set, "logging"), 0);
+  EXPECT_EQ(ulPrefIntVal(set, "keep_logfiles"), 3);
+  EXPECT_EQ(ulPrefFlags(set, "keep_logfiles"), ulPrefVALUESET | ulPrefCMDLINE);
+  EXPECT_EQ(ulPrefChanged(set, "touch"), 1);
+  EXPECT_STREQ(ulPrefStrVal(set, "title"), "none"); // last argument: no value, left
+
+  Args b({"prog", "+DEMO.Logging", "-demo.keep_logfiles"});
+  ulPrefParse(nullptr, &b.argc, b.argv.data());
+  EXPECT_EQ(b.left(), (Words{"prog", "-demo.keep_logfiles"}));
+  EXPECT_EQ(ulPrefIntVal(set, "logging"), 1);
+  ulPrefDestroy(set);
+}
+
+TEST(ulPrefParse, ShorthandAddressesTheProgramsSet) {
+  ulPrefDB *set = demoSet();
+  Args a({"/usr/bin/demo", "-keep_logfiles", "4", "-.title", "T", "-x.", "-.", "-"});
+  ulPrefParse(nullptr, &a.argc, a.argv.data());
+  EXPECT_STREQ(ulPrefGetShorthand(), "demo");
+  EXPECT_EQ(ulPrefIntVal(set, "keep_logfiles"), 4);
+  EXPECT_STREQ(ulPrefStrVal(set, "title"), "T");
+  EXPECT_EQ(a.left(), (Words{"/usr/bin/demo", "-x.", "-.", "-"}));
+
+  // Only the first parse takes argv[0]; the shorthand can be switched off.
+  Args b({"other", "-keep_logfiles", "5"});
+  ulPrefParse(nullptr, &b.argc, b.argv.data());
+  EXPECT_EQ(ulPrefIntVal(set, "keep_logfiles"), 5);
+  ulPrefSetShorthand(nullptr);
+  Args c({"demo", "-keep_logfiles", "6"});
+  ulPrefParse(nullptr, &c.argc, c.argv.data());
+  EXPECT_EQ(c.argc, 3);
+  EXPECT_EQ(ulPrefGetShorthand(), nullptr);
+  ulPrefDestroy(set);
+}
+
+TEST(ulPrefParse, UnreadableValueThrowsMessage1501) {
+  useBuiltMessages();
+  ulPrefDB *set = demoSet();
+  Args a({"prog", "-demo.keep_logfiles", "many"});
+  int caught = ulExTry(ulEX_POSTCOND, [&] { ulPrefParse(nullptr, &a.argc, a.argv.data()); });
+  ASSERT_EQ(caught, 1);
+  EXPECT_EQ(ulExTagV, ulEX_POSTCOND);
+  EXPECT_EQ(ulErrNum(ulExErrV), 1501);
+  EXPECT_NE(std::string(ulErrText(ulExErrV)).find("many"), std::string::npos);
+  EXPECT_NE(std::string(ulErrText(ulExErrV)).find("Demo.keep_logfiles"), std::string::npos);
+  ulErrDestroy(ulExErrV);
+  ulExErrV = nullptr;
+  ulPrefDestroy(set);
+
+  // Uncaught, it is reported and ends the process with status 3.
+  EXPECT_EXIT(
+      {
+        demoSet();
+        Args b({"prog", "-demo.keep_logfiles", "-1"});
+        ulPrefParse(nullptr, &b.argc, b.argv.data());
+      },
+      testing::ExitedWithCode(3), "1501");
+}
+
+TEST(ulPrefTypes, ReadPrintAndRefuse) {
+  std::string dir = tempDir();
+  std::string file = dir + "/f";
+  std::ofstream(file) << "x";
+  std::string newFile = dir + "/new";
+  struct Case {
+    const ulTypespec *ts;
+    std::string text;
+    const char *printed; // null: the text is refused
+  };
+  const Case cases[] = {
+      {&ulOnOffVT, "on", "On"},
+      {&ulOnOffVT, "2", nullptr},
+      {&ulErrStyleVT, "VERB", "verbose"},
+      {&ulErrSevVT, "4", "Fatal"},
+      {&ulErrActionVT, "al", "alertBox"},
+      {&ulYesNoVT, "maybe", nullptr},
+      {&ulIntVT, " -0x10 ", "-16"},
+      {&ulIntVT, "12abc", nullptr},
+      {&ulIntVT, "2147483648", nullptr},
+      {&ulPositiveIntVT, "0", nullptr},
+      {&ulUnsignedIntVT, "4294967295", "4294967295"},
+      {&ulUnsignedIntVT, "-1", nullptr},
+      {&ulInt64VT, "-9000000000", "-9000000000"},
+      {&ulCharVT, "x", "x"},
+      {&ulCharVT, "xy", nullptr},
+      {&ulFloatVT, "2.5", "2.5"},
+      {&ulFloatVT, "0.1", "0.1"},
+      {&ulPositiveFloatVT, "-1", nullptr},
+      {&ulStringUpperVT, "aB", "AB"},
+      {&ulStringLowerVT, "aB", "ab"},
+      {&ulStringNotEmptyVT, "", nullptr},
+      {&ulStringRestOfLineVT, " a b ", " a b "},
+      {&ulStringRestOfLine1VT, " a b ", "a b"},
+      {&ulStringConstVT, "c", "c"},
+      {&ulFileNameVT, "", nullptr},
+      {&ulFileReadVT, file, file.c_str()},
+      {&ulFileReadVT, dir, nullptr},
+      {&ulFileReadWriteVT, file, file.c_str()},
+      {&ulFileWriteVT, newFile, newFile.c_str()},
+      {&ulFileWriteVT, dir + "/no/new", nullptr},
+      {&ulDirVT, dir, dir.c_str()},
+      {&ulDirVT, file, nullptr},
+      {&ulDirWriteVT, dir, dir.c_str()},
+      {&ulByteBlockVT, "0a ff", "0AFF"},
+      {&ulByteBlockVT, "0af", nullptr},
+      {&ulStrArrayVT, "a \"b c\"  d", "a \"b c\" d"},
+      {&ulErrVT, "ullib: Warning 1120: T", "ullib: Warning 1120: T"},
+      {&ulTypespecVT, "ulintvt", "ulIntVT"},
+      {&ulCallbackVT, "f", nullptr},
+      {&ulAnyVT, "1", nullptr},
+      {&ulErrStreamVT, "s", nullptr},
+  };
+  for (const Case &c : cases) {
+    void *value = nullptr;
+    int ok = c.ts->read(c.ts, c.text.c_str(), &value);
+    ASSERT_EQ(ok, c.printed != nullptr ? 1 : 0) << c.ts->name << " " << c.text;
+    if (ok == 0)
+      continue;
+    void *copy = c.ts->copy(c.ts, value);
+    c.ts->release(c.ts, value);
+    char *s = c.ts->print(c.ts, copy);
+    EXPECT_STREQ(s, c.printed) << c.ts->name;
+    ulStrFree(s);
+    c.ts->release(c.ts, copy);
+  }
+  void *v = nullptr;
+  ulPrefDB *set = ulPrefCreate("sets");
+  ASSERT_EQ(ulPrefVT.read(&ulPrefVT, "SETS", &v), 1);
+  EXPECT_EQ(v, set);
+  ulErrStream *stream = ulErrStreamCreate();
+  char *s = ulErrStreamVT.print(&ulErrStreamVT, stream);
+  EXPECT_STREQ(s, "0 message(s)");
+  ulStrFree(s);
+  ulErrStreamDestroy(stream);
+  ulPrefDestroy(set);
+}
+
+TEST(ulPrefTypes, CompatibilityAndRegistration) {
+  EXPECT_EQ(ulPrefCompatible(&ulIntVT, &ulPositiveIntVT), 1);
+  EXPECT_EQ(ulPrefCompatible(&ulStringVT, &ulFileReadVT), 1);
+  EXPECT_EQ(ulPrefCompatible(&ulOnOffVT, &ulYesNoVT), 0);
+  EXPECT_EQ(ulPrefCompatible(&ulStringVT, &ulStringConstVT), 0);
+  EXPECT_EQ(ulPrefCompatible(&ulAnyVT, &ulCallbackVT), 0);
+  static const ulTypespec onOffAgain = {
+      "myOnOffVT",    ulPrefFAM_ENUM,  ulOnOffVT.valueNames, 2,
+      ulOnOffVT.read, ulOnOffVT.print, ulOnOffVT.copy,       ulOnOffVT.release};
+  EXPECT_EQ(ulPrefCompatible(&ulOnOffVT, &onOffAgain), 1);
+  EXPECT_EQ(ulPrefFindTypespec("myOnOffVT"), nullptr);
+  EXPECT_EQ(ulPrefRegisterSpecialTs(&onOffAgain), 1);
+  EXPECT_EQ(ulPrefFindTypespec("MYONOFFVT"), &onOffAgain);
+  static const ulTypespec clash = {"ulIntVT", ulPrefFAM_INT, nullptr, 0,
+                                   nullptr,   nullptr,       nullptr, nullptr};
+  EXPECT_EQ(ulPrefRegisterSpecialTs(&clash), 0);
+}
+
+TEST(ulPrefUsage, ListsEveryPreferenceWhenAsked) {
+  ulPrefDB *set = demoSet();
+  ulPrefDB *another = ulPrefCreate("another");
+  for (const char *ask : {"-help", "-?", "-usage"}) {
+    Args a({"retag", "x", ask});
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(ulPrefUsage(&a.argc, a.argv.data()), 1);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out.rfind("Options for retag\n", 0), 0u) << out;
+    EXPECT_NE(out.find("     +/-Demo.logging  Write a log. [Off|On, default On]\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("\n -Demo.keep_logfiles  Logs kept. [UnsignedInt, default 0]\n"),
+              std::string::npos);
+    EXPECT_NE(out.find("\n         -Demo.touch  Touch. [no value]\n"), std::string::npos);
+    EXPECT_EQ(a.argc, 3);
+  }
+  Args quiet({"retag", "-helpme"});
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(ulPrefUsage(&quiet.argc, quiet.argv.data()), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  ulPrefDestroy(another);
+  ulPrefDestroy(set);
+}
+
+TEST(ulPrefLoops, OrderAndUserOptions) {
+  ulPrefDB *set = demoSet();
+  auto names = [set](bool user) {
+    std::vector<std::string> n;
+    auto collect = [](ulPrefDB *, ulPrefOption *o, void *data) {
+      static_cast<std::vector<std::string> *>(data)->push_back(o->name);
+      return 1;
+    };
+    if (user)
+      ulPrefForEachUserOption(set, collect, &n);
+    else
+      ulPrefForEachOption(set, collect, &n);
+    return n;
+  };
+  EXPECT_EQ(names(false), (Words{"logging", "keep_logfiles", "Title", "touch"}));
+  ulPrefAlphabetize(set);
+  EXPECT_EQ(names(false), (Words{"keep_logfiles", "logging", "Title", "touch"}));
+  ulPrefSetText(set, "touch", "");
+  ulPrefSetText(set, "logging", "off");
+  EXPECT_EQ(names(true), (Words{"logging", "touch"}));
+  EXPECT_EQ(ulPrefForEachOption(
+                set, [](ulPrefDB *, ulPrefOption *, void *) { return 0; }, nullptr),
+            0);
+  ulPrefDestroy(set);
+}
+
+TEST(ulPrefFiles, WriteThenReadRestoresValues) {
+  std::string dir = tempDir();
+  std::string path = dir + "/demo.prefs";
+  ulPrefDB *set = demoSet();
+  ulPrefSetText(set, "title", "  two words ");
+  ulPrefSetText(set, "keep_logfiles", "9");
+  ulPrefSetText(set, "logging", "Off");
+  ASSERT_EQ(ulPrefWriteIniFile(path.c_str(), nullptr), 1);
+  EXPECT_EQ(readFile(path), "|5.0\nDemo.logging = Off\nDemo.keep_logfiles = 9\n"
+                            "Demo.Title = \"  two words \"\n");
+  EXPECT_NE(access((path + ".tmp").c_str(), F_OK), 0);
+  ulPrefDestroy(set);
+
+  set = demoSet();
+  ASSERT_EQ(ulPrefReadIniFile(path.c_str()), 1);
+  EXPECT_STREQ(ulPrefStrVal(set, "title"), "  two words ");
+  EXPECT_EQ(ulPrefIntVal(set, "keep_logfiles"), 9);
+  EXPECT_EQ(ulPrefIntVal(set, "logging"), 0);
+  EXPECT_EQ(ulPrefFlags(set, "logging"), ulPrefVALUESET);
+  EXPECT_EQ(ulPrefReadIniFile((dir + "/absent").c_str()), 0);
+
+  // A failed write leaves the target alone and no temporary file behind.
+  EXPECT_EQ(ulPrefWriteIniFile(dir.c_str(), set), 0); // a directory cannot be replaced
+  EXPECT_NE(access((dir + ".tmp").c_str(), F_OK), 0);
+  EXPECT_EQ(ulPrefWriteIniFile((dir + "/no/such").c_str(), set), 0);
+  ulPrefDestroy(set);
+}
+
+TEST(ulPrefFiles, ValuesWaitForTheirPreferenceAndYieldToTheCommandLine) {
+  useBuiltMessages();
+  std::string dir = tempDir();
+  std::ofstream(dir + "/.demo.prefs") << "|5.0\n# comment\n|5.0 later.count = 5\n"
+                                         "  demo.keep_logfiles=8\nno entry\n.x = 1\n"
+                                         "demo.logging = Off\n";
+  setenv("HOME", dir.c_str(), 1);
+  ulPrefDB *set = demoSet();
+  Args a({"prog", "+demo.logging"});
+  ulPrefParse("demo", &a.argc, a.argv.data());
+  EXPECT_EQ(ulPrefIntVal(set, "keep_logfiles"), 8);
+  EXPECT_EQ(ulPrefIntVal(set, "logging"), 1); // the command line wins
+
+  ulPrefDB *later = ulPrefCreate("later");
+  ulPrefAdd(later, "count", &ulIntVT, "Count.", ulPrefWord(0));
+  EXPECT_EQ(ulPrefIntVal(later, "count"), 5);
+
+  std::ofstream(dir + "/bad") << "\n\ndemo.keep_logfiles = lots\n";
+  ASSERT_EQ(ulExTry(ulEX_POSTCOND, [&] { ulPrefReadIniFile((dir + "/bad").c_str()); }), 1);
+  EXPECT_EQ(ulErrNum(ulExErrV), 1501);
+  EXPECT_EQ(std::string(ulErrLocation(ulExErrV)), dir + "/bad, line 3");
+  ulErrDestroy(ulExErrV);
+  ulExErrV = nullptr;
+  ulPrefDestroy(later);
+  ulPrefDestroy(set);
+}
+
+namespace {
+
+int removeFirst(const char *argument, const char *next, void *data) {
+  auto *seen = static_cast<std::vector<std::string> *>(data);
+  seen->push_back(std::string(argument) + "|" + (next != nullptr ? next : "-"));
+  switch (argument[1]) {
+  case 'a':
+    return 1;
+  case 'b':
+    return 2;
+  case 'c':
+    return 3;
+  default:
+    return 0;
+  }
+}
+
+} // namespace
+
+TEST(ulCmd, Parse1RemovesWhatTheFunctionUses) {
+  std::vector<std::string> seen;
+  Args a({"prog", "file", "-a", "+b", "v", "-c", "x", "-b"});
+  EXPECT_EQ(ulCmdParse1(&a.argc, a.argv.data(), removeFirst, &seen), 4);
+  EXPECT_EQ(a.left(), (Words{"prog", "file", "-c", "x"}));
+  EXPECT_EQ(seen, (Words{"-a|+b", "+b|v", "-c|x", "-b|-"}));
+  Args b({"prog", "-z", "-a"}); // any other result ends the scan
+  EXPECT_EQ(ulCmdParse1(&b.argc, b.argv.data(), removeFirst, &seen), 0);
+  EXPECT_EQ(b.argc, 3);
+}
+
+TEST(ulCmd, TableDrivenParseAcceptsAbbreviations) {
+  const char *valueNames[] = {"file", "output"};
+  const char *flagNames[] = {"verbose", "force"};
+  char *values[2] = {nullptr, nullptr};
+  int flags[2] = {0, 0};
+  Args a({"prog", "-fi", "a.ltf", "-V", "-o", "out", "lib", "-x", "-force"});
+  EXPECT_EQ(ulCmdParse(&a.argc, a.argv.data(), valueNames, 2, values, flagNames, 2, flags), 5);
+  EXPECT_STREQ(values[0], "a.ltf");
+  EXPECT_STREQ(values[1], "out");
+  EXPECT_EQ(flags[0], 1);
+  EXPECT_EQ(flags[1], 0); // the walk ended at the unknown -x
+  EXPECT_EQ(a.left(), (Words{"prog", "lib", "-x", "-force"}));
+
+  // "f" abbreviates both file and format: ambiguous, so unknown.
+  const char *twoF[] = {"file", "format"};
+  Args b({"prog", "-f", "x"});
+  EXPECT_EQ(ulCmdParse(&b.argc, b.argv.data(), twoF, 2, values, flagNames, 1, flags), 0);
+  EXPECT_EQ(b.argc, 3);
+}
+
+TEST(ulCmd, FlagTakesOneNamedOption) {
+  Args a({"prog", "x", "-Debug", "-lib", "L", "-lib"});
+  EXPECT_STREQ(ulCmdFlag(&a.argc, a.argv.data(), "-debug", 0), "-Debug");
+  EXPECT_STREQ(ulCmdFlag(&a.argc, a.argv.data(), "-LIB", 1), "L");
+  EXPECT_EQ(ulCmdFlag(&a.argc, a.argv.data(), "-lib", 1), nullptr); // no value follows
+  EXPECT_EQ(a.left(), (Words{"prog", "x", "-lib"}));
+  EXPECT_EQ(ulCmdFlag(&a.argc, a.argv.data(), "-absent", 0), nullptr);
+  Args only({"prog"});
+  EXPECT_EQ(ulCmdFlag(&only.argc, only.argv.data(), "prog", 0), nullptr);
+}
