@@ -1,0 +1,377 @@
+// The library manager: reading "dir" line rests into records (every refusal
+// with its status), the written form, the queries over the current list,
+// record maintenance and the list pairs, and qd_dir_read with its messages.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "qlm.h"
+#include "sbMsg.h"
+#include "ulStr.h"
+#include "vs.h"
+
+namespace {
+
+// Every test works in a fresh temporary directory holding the directories
+// a, b and c and the plain file f.
+class Qlm : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char templ[] = "/tmp/qlmTestXXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(templ));
+    tmp = templ;
+    for (const char *d : {"a", "b", "c"})
+      std::filesystem::create_directory(tmp + "/" + d);
+    std::ofstream(tmp + "/f") << "x";
+  }
+  void TearDown() override {
+    qd_clear_all_dirs();
+    std::filesystem::remove_all(tmp);
+  }
+  // The line rest with "@" standing for the temporary directory.
+  std::string at(const std::string &text) const {
+    std::string s = text;
+    for (size_t i; (i = s.find('@')) != std::string::npos;)
+      s.replace(i, 1, tmp);
+    return s;
+  }
+  qlmDirId read(const std::string &text) { return qlm_read(at(text).c_str()); }
+  // The status qlm_read gives a line rest (0 when it makes a record).
+  int status(const std::string &text) { return read(text) == nullptr ? qlm_errno : 0; }
+  // qlm_id_write as a string, "@" for the temporary directory.
+  std::string written(qlmDirId dir) {
+    char *text = qlm_id_write(dir);
+    std::string s = text == nullptr ? "(null)" : text;
+    ulStrFree(text);
+    for (size_t i; (i = s.find(tmp)) != std::string::npos;)
+      s.replace(i, tmp.size(), "@");
+    return s;
+  }
+  int count() {
+    int n = 0;
+    for (qlmDirId d = qlm_id_next_dir(nullptr); d != nullptr; d = qlm_id_next_dir(d))
+      ++n;
+    return n;
+  }
+  std::string tmp;
+};
+
+TEST_F(Qlm, PrimaryWritableLineAndItsWrittenForm) {
+  qlmDirId d = read("[pw] @/a (mylib)");
+  ASSERT_NE(nullptr, d);
+  EXPECT_EQ(0, qlm_get_status());
+  EXPECT_STREQ("mylib", qlm_id_get_name(d));
+  EXPECT_EQ(tmp + "/a", qlm_id_get_path(d));
+  EXPECT_EQ(tmp + "/a", qlm_id_get_rpath(d));
+  EXPECT_EQ(qlmTYPE_PRIMARY, qlm_id_get_type(d));
+  EXPECT_EQ(-1, qlm_id_get_number(d));
+  EXPECT_EQ(1, qlm_id_writable(d));
+  EXPECT_EQ(0, qlm_id_readonly(d));
+  EXPECT_EQ(d, qlm_get_primary_dir());
+  EXPECT_EQ("[pw] @/a (mylib)", written(d));
+
+  // Written back, it reads the same.
+  const std::string line = written(d);
+  qd_clear_all_dirs();
+  qlmDirId again = read(line);
+  ASSERT_NE(nullptr, again);
+  EXPECT_EQ(line, written(again));
+}
+
+TEST_F(Qlm, WrittenFormsOfTypes) {
+  EXPECT_EQ(" 7 @/a", written(read("7 @/a")));
+  EXPECT_EQ(7, qlm_id_get_number(qlm_id_next_dir(nullptr)));
+  EXPECT_EQ(1, qlm_id_readonly(qlm_id_next_dir(nullptr)));
+  EXPECT_EQ("[rml] @/b/ (Mega_1)", written(read("[LM] @/b/ (Mega_1)")));
+  EXPECT_EQ(qlmTYPE_READONLY | qlmTYPE_MEGAFILE | qlmTYPE_EXTRA,
+            qlm_id_get_type(qlm_id_next_libdir(nullptr, "mega_1")));
+  EXPECT_EQ(1, qlm_id_megafile(qlm_id_next_libdir(nullptr, "MEGA_1")));
+  EXPECT_EQ(" 0 @/c", written(read(" 0 @/c | note")));
+  EXPECT_EQ(qlmTYPE_PRIMARY, qlm_id_get_type(qlm_get_primary_dir()));
+  EXPECT_EQ("20 @/c/x", written(qlm_read_and_create(at("20 @/c/x").c_str())));
+}
+
+TEST_F(Qlm, RefusalsInTheOrderOfTheChecks) {
+  ASSERT_NE(nullptr, read("[p] @/a (lib) | comment"));
+  const std::string longPath = "[w] /" + std::string(255, 'p');
+  const std::string longName = "[w] @/b (" + std::string(33, 'n') + ")";
+  const std::pair<int, std::string> cases[] = {
+      {-12, "[p] @/b"},         {-12, "0 @/missing"},  {-4, "[wx] @/b"},
+      {-4, "21 @/b"},           {-4, "-1 @/b"},        {-8, "[rw] @/b"},
+      {-8, "[RP] @/b"},         {-8, "[wm] @/b"},      {-8, "[mp] @/b"},
+      {-9, "[] @/b"},           {-9, "  | comment"},   {-6, "[pw @/b"},
+      {-6, "pw @/b"},           {-6, "@/b"},           {-3, "[w]"},
+      {-3, "[w] (lib)"},        {-3, longPath},        {-6, "[w] @/b (lib"},
+      {-6, "[w] @/b (l) more"}, {-6, "[w] @/b lib"},   {-15, "[w] @/b (1l)"},
+      {-15, "[w] @/b (a__b)"},  {-15, longName},       {-13, "[r] @/a/ (o)"},
+      {-13, "[r] @/b/../a"},    {-2, "[w] @/missing"}, {-7, "[w] @/f (lib)"},
+  };
+  for (const auto &[expected, line] : cases)
+    EXPECT_EQ(expected, status(line)) << line;
+  EXPECT_FALSE(std::filesystem::exists(tmp + "/missing"));
+  EXPECT_EQ(1, count());
+  EXPECT_EQ(0, status("[r] @/b (" + std::string(32, 'n') + ")"));
+}
+
+TEST_F(Qlm, NameRule) {
+  for (const char *good : {"a", "builtin", "My_Lib2", "a_b_c", "Z9_"})
+    EXPECT_EQ(1, qlm_chk_library_name(good)) << good;
+  for (const char *bad : {"", "_a", "9a", "a__b", "a b", "a-b", "a.b"})
+    EXPECT_EQ(0, qlm_chk_library_name(bad)) << bad;
+  EXPECT_EQ(0, qlm_chk_library_name(nullptr));
+}
+
+TEST_F(Qlm, RelativePathKeepsItsWrittenForm) {
+  char previous[vsMAXPATH];
+  ASSERT_EQ(vsOK, vsGetdef(previous));
+  ASSERT_EQ(vsOK, vsSetdef(tmp.c_str()));
+  qlmDirId d = read("[w] b\\ (rel)");
+  ASSERT_NE(nullptr, d);
+  EXPECT_STREQ("b\\", qlm_id_get_rpath(d));
+  EXPECT_EQ(tmp + "/b", qlm_id_get_path(d));
+  EXPECT_EQ("[w] b\\ (rel)", written(d));
+  vsSetdef(previous);
+}
+
+TEST_F(Qlm, CreatingTheMissingDirectory) {
+  qlmDirId d = qlm_read_and_create(at("[w] @/new/deep (fresh)").c_str());
+  ASSERT_NE(nullptr, d);
+  EXPECT_TRUE(std::filesystem::is_directory(tmp + "/new/deep"));
+  EXPECT_EQ(nullptr, qlm_read_and_create(at("[w] @/f/sub (x)").c_str()));
+  EXPECT_EQ(-10, qlm_errno);
+  EXPECT_EQ(nullptr, qlm_read_and_create(at("[w] @/f (x)").c_str()));
+  EXPECT_EQ(-7, qlm_errno);
+}
+
+TEST_F(Qlm, LibrariesInListOrder) {
+  ASSERT_NE(nullptr, read("[r] @/a (A)"));
+  ASSERT_NE(nullptr, read("[w] @/b"));
+  ASSERT_NE(nullptr, read("[w] @/c (a)"));
+  ASSERT_NE(nullptr, read("[pw] @/c/../f/.. (B)"));
+  EXPECT_STREQ("A", qlm_next_library(""));
+  EXPECT_STREQ("A", qlm_next_library(nullptr));
+  EXPECT_STREQ("B", qlm_next_library("A"));
+  EXPECT_STREQ("B", qlm_next_library("a"));
+  EXPECT_EQ(nullptr, qlm_next_library("B"));
+  EXPECT_EQ(nullptr, qlm_next_library("nosuch"));
+
+  EXPECT_EQ(1, qlm_library_exists("a"));
+  EXPECT_EQ(0, qlm_library_exists(""));
+  EXPECT_EQ(0, qlm_library_exists("C"));
+  qlmDirId first = qlm_id_next_libdir(nullptr, "a");
+  qlmDirId second = qlm_id_next_libdir(first, nullptr);
+  EXPECT_EQ(tmp + "/a", qlm_id_get_path(first));
+  EXPECT_EQ(tmp + "/c", qlm_id_get_path(second));
+  EXPECT_EQ(nullptr, qlm_id_next_libdir(second, "a"));
+  EXPECT_EQ(second, qlm_library_first_writable("A"));
+  EXPECT_EQ(nullptr, qlm_library_first_writable("none"));
+  EXPECT_EQ(-14, qlm_errno);
+  EXPECT_EQ(tmp, qlm_id_get_path(qlm_get_primary_dir()));
+
+  // The record without a name joins library a when it is given that name.
+  qlmDirId unnamed = qlm_id_next_dir(first);
+  EXPECT_STREQ("", qlm_id_get_name(unnamed));
+  EXPECT_EQ(-15, qlm_id_set_name(unnamed, "a b"));
+  EXPECT_EQ(0, qlm_id_set_name(unnamed, "a"));
+  EXPECT_EQ(-5, qlm_id_set_name(unnamed, "other"));
+  EXPECT_EQ(-5, qlm_errno);
+  EXPECT_EQ(unnamed, qlm_id_next_libdir(first, nullptr));
+  EXPECT_EQ(second, qlm_id_next_libdir(unnamed, nullptr));
+  EXPECT_EQ(unnamed, qlm_library_first_writable("a"));
+
+  // Taking a record out mends the chain; only then can it be destroyed.
+  EXPECT_EQ(-1, qlm_destroy_dir_id(unnamed));
+  EXPECT_EQ(0, qlm_id_remove_dir(unnamed));
+  EXPECT_EQ(-1, qlm_id_remove_dir(unnamed));
+  EXPECT_EQ(second, qlm_id_next_libdir(first, nullptr));
+  EXPECT_EQ(0, qlm_destroy_dir_id(unnamed));
+  EXPECT_EQ(3, count());
+  qlm_free_all_dir();
+  EXPECT_EQ(0, count());
+  EXPECT_EQ(nullptr, qlm_next_library(""));
+}
+
+TEST_F(Qlm, NullRecordGivesStatusMinusOne) {
+  qlm_errno = 0;
+  EXPECT_EQ(nullptr, qlm_id_get_name(nullptr));
+  EXPECT_EQ(-1, qlm_errno);
+  qlm_errno = 0;
+  EXPECT_EQ(-1, qlm_id_get_type(nullptr));
+  EXPECT_EQ(-1, qlm_errno);
+  EXPECT_EQ(-1, qlm_id_create_subdir(nullptr, "sym"));
+}
+
+TEST_F(Qlm, DirinfoFillsBuffersOrHandsOutFields) {
+  qlmDirId d = read("12 @/a/ (lib)");
+  ASSERT_NE(nullptr, d);
+  int number = 0;
+  char nameBuffer[33] = "old";
+  char *name = nameBuffer;
+  char *path = nullptr;
+  char *wpath = nullptr;
+  ASSERT_EQ(0, qlm_id_dirinfo(d, &number, &name, &path, &wpath));
+  EXPECT_EQ(12, number);
+  EXPECT_EQ(nameBuffer, name);
+  EXPECT_STREQ("lib", nameBuffer);
+  EXPECT_EQ(d->path, path);
+  EXPECT_EQ(tmp + "/a/", wpath);
+
+  qlmDirId unnamed = read("[w] @/b");
+  char *none = nullptr;
+  ASSERT_EQ(0, qlm_id_dirinfo(unnamed, nullptr, &none, nullptr, nullptr));
+  EXPECT_STREQ("", none);
+}
+
+TEST_F(Qlm, MaintenanceAndListPairs) {
+  ASSERT_NE(nullptr, read("[pw] @/a (one)"));
+  qlmDirId loose = qlm_create_dir_id();
+  EXPECT_EQ(-1, qlm_id_get_number(loose));
+  EXPECT_EQ(nullptr, qlm_id_build_path(loose, "sym"));
+  EXPECT_EQ(-11, qlm_errno);
+  EXPECT_EQ(-11, qlm_id_create_subdir(loose, "sym"));
+  EXPECT_EQ(0, qlm_destroy_dir_id(loose));
+
+  // A placeholder lives in the second list: no directory, not in the walk.
+  qlmDirId holder = qlm_add_lib_placeholder("later");
+  ASSERT_NE(nullptr, holder);
+  EXPECT_EQ(nullptr, qlm_add_lib_placeholder("no good"));
+  EXPECT_EQ(-15, qlm_errno);
+  EXPECT_EQ(0, qlm_library_exists("later"));
+  EXPECT_EQ(-1, qlm_destroy_dir_id(holder));
+
+  // The vfile search order has lists of its own; the first pair is kept.
+  EXPECT_EQ(0, qlm_disable_vfile_search_order());
+  EXPECT_EQ(1, qlm_enable_vfile_search_order());
+  EXPECT_EQ(0, qlm_enable_vfile_search_order());
+  EXPECT_EQ(0, count());
+  EXPECT_EQ(-1, qlm_destroy_dir_id(holder));
+  ASSERT_NE(nullptr, read("[pw] @/b (two)"));
+  EXPECT_EQ(0, qlm_library_exists("one"));
+  qd_clear_all_dirs();
+  EXPECT_EQ(1, qlm_disable_vfile_search_order());
+  EXPECT_EQ(1, qlm_library_exists("one"));
+  EXPECT_EQ(0, qlm_library_exists("two"));
+  EXPECT_EQ(0, qlm_id_remove_dir(holder));
+  EXPECT_EQ(0, qlm_destroy_dir_id(holder));
+}
+
+TEST_F(Qlm, SubdirectoriesOfARecord) {
+  qlmDirId d = read("[w] @/a/ (lib)");
+  char *path = qlm_id_build_path(d, " sym  lock ");
+  EXPECT_EQ(tmp + "/a/sym/lock/", path);
+  ulStrFree(path);
+  path = qlm_id_build_path(d, "");
+  EXPECT_EQ(tmp + "/a", path);
+  ulStrFree(path);
+  EXPECT_EQ(nullptr, qlm_id_build_path(d, std::string(300, 's').c_str()));
+  EXPECT_EQ(-3, qlm_errno);
+
+  EXPECT_EQ(0, qlm_id_create_subdir(d, "sym lock"));
+  EXPECT_TRUE(std::filesystem::is_directory(tmp + "/a/sym/lock"));
+  EXPECT_EQ(-101, qlm_id_create_subdir(d, "sym"));
+  std::ofstream(tmp + "/a/file") << "x";
+  EXPECT_EQ(-10, qlm_id_create_subdir(d, "file"));
+  EXPECT_EQ(-10, qlm_id_create_subdir(d, "file/below"));
+}
+
+// Messages qd_dir_read showed, each as "+text" (with the header) or " text".
+// Like the initialisation reader, the receiver formats its header first.
+std::string shown;
+int capture(const char *text, int header) {
+  if (header)
+    sbMsgBuild(1213, "scribant.ini", 7);
+  shown += (header ? "+" : " ") + std::string(text) + "\n";
+  return 1;
+}
+
+class QdDirRead : public Qlm {
+protected:
+  void SetUp() override {
+    Qlm::SetUp();
+    // The editor's message file lies beside the test program.
+    vsSetexedir(std::filesystem::read_symlink("/proc/self/exe").c_str());
+    shown.clear();
+    qlmPutMsgV = capture;
+  }
+  int dirRead(const std::string &line) { return qd_dir_read(at(line).c_str()); }
+};
+
+TEST_F(QdDirRead, AcceptedLinesShowNothingAndRegisterWritableDirectories) {
+  EXPECT_EQ(1, dirRead("dir [pw] @/a (mylib)"));
+  EXPECT_EQ(1, dirRead("DIR [r] @/b (ro)"));
+  EXPECT_EQ(1, dirRead("|5.0 dir 3 @/c"));
+  EXPECT_EQ(0, dirRead("dir 3 @/c/"));
+  EXPECT_EQ(3, count());
+  EXPECT_EQ(tmp + "/a", qd_writable_dir(0));
+  EXPECT_EQ(tmp + "/c", qd_writable_dir(1));
+  EXPECT_EQ(nullptr, qd_writable_dir(2));
+  EXPECT_EQ(nullptr, qd_writable_dir(-1));
+  EXPECT_EQ("+Directory line refused: the directory is listed twice.\n", shown);
+
+  // Registrations outlive the records and are not repeated.
+  qd_clear_all_dirs();
+  EXPECT_EQ(0, count());
+  EXPECT_EQ(1, dirRead("dir [pw] @/a (mylib)"));
+  EXPECT_EQ(nullptr, qd_writable_dir(2));
+}
+
+TEST_F(QdDirRead, RefusalsShowTheMessageOfTheirStatus) {
+  ASSERT_EQ(1, dirRead("dir [p] @/a"));
+  const std::pair<const char *, const char *> cases[] = {
+      {"dir [w] @/b (9lib)", "the library name is not valid."},
+      {"dir [w] @/a (lib)", "the directory is listed twice."},
+      {"dir [p] @/b", "a second primary library directory."},
+      {"dir [rw] @/b", "contradictory type letters."},
+      {"dir [w] @/f", "the path is not a directory."},
+      {"dir [x] @/b", "unknown type letter."},
+      {"dir [w]", "the path cannot be made absolute."},
+      {"dir [] @/b", "it does not describe a library directory."},
+      {"dir [w @/b", "it does not describe a library directory."},
+  };
+  for (const auto &[line, message] : cases) {
+    shown.clear();
+    EXPECT_EQ(0, dirRead(line)) << line;
+    EXPECT_EQ(std::string("+Directory line refused: ") + message + "\n", shown) << line;
+  }
+  EXPECT_EQ(1, count());
+}
+
+TEST_F(QdDirRead, MissingDirectoryIsCreated) {
+  EXPECT_EQ(1, dirRead("dir [w] @/made (made)"));
+  EXPECT_EQ("+Library directory does not exist; creating it.\n"
+            " Created library directory " +
+                tmp + "/made.\n",
+            shown);
+  EXPECT_TRUE(std::filesystem::is_directory(tmp + "/made"));
+
+  shown.clear();
+  EXPECT_EQ(0, dirRead("dir [w] @/f/under (x)"));
+  EXPECT_EQ("+Library directory does not exist; creating it.\n"
+            " Cannot create the library directory.\n",
+            shown);
+  EXPECT_EQ(1, count());
+}
+
+TEST_F(QdDirRead, NothingIsShownWithoutAReceiver) {
+  qlmPutMsgV = nullptr;
+  EXPECT_EQ(0, dirRead("dir [x] @/a"));
+  EXPECT_EQ(1, dirRead("dir [w] @/new"));
+  EXPECT_EQ("", shown);
+}
+
+TEST_F(QdDirRead, PathCopyStaysUntilAnotherRecord) {
+  ASSERT_EQ(1, dirRead("dir [w] @/a"));
+  ASSERT_EQ(1, dirRead("dir [w] @/b"));
+  qlmDirId a = qlm_id_next_dir(nullptr);
+  qlmDirId b = qlm_id_next_dir(a);
+  const char *copy = qd_dir_get(a);
+  EXPECT_EQ(tmp + "/a", copy);
+  EXPECT_NE(a->path, copy);
+  EXPECT_EQ(copy, qd_dir_get(a));
+  EXPECT_EQ(tmp + "/b", qd_dir_get(b));
+}
+
+} // namespace
