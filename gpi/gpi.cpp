@@ -1,0 +1,42 @@
+// gpi.cpp: the start and end of the programming interface, and the run
+// flags it shares with the editor layers.
+#include "gpi.h"
+
+#include "qInit.h"
+#include "ulErr.h"
+#include "ulEx.h"
+#include "ulMsg.h"
+
+char q_rcancelled = 0;
+char q_canc = 0;
+char q_corrupt_display = 0;
+char q_bad_data = 0;
+
+int gpi_init() {
+  q_rcancelled = 0;
+  q_quiet = 0;
+  q_canc = 0;
+  q_corrupt_display = 0;
+  q_bad_data = 0;
+  get_msg_file();
+  int version = q_get_version();
+  if (version == -1)
+    return 0;
+  if (ulExTry(ulEX_POSTCOND, [&] { vqProjInit(version); })) {
+    // The interface reports nothing itself: the caller says that it could
+    // not start. Leave the project database closed, so a retry starts clean.
+    ulErrDestroy(ulExErrV);
+    ulExErrV = nullptr;
+    vqProjExit();
+    return 0;
+  }
+  q_scrib_init();
+  vqProjBuiltinCheck();
+  return 1;
+}
+
+int gpi_uninit() {
+  vqProjExit();
+  ulMsgClose();
+  return 1;
+}

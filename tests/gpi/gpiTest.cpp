@@ -1,0 +1,139 @@
+// The start and end of the programming interface: the run flags, the project
+// opened from scribant.ini (a project's own or the installation's default
+// beside the program), the settings read, the library "builtin" completed,
+// and a start that fails without a word.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "gpi.h"
+#include "qInit.h"
+#include "vs.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Each test runs in a fresh temporary directory, the current directory, with
+// WDIR pointing at a directory that holds only the message files.
+class Gpi : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char templ[] = "/tmp/gpiTestXXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(templ));
+    tmp = templ;
+    fs::create_directory(tmp + "/msg");
+    for (auto &e : fs::directory_iterator(bin()))
+      if (e.path().extension() == ".umb")
+        fs::create_symlink(e.path(), tmp + "/msg/" + e.path().filename().string());
+    setenv("WDIR", (tmp + "/msg").c_str(), 1);
+    vsResetWdirCache();
+    vsSetexedir("/nonexistent/program"); // no program directory to search
+    ASSERT_EQ(vsOK, vsSetdef(tmp.c_str()));
+  }
+  void TearDown() override { fs::remove_all(tmp); }
+
+  static fs::path bin() { return fs::read_symlink("/proc/self/exe").parent_path(); }
+
+  void write(const std::string &name, std::string text) {
+    for (size_t i; (i = text.find('@')) != std::string::npos;)
+      text.replace(i, 1, tmp);
+    std::ofstream(tmp + "/" + name) << text;
+  }
+  // gpi_init with what it printed on standard output.
+  int init(std::string &out) {
+    testing::internal::CaptureStdout();
+    int r = gpi_init();
+    std::fflush(stdout);
+    out = testing::internal::GetCapturedStdout();
+    return r;
+  }
+  static vfpObjId project() { return vfpObjGetCurObj(vfpOvDatabaseID, vfpClassPROJECT); }
+  // The directory of the library with that alias, or "" when there is none.
+  static std::string library(const char *alias) {
+    int status = 0;
+    LibraryDirId lib = vfpFindNextLib(project(), 0, alias, &status);
+    char path[vfpPATH_SIZE] = "";
+    if (lib != 0)
+      vfpGetLibInfo2(project(), lib, path, nullptr, nullptr, nullptr);
+    return path;
+  }
+  std::string tmp;
+};
+
+TEST_F(Gpi, StartsOnTheProjectOfTheCurrentDirectory) {
+  fs::create_directory(tmp + "/lib");
+  write("scribant.ini", "DIR [pw] @/lib (mylib)\ngrid 25\n");
+  q_rcancelled = q_quiet = q_canc = q_corrupt_display = q_bad_data = 1;
+  std::string out;
+  ASSERT_EQ(1, init(out));
+  EXPECT_EQ("", out);
+  EXPECT_EQ(0, q_rcancelled | q_quiet | q_canc | q_corrupt_display | q_bad_data);
+  EXPECT_EQ(541, vqVersionV);
+  EXPECT_EQ(tmp, vfpObjGetPath(project()));
+  EXPECT_EQ(tmp + "/lib", library("MyLib"));
+  EXPECT_NE(0, vqPrimaryDirV);
+  EXPECT_EQ(25.0f, q_values[qV_GRID].value);
+
+  EXPECT_EQ(1, gpi_uninit());
+  EXPECT_EQ(0, project());
+  // The interface can be started again after its end.
+  ASSERT_EQ(1, init(out));
+  EXPECT_EQ(tmp + "/lib", library("mylib"));
+  gpi_uninit();
+}
+
+TEST_F(Gpi, OutsideAnyProjectTheDefaultFileBesideTheProgramIsUsedSilently) {
+  ASSERT_TRUE(fs::exists(bin() / "scribant.ini"));
+  vsSetexedir((bin() / "gpiTest").c_str());
+  std::string out;
+  ASSERT_EQ(1, init(out));
+  EXPECT_EQ("", out);
+  EXPECT_EQ(bin().string(), vfpObjGetPath(project()));
+  int status = 0;
+  EXPECT_EQ(0, vfpFindNextLib(project(), 0, "nolib", &status));
+  EXPECT_EQ(12, status);
+  gpi_uninit();
+}
+
+TEST_F(Gpi, SettingsErrorsAreShownButDoNotStopTheStart) {
+  write("scribant.ini", "DIR [pw] @ (work)\nDIR [x] @ (bad)\ntextorigin 12\n");
+  std::string out;
+  ASSERT_EQ(1, init(out));
+  std::string file = tmp + "/scribant.ini";
+  EXPECT_EQ(file + ", line 2:\nDirectory line refused: unknown type letter.\n" + file +
+                ", line 3:\nTEXTORIGIN value is above 9.\n2 errors in the initialisation file.\n",
+            out);
+  EXPECT_EQ(tmp, library("work"));
+  gpi_uninit();
+}
+
+TEST_F(Gpi, TheLibraryBuiltinIsAttachedAndVisibleInTheProject) {
+  fs::create_directory(tmp + "/builtin");
+  write("scribant.ini", "DIR [pw] @ (work)\nDIR [r] @/builtin\n");
+  std::string out;
+  ASSERT_EQ(1, init(out));
+  EXPECT_EQ("Initialisation file rewritten in the current format: library builtin attached.\n",
+            out.substr(out.find('\n') + 1));
+  EXPECT_EQ(0, vqBuiltinAddedKludgeV);
+  EXPECT_EQ(tmp + "/builtin", library("builtin"));
+  gpi_uninit();
+}
+
+TEST_F(Gpi, WithoutAnyInitialisationFileTheStartFailsSilently) {
+  std::string out;
+  EXPECT_EQ(0, init(out));
+  EXPECT_EQ("", out);
+  EXPECT_EQ(0, project());
+  // A retry after the file appeared starts cleanly.
+  write("scribant.ini", "DIR [pw] @\n");
+  EXPECT_EQ(1, init(out));
+  EXPECT_EQ(tmp, vfpObjGetPath(project()));
+  gpi_uninit();
+}
+
+} // namespace
