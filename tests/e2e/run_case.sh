@@ -13,8 +13,8 @@
 #   absent     optional list of paths (one a line) that must not exist afterwards
 # The run sees no WDIR, UL_* or HOME of the caller unless env sets them.
 set -u
-retag=$1
-case=$2
+retag=$(realpath "$1")
+case=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 [ -d "$case/project" ] && cp -r "$case/project/." "$work/"
