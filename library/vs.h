@@ -227,7 +227,9 @@ const char *vsGetorigin();
 // PATH. Returns 1 if a directory was recorded, 0 otherwise (the previous
 // value is dropped in any case).
 int vsSetexedir(const char *programSpec);
-// The recorded executable directory (absolute, ending in "/"), or null.
+// The recorded executable directory (absolute, ending in "/"), or null. When
+// vsSetexedir was never called, the directory of the running program as the
+// system reports it (asked once).
 const char *vsExeDir();
 
 // Searches PATH (split at blanks, tabs, ":") for a non-directory entry name;

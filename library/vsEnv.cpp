@@ -25,6 +25,7 @@ struct EnvState {
   char *origin = nullptr;        // origin spec (pooled), or null
   char *exeDir = nullptr;        // executable directory (pooled, ends in "/"), or null
   bool exeDirAtExit = false;     // release of exeDir registered with the exit handlers
+  bool exeDirAsked = false;      // vsSetexedir was called, or the system was asked once
   ulMsgHandle msgFile = nullptr; // "vslib", once opened
   bool timerStarted = false;     // timerStart holds the first vsTimer(1) call
   timeval timerStart{};          // when vsTimer(1) was first called
@@ -191,6 +192,7 @@ const char *vsGetorigin() {
 // ---- Executable directory ---------------------------------------------------------
 
 int vsSetexedir(const char *programSpec) {
+  state().exeDirAsked = true;
   freeExeDir();
   char dev[vsMAXPATH], dir[vsMAXPATH], fileName[vsMAXPATH];
   if (programSpec == nullptr || programSpec[0] == '\0' ||
@@ -207,7 +209,20 @@ int vsSetexedir(const char *programSpec) {
 }
 
 const char *vsExeDir() {
-  return state().exeDir;
+  EnvState &s = state();
+  if (s.exeDir == nullptr && !s.exeDirAsked) {
+    // No program spec was recorded (a test, a tool, a library user that never
+    // called vsSetexedir): ask the system once where the running program is,
+    // so that the files installed beside it are still found.
+    s.exeDirAsked = true;
+    char self[vsMAXPATH];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+      self[n] = '\0';
+      recordExeDir(self);
+    }
+  }
+  return s.exeDir;
 }
 
 int vsFindExeInPath(const char *name, char *out) {
