@@ -1,0 +1,142 @@
+// TestSupport.h: fixtures shared by the unit tests.
+//
+// Every test case runs in its own process (gtest_discover_tests), so these
+// helpers only manage what a test leaves on disk and in the environment:
+//   TempDir     a fresh directory under /tmp, removed with all its contents;
+//   ScopedCwd   changes the working directory and restores it;
+//   ScopedEnv   sets or unsets one environment variable and restores it;
+//   Argv        a mutable argument vector for parsers that rearrange argv;
+//   writeFile / readFile  whole-file helpers for fixtures and results.
+// The message files are found beside the test executable without any set-up
+// (the path layer asks the system where the running program is).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace testsupport {
+
+namespace fs = std::filesystem;
+
+// Writes text to path, replacing the file (and creating missing parents).
+inline void writeFile(const std::string &path, const std::string &text) {
+  fs::path p(path);
+  if (p.has_parent_path())
+    fs::create_directories(p.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+// The whole content of path, or "" when it cannot be read.
+inline std::string readFile(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// A fresh directory, removed with everything in it when the object goes.
+class TempDir {
+public:
+  TempDir() {
+    std::string templ = (fs::temp_directory_path() / "retagTestXXXXXX").string();
+    if (mkdtemp(templ.data()) == nullptr)
+      ADD_FAILURE() << "mkdtemp failed";
+    path_ = templ;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    // Tests may take away permissions to provoke failures: give them back.
+    for (auto it = fs::recursive_directory_iterator(path_, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+  }
+  TempDir(const TempDir &) = delete;
+  TempDir &operator=(const TempDir &) = delete;
+
+  // The directory, without a trailing "/".
+  const std::string &path() const { return path_; }
+  // path() + "/" + relative.
+  std::string operator/(const std::string &relative) const { return path_ + "/" + relative; }
+  // Writes a file below the directory and returns its full path.
+  std::string write(const std::string &relative, const std::string &text) const {
+    std::string full = *this / relative;
+    writeFile(full, text);
+    return full;
+  }
+
+private:
+  std::string path_;
+};
+
+// Changes the working directory for the life of the object.
+class ScopedCwd {
+public:
+  explicit ScopedCwd(const std::string &dir) : old_(fs::current_path()) {
+    fs::current_path(dir);
+  }
+  ~ScopedCwd() {
+    std::error_code ec;
+    fs::current_path(old_, ec);
+  }
+  ScopedCwd(const ScopedCwd &) = delete;
+  ScopedCwd &operator=(const ScopedCwd &) = delete;
+
+private:
+  fs::path old_;
+};
+
+// Sets (or, with no value, unsets) one environment variable for the life of
+// the object.
+class ScopedEnv {
+public:
+  ScopedEnv(std::string name, std::optional<std::string> value) : name_(std::move(name)) {
+    if (const char *old = std::getenv(name_.c_str()))
+      old_ = old;
+    if (value)
+      setenv(name_.c_str(), value->c_str(), 1);
+    else
+      unsetenv(name_.c_str());
+  }
+  ~ScopedEnv() {
+    if (old_)
+      setenv(name_.c_str(), old_->c_str(), 1);
+    else
+      unsetenv(name_.c_str());
+  }
+  ScopedEnv(const ScopedEnv &) = delete;
+  ScopedEnv &operator=(const ScopedEnv &) = delete;
+
+private:
+  std::string name_;
+  std::optional<std::string> old_;
+};
+
+// An argument vector that the function under test may rearrange or shorten.
+struct Argv {
+  explicit Argv(std::vector<std::string> words) : storage(std::move(words)) {
+    for (std::string &w : storage)
+      argv.push_back(w.data());
+    argv.push_back(nullptr);
+    argc = static_cast<int>(storage.size());
+  }
+  // The arguments left in argv[0 .. argc).
+  std::vector<std::string> left() const { return {argv.begin(), argv.begin() + argc}; }
+
+  std::vector<std::string> storage;
+  std::vector<char *> argv;
+  int argc;
+};
+
+} // namespace testsupport
