@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <charconv>
 #include <random>
 #include <string>
 #include <vector>
@@ -252,36 +254,45 @@ TEST(ulBusExpand, WalksPastTheWidthLimit) {
 
 namespace {
 
-// Generates a random bus name: items of chains or repeat groups, with
-// subscripts in every radix, padding, steps in both directions.
-class Generator {
-public:
-  explicit Generator(unsigned seed) : rng_(seed) {}
+// Random bus names: lists of chains and repeat groups, subscripts in every
+// radix, with padding and steps in both directions.
+struct Generator {
+  std::mt19937 rng;
 
-  std::string list(int depth) {
-    std::string s;
-    int items = pick(1, 3);
-    for (int i = 0; i < items; i++) {
-      if (i > 0)
-        s += pick(0, 3) == 0 ? ",," : ",";
-      s += item(depth);
-    }
-    return s;
+  int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
+
+  std::string number(int value, int radix) {
+    char digits[8];
+    return {digits, std::to_chars(digits, digits + sizeof digits, value, radix).ptr};
   }
 
-private:
-  int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
+  std::string subscript() {
+    constexpr int radixes[] = {2, 8, 10, 16};
+    const int r = pick(0, 3), radix = radixes[r];
+    std::string s = pick(0, 3) == 0 ? "[0" : "[";
+    s += number(pick(0, 20), radix);
+    if (pick(0, 3) != 0) {
+      s += ":" + number(pick(0, 20), radix);
+      if (pick(0, 2) == 0)
+        s += ":" + number(pick(1, 5), radix);
+    }
+    if (radix != 10 || pick(0, 3) == 0)
+      s += std::string("/") + "BODH"[r];
+    return s + "]";
+  }
 
   std::string item(int depth) {
     if (depth < 2 && pick(0, 3) == 0)
       return "{" + list(depth + 1) + "}" + std::to_string(pick(1, 3));
+    static const char *names[] = {"D",      "ADDR", "x",
+                                  "MEM[A]", "Q_",   "averyveryverylongnetnamethatneedsapool"};
     std::string s;
-    int pieces = pick(1, 3);
-    for (int p = 0; p < pieces; p++) {
+    for (int p = 0, pieces = pick(1, 3); p < pieces; p++) {
       if (p == 0 && pick(0, 4) == 0) {
-        s += subscript() + name();
+        s += subscript();
+        s += names[pick(0, 5)];
       } else {
-        s += name();
+        s += names[pick(0, 5)];
         if (pick(0, 3) != 0)
           s += subscript();
       }
@@ -289,46 +300,22 @@ private:
     return s;
   }
 
-  std::string name() {
-    static const char *names[] = {"D",      "ADDR", "x",
-                                  "MEM[A]", "Q_",   "verylongnetnamethatneedsapool"};
-    return names[pick(0, 5)];
-  }
-
-  std::string number(int v, int radix, bool pad) {
-    std::string digits;
-    do {
-      digits.insert(digits.begin(), "0123456789ABCDEF"[v % radix]);
-      v /= radix;
-    } while (v != 0);
-    return pad ? "0" + digits : digits;
-  }
-
-  std::string subscript() {
-    static const int radixes[] = {2, 8, 10, 16};
-    static const char letters[] = {'B', 'O', 'D', 'H'};
-    int r = pick(0, 3);
-    int radix = radixes[r];
-    bool pad = pick(0, 3) == 0;
-    std::string s = "[" + number(pick(0, 20), radix, pad);
-    if (pick(0, 3) != 0) {
-      s += ":" + number(pick(0, 20), radix, false);
-      if (pick(0, 2) == 0)
-        s += ":" + number(pick(1, 5), radix, false);
+  std::string list(int depth) {
+    std::string s;
+    for (int i = 0, items = pick(1, 3); i < items; i++) {
+      if (i > 0)
+        s += pick(0, 3) == 0 ? ",," : ",";
+      s += item(depth);
     }
-    if (radix != 10 || pick(0, 3) == 0)
-      s += std::string("/") + letters[r];
-    return s + "]";
+    return s;
   }
-
-  std::mt19937 rng_;
 };
 
 } // namespace
 
 TEST(ulBusProperty, WidthEqualsTheNumberOfNamesWalked) {
   for (unsigned seed = 1; seed <= 400; seed++) {
-    Generator g(seed);
+    Generator g{std::mt19937(seed)};
     std::string text = g.list(0);
     int width = ulBusExpandWidth(text.c_str());
     ASSERT_EQ(ulBusExpandStatus(), ulBUS_OK) << text;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -35,46 +36,23 @@ TEST(UlCvt, TimeOfDayInHundredths) {
   EXPECT_STREQ("100:00:00.99", ulCvtTimeStr(36000099));
 }
 
-struct Date {
-  int month, day, year, hour, minute, second;
-};
-Date split(long seconds) {
-  Date d{};
-  EXPECT_EQ(1, ulCvtTime(seconds, &d.month, &d.day, &d.year, &d.hour, &d.minute, &d.second));
-  return d;
-}
-
 TEST(UlCvt, CalendarSplit) {
-  Date d = split(0);
-  EXPECT_EQ(1, d.month);
-  EXPECT_EQ(1, d.day);
-  EXPECT_EQ(1970, d.year);
-  EXPECT_EQ(0, d.hour + d.minute + d.second);
-
-  d = split(951782400); // a leap day of a year divisible by 400
-  EXPECT_EQ(2, d.month);
-  EXPECT_EQ(29, d.day);
-  EXPECT_EQ(2000, d.year);
-
-  d = split(4102444800L + 59 * 86400); // 2100 is no leap year: day 60 is 1 March
-  EXPECT_EQ(3, d.month);
-  EXPECT_EQ(1, d.day);
-  EXPECT_EQ(2100, d.year);
-
-  d = split(1704067199); // last second of 2023
-  EXPECT_EQ(12, d.month);
-  EXPECT_EQ(31, d.day);
-  EXPECT_EQ(2023, d.year);
-  EXPECT_EQ(23, d.hour);
-  EXPECT_EQ(59, d.minute);
-  EXPECT_EQ(59, d.second);
-
-  d = split(-1); // just before 1970
-  EXPECT_EQ(1969, d.year);
-  EXPECT_EQ(12, d.month);
-  EXPECT_EQ(31, d.day);
-  EXPECT_EQ(23, d.hour);
-
+  struct Case {
+    long seconds;
+    std::array<int, 6> date; // month, day, year, hour, minute, second
+  };
+  const Case cases[] = {
+      {0, {1, 1, 1970, 0, 0, 0}},
+      {951782400, {2, 29, 2000, 0, 0, 0}},               // leap day of a year divisible by 400
+      {4102444800L + 59 * 86400, {3, 1, 2100, 0, 0, 0}}, // 2100 is no leap year
+      {1704067199, {12, 31, 2023, 23, 59, 59}},          // last second of 2023
+      {-1, {12, 31, 1969, 23, 59, 59}},                  // just before 1970
+  };
+  for (const Case &c : cases) {
+    std::array<int, 6> d{};
+    EXPECT_EQ(1, ulCvtTime(c.seconds, &d[0], &d[1], &d[2], &d[3], &d[4], &d[5])) << c.seconds;
+    EXPECT_EQ(c.date, d) << c.seconds;
+  }
   int year = 0;
   EXPECT_EQ(1, ulCvtTime(86400L * 365, nullptr, nullptr, &year, nullptr, nullptr, nullptr));
   EXPECT_EQ(1971, year);

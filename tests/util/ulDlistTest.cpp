@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -25,25 +26,17 @@ ulDlist listOf(std::initializer_list<uintptr_t> values) {
   return l;
 }
 
+int push(void *v, void *out) {
+  static_cast<std::vector<uintptr_t> *>(out)->push_back(num(v));
+  return 1;
+}
+
+// The values front to back, checked against the backward links and the size.
 std::vector<uintptr_t> valuesOf(ulDlist l) {
-  std::vector<uintptr_t> out;
-  ulDlistLoop(
-      l,
-      [](void *v, void *data) {
-        static_cast<std::vector<uintptr_t> *>(data)->push_back(num(v));
-        return 1;
-      },
-      &out);
-  // The backward links must tell the same story.
-  std::vector<uintptr_t> back;
-  ulDlistReverseLoop(
-      l,
-      [](void *v, void *data) {
-        static_cast<std::vector<uintptr_t> *>(data)->insert(
-            static_cast<std::vector<uintptr_t> *>(data)->begin(), num(v));
-        return 1;
-      },
-      &back);
+  std::vector<uintptr_t> out, back;
+  ulDlistLoop(l, push, &out);
+  ulDlistReverseLoop(l, push, &back);
+  std::reverse(back.begin(), back.end());
   EXPECT_EQ(out, back);
   EXPECT_EQ(static_cast<size_t>(ulDlistSize(l)), out.size());
   return out;
@@ -130,46 +123,30 @@ TEST(ulDlistWalk, StepsStopAtTheEndsAndKeepCurrent) {
   ulDlistFreeList(l);
 }
 
+// Deleting the first cell leaves current on the head sentinel; the walk still
+// goes on with the next cell.
 TEST(ulDlistWalk, DeletingTheCurrentCellWhileWalkingGoesOnAtTheNextValue) {
-  ulDlist l = listOf({1, 2, 3});
-  V seen;
-  for (void *v = ulDlistHead(l); v != nullptr; v = ulDlistNxtElement(l)) {
-    seen.push_back(num(v));
-    if (num(v) == 2) {
-      EXPECT_EQ(ulDlistDelCurrent(l), word(2));
+  for (bool forward : {true, false}) {
+    SCOPED_TRACE(forward ? "forward" : "backward");
+    ulDlist l = listOf({1, 2, 3, 4});
+    V seen;
+    for (void *v = forward ? ulDlistHead(l) : ulDlistTail(l); v != nullptr;
+         v = forward ? ulDlistNxtElement(l) : ulDlistPreElement(l)) {
+      seen.push_back(num(v));
+      if (num(v) % 2 == 1) {
+        EXPECT_EQ(ulDlistDelCurrent(l), v);
+        if (forward) {
+          EXPECT_EQ(ulDlistCurElement(l), num(v) == 1 ? nullptr : word(2));
+        }
+      }
     }
-  }
-  EXPECT_EQ(seen, (V{1, 2, 3}));
-  EXPECT_EQ(valuesOf(l), (V{1, 3}));
-
-  // Deleting the first cell leaves current on the head sentinel; the walk
-  // still goes on with the next cell.
-  ulDlist m = listOf({1, 2, 3, 4});
-  seen.clear();
-  for (void *v = ulDlistHead(m); v != nullptr; v = ulDlistNxtElement(m)) {
-    seen.push_back(num(v));
-    if (num(v) % 2 == 1) {
-      ulDlistDelCurrent(m);
-      EXPECT_EQ(ulDlistCurElement(m), num(v) == 1 ? nullptr : word(2));
+    EXPECT_EQ(seen, forward ? (V{1, 2, 3, 4}) : (V{4, 3, 2, 1}));
+    EXPECT_EQ(valuesOf(l), (V{2, 4}));
+    if (!forward) {
+      EXPECT_EQ(ulDlistCurElement(l), word(2));
     }
+    ulDlistFreeList(l);
   }
-  EXPECT_EQ(seen, (V{1, 2, 3, 4}));
-  EXPECT_EQ(valuesOf(m), (V{2, 4}));
-
-  // The same backward, once a step back has set the direction.
-  seen.clear();
-  ulDlist b = listOf({1, 2, 3, 4});
-  for (void *v = ulDlistTail(b); v != nullptr; v = ulDlistPreElement(b)) {
-    seen.push_back(num(v));
-    if (num(v) == 3 || num(v) == 1)
-      ulDlistDelCurrent(b);
-  }
-  EXPECT_EQ(seen, (V{4, 3, 2, 1}));
-  EXPECT_EQ(valuesOf(b), (V{2, 4}));
-  EXPECT_EQ(ulDlistCurElement(b), word(2));
-  ulDlistFreeList(l);
-  ulDlistFreeList(m);
-  ulDlistFreeList(b);
 }
 
 TEST(ulDlistWalk, RemovingTheCurrentEndCellMovesCurrentByDirection) {

@@ -327,8 +327,6 @@ TEST_F(MemChild, UsageIsReportedPerTag) {
             printedV.size() == 2 &&
             printedV[0] == "Maximum memory usage=500, current memory usage=400" &&
             printedV[1] == "               alpha:    300 (75%)                 beta:    100 (25%) ";
-        for (const std::string &s : printedV)
-          fprintf(stderr, "[%s]\n", s.c_str());
         exit(ok ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");

@@ -9,37 +9,16 @@
 
 #include <unistd.h>
 
+#include "support/TestSupport.h"
 #include "ulErr.h"
 #include "ulMsg.h"
 #include "ulPref.h"
 #include "ulStr.h"
-#include "vs.h"
 
 namespace {
 
-struct Args {
-  explicit Args(std::vector<std::string> words) : storage(std::move(words)) {
-    for (std::string &w : storage)
-      argv.push_back(w.data());
-    argv.push_back(nullptr);
-    argc = static_cast<int>(storage.size());
-  }
-  std::vector<std::string> left() const { return {argv.begin(), argv.begin() + argc}; }
-  std::vector<std::string> storage;
-  std::vector<char *> argv;
-  int argc;
-};
-
+using testsupport::Argv;
 using Words = std::vector<std::string>;
-
-// Lets the message layer find the message files built beside this program.
-void useBuiltMessages() {
-  char path[4096];
-  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  ASSERT_GT(n, 0);
-  path[n] = '\0';
-  ASSERT_EQ(vsSetexedir(path), 1);
-}
 
 // The address of the handler installed for SIGSEGV.
 void *segvHandler() {
@@ -51,8 +30,7 @@ void *segvHandler() {
 } // namespace
 
 TEST(ulPrefErr, ErrInitTakesItsArgumentsAndReadsThem) {
-  useBuiltMessages();
-  Args a({"retag", "-err.logging", "lib.ltf", "-err.keep_logfiles", "3", "-nosuch.option",
+  Argv a({"retag", "-err.logging", "lib.ltf", "-err.keep_logfiles", "3", "-nosuch.option",
           "-err.style_stderr", "terse", "-err.action_error", "disabled", "+err.stdout",
           "-ex.catch_signals", "-err.bogus", "LIB"});
   ulErrInit(&a.argc, a.argv.data());
@@ -80,8 +58,7 @@ TEST(ulPrefErr, ErrInitTakesItsArgumentsAndReadsThem) {
 }
 
 TEST(ulPrefErr, DefaultsWithoutArguments) {
-  useBuiltMessages();
-  Args a({"retag", "-err.keep_logfiles"});
+  Argv a({"retag", "-err.keep_logfiles"});
   ulErrInit(&a.argc, a.argv.data());
   EXPECT_EQ(a.argc, 2); // no value follows: left for the command
   ulPrefDB *err = ulPrefFind("err");
@@ -94,22 +71,19 @@ TEST(ulPrefErr, DefaultsWithoutArguments) {
 }
 
 TEST(ulPrefErr, KeepCountNamesTheLogAfterTheProcess) {
-  useBuiltMessages();
-  char dir[] = "/tmp/ulPrefErrXXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  setenv("UL_LOGDIR", dir, 1);
-  Args a({"retag", "+err.logging", "-err.keep_logfiles", "2"});
+  testsupport::TempDir dir;
+  testsupport::ScopedEnv logDir("UL_LOGDIR", dir.path());
+  Argv a({"retag", "+err.logging", "-err.keep_logfiles", "2"});
   ulErrInit(&a.argc, a.argv.data());
   EXPECT_EQ(a.argc, 1);
   ulErrReport2("retag", ulErrWARNING, "logged");
-  std::string log = std::string(dir) + "/retag-" + std::to_string(getpid()) + ".err";
+  std::string log = dir / ("retag-" + std::to_string(getpid()) + ".err");
   EXPECT_EQ(access(log.c_str(), F_OK), 0) << log;
 }
 
 TEST(ulPrefErr, ExInitReadsCatchSignals) {
-  useBuiltMessages();
   void *before = segvHandler();
-  Args a({"retag", "-ex.catch_signals", "x"});
+  Argv a({"retag", "-ex.catch_signals", "x"});
   ulExInit(&a.argc, a.argv.data());
   EXPECT_EQ(a.left(), (Words{"retag", "x"}));
   EXPECT_EQ(segvHandler(), before);
@@ -117,20 +91,21 @@ TEST(ulPrefErr, ExInitReadsCatchSignals) {
 }
 
 TEST(ulPrefErr, ExInitCatchesSignalsByDefault) {
-  useBuiltMessages();
   void *before = segvHandler();
-  Args a({"retag", "+ex.catch_signals"});
+  Argv a({"retag", "+ex.catch_signals"});
   ulExInit(&a.argc, a.argv.data());
   EXPECT_EQ(a.argc, 1);
   EXPECT_NE(segvHandler(), before);
 }
 
 TEST(ulPrefErr, UnreadableValueEndsTheProgram) {
-  useBuiltMessages();
+  testsupport::TempDir dir; // takes the error log
+  testsupport::ScopedEnv logDir("UL_LOGDIR", dir.path());
   EXPECT_EXIT(
       {
-        Args a({"retag", "-err.style_stderr", "loud"});
+        Argv a({"retag", "-err.style_stderr", "loud"});
         ulErrInit(&a.argc, a.argv.data());
       },
-      testing::ExitedWithCode(3), "1501.*loud");
+      testing::ExitedWithCode(3),
+      "1501: Value `loud' cannot be read for preference err\\.style_stderr\\.");
 }

@@ -115,6 +115,8 @@ TEST(ulStrBufUntokQuote, ReadsBackThroughBufTokQuote) {
 
 TEST(ulStrLex, ScannerWithCursor) {
   char token[4];
+  EXPECT_EQ(ulStrLex(nullptr, token, sizeof token, " ", " "), nullptr); // nothing scanned yet
+  EXPECT_EQ(ulStrUnlexdelim(' '), 0);
   std::string text = "  key = value,x";
   EXPECT_STREQ(ulStrLex(text.c_str(), token, sizeof token, "=, ", " "), "key");
   text.assign("clobbered"); // the scan runs over its own copy
@@ -130,12 +132,6 @@ TEST(ulStrLex, ScannerWithCursor) {
   EXPECT_EQ(ulStrLex(nullptr, token, sizeof token, "=, ", " "), nullptr);
   EXPECT_STREQ(ulStrLex("again", token, 1, "", ""), ""); // no room: still moves on
   EXPECT_STREQ(ulStrLex(nullptr, nullptr, 0, "", ""), "gain");
-}
-
-TEST(ulStrLex, NothingBeforeTheFirstScan) {
-  char token[8];
-  EXPECT_EQ(ulStrLex(nullptr, token, sizeof token, " ", " "), nullptr);
-  EXPECT_EQ(ulStrUnlexdelim(' '), 0);
 }
 
 // ---- String buffers -----------------------------------------------------------

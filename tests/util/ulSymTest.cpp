@@ -166,32 +166,37 @@ TEST(ulSymTable, ClearAndDestroyReleaseKeysAndValues) {
 
 // ---- Growth -----------------------------------------------------------------
 
-TEST(ulSymGrowth, A401BucketTableGrowsAtItsEntry803To1607) {
-  ulSym t = pointerTable(401);
-  ulSymDynamic(t, 2.0, 2.0);
-  for (uintptr_t k = 1; k <= 802; k++)
-    ulSymStore(t, word(k), word(k));
-  EXPECT_EQ(ulSymBuckets(t), 401u);
-  ulSymStore(t, word(803), word(803));
-  EXPECT_EQ(ulSymBuckets(t), 1607u);
-  for (uintptr_t k = 1; k <= 803; k++)
-    ASSERT_EQ(ulSymFetch(t, word(k)), word(k));
-  // Replacing a value adds no entry and does not grow.
-  ulSymStore(t, word(5), word(6));
-  EXPECT_EQ(ulSymBuckets(t), 1607u);
-  ulSymDestroy(t, nullptr);
-}
-
+// The entry that passes buckets x ratio grows the table to entries x factor,
+// made odd, then to the next odd number without a divisor up to its square
+// root (divisors above 511 are not tried).
 TEST(ulSymGrowth, TheNewCountIsTheNextOddNumberWithoutADivisor) {
-  // 12 entries x 2 = 24, made odd: 25 = 5 x 5, 27 = 3 x 9, so 29.
-  ulSym t = pointerTable(11);
-  ulSymDynamic(t, 1.0, 2.0);
-  for (uintptr_t k = 1; k <= 11; k++)
-    ulSymStore(t, word(k), word(k));
-  EXPECT_EQ(ulSymBuckets(t), 11u);
-  ulSymStore(t, word(12), word(12));
-  EXPECT_EQ(ulSymBuckets(t), 29u);
-  ulSymDestroy(t, nullptr);
+  struct Case {
+    unsigned int buckets;
+    double ratio, factor;
+    uintptr_t entries;
+    unsigned int grown;
+  };
+  const Case cases[] = {
+      {401, 2.0, 2.0, 803, 1607},    // 1606 made odd is prime
+      {11, 1.0, 2.0, 12, 29},        // 25 = 5 x 5, 27 = 3 x 9
+      {1, 0.5, 272482.0, 1, 272483}, // 521 x 523: both above the cap
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.buckets);
+    ulSym t = pointerTable(c.buckets);
+    ulSymDynamic(t, c.ratio, c.factor);
+    for (uintptr_t k = 1; k < c.entries; k++)
+      ulSymStore(t, word(k), word(k));
+    EXPECT_EQ(ulSymBuckets(t), c.buckets);
+    ulSymStore(t, word(c.entries), word(c.entries));
+    EXPECT_EQ(ulSymBuckets(t), c.grown);
+    for (uintptr_t k = 1; k <= c.entries; k++)
+      ASSERT_EQ(ulSymFetch(t, word(k)), word(k));
+    // Replacing a value adds no entry and does not grow.
+    ulSymStore(t, word(1), word(6));
+    EXPECT_EQ(ulSymBuckets(t), c.grown);
+    ulSymDestroy(t, nullptr);
+  }
 }
 
 TEST(ulSymGrowth, SettingTheRuleAppliesItAtOnce) {
@@ -201,15 +206,6 @@ TEST(ulSymGrowth, SettingTheRuleAppliesItAtOnce) {
   EXPECT_EQ(ulSymBuckets(t), 23u);
   ulSymDynamic(t, 2.0, 3.0); // 46 >= 10: no change
   EXPECT_EQ(ulSymBuckets(t), 23u);
-  ulSymDestroy(t, nullptr);
-}
-
-TEST(ulSymGrowth, TheSquareRootIsCappedAt511) {
-  // 272483 = 521 x 523; both factors lie above the divisors tried.
-  ulSym t = pointerTable(1);
-  ulSymDynamic(t, 0.5, 272482.0);
-  ulSymStore(t, word(1), word(1));
-  EXPECT_EQ(ulSymBuckets(t), 272483u);
   ulSymDestroy(t, nullptr);
 }
 
