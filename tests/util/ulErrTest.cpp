@@ -5,101 +5,59 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <filesystem>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
 #include <vector>
 
+#include "support/TestSupport.h"
 #include "ulMsg.h"
 #include "ulStr.h"
 #include "vs.h"
 
+using testsupport::ScopedEnv;
+using testsupport::TempDir;
+namespace fs = std::filesystem;
+
 namespace {
 
 // Everything printed on the report stream while the object lives.
-class CapturedReports {
-public:
-  CapturedReports() : file_(std::tmpfile()), saved_(ulErrFileV) { ulErrFileV = file_; }
+struct CapturedReports {
+  FILE *saved = ulErrFileV;
+  FILE *file = ulErrFileV = std::tmpfile();
   ~CapturedReports() {
-    ulErrFileV = saved_;
-    std::fclose(file_);
+    ulErrFileV = saved;
+    std::fclose(file);
   }
   std::string text() const {
-    std::fflush(file_);
-    std::rewind(file_);
-    std::string out;
-    for (int c; (c = std::fgetc(file_)) != EOF;)
-      out.push_back(static_cast<char>(c));
-    return out;
+    std::fflush(file);
+    return testsupport::readFile("/proc/self/fd/" + std::to_string(fileno(file)));
   }
-
-private:
-  FILE *file_;
-  FILE *saved_;
 };
 
-// A fresh directory for log files, removed with its files afterwards.
-class TempDir {
-public:
-  TempDir() {
-    char templ[] = "/tmp/ulErrTestXXXXXX";
-    path_ = mkdtemp(templ);
-  }
-  ~TempDir() {
-    std::string cmd = "rm -rf '" + path_ + "'";
-    (void)std::system(cmd.c_str());
-  }
-  std::string file(const std::string &name) const { return path_ + "/" + name; }
-  const std::string &path() const { return path_; }
-
-private:
-  std::string path_;
-};
-
-bool exists(const std::string &path) {
-  return access(path.c_str(), F_OK) == 0;
-}
-
-std::string slurp(const std::string &path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
+// Writes a file with the given modification time.
 void touch(const std::string &path, time_t mtime) {
-  std::ofstream(path) << "old\n";
-  struct utimbuf times {
-    mtime, mtime
-  };
+  testsupport::writeFile(path, "old\n");
+  const utimbuf times{mtime, mtime};
   utime(path.c_str(), &times);
 }
 
 // Collects the chains ulErrReadErrorFile delivers (as verbose text).
 struct Collected {
   std::vector<std::string> chains;
-  std::vector<int> lengths;
   int stopAfter = -1;
 };
 
 int collect(ulErr *chain, void *data) {
   auto *c = static_cast<Collected *>(data);
   c->chains.push_back(ulErr_String(chain, ulErrVERBOSE));
-  int n = 0;
-  for (ulErr *r = chain; r != nullptr; r = r->next)
-    ++n;
-  c->lengths.push_back(n);
   ulErrDestroy(chain);
   return c->stopAfter < 0 || static_cast<int>(c->chains.size()) < c->stopAfter;
 }
 
-int readText(const std::string &text, Collected &out) {
-  FILE *f = std::tmpfile();
-  std::fputs(text.c_str(), f);
-  std::rewind(f);
+int readText(std::string text, Collected &out) {
+  FILE *f = fmemopen(text.data(), text.size(), "r");
   int result = ulErrReadErrorFile(f, collect, &out);
   std::fclose(f);
   return result;
@@ -110,31 +68,28 @@ int readText(const std::string &text, Collected &out) {
 // ---- Formatting ----------------------------------------------------------------------
 
 TEST(ulErrFormat, VerboseAndTerseForms) {
-  ulErr *e = ulErrCreate(nullptr, "ullib", 1120, ulErrWARNING, 0, "T");
-  EXPECT_STREQ(ulErr_String(e, ulErrVERBOSE), "ullib: Warning 1120: T");
-  EXPECT_STREQ(ulErr_String(e, ulErrTERSE), "ullib-W-1120: T");
-  ulErrDestroy(e);
-
-  ulErr *located = ulErrCreate("a.sym, line 3", "scrib", 2215, ulErrERROR, 0, "bad");
-  EXPECT_STREQ(ulErr_String(located, ulErrVERBOSE), "scrib: Error 2215: a.sym, line 3: bad");
-  EXPECT_STREQ(ulErr_String(located, ulErrTERSE), "scrib-E-2215: a.sym, line 3: bad");
-  ulErrDestroy(located);
-}
-
-TEST(ulErrFormat, NumberZeroIsLeftOutInBothStyles) {
-  ulErr *e = ulErrCreate2("ullib", ulErrWARNING, "T");
-  EXPECT_STREQ(ulErr_String(e, ulErrVERBOSE), "ullib: Warning: T");
-  EXPECT_STREQ(ulErr_String(e, ulErrTERSE), "ullib-W: T");
-  ulErrDestroy(e);
-}
-
-TEST(ulErrFormat, ChainPrintsOneLinePerRecordJoinedByPlus) {
-  ulErr *chain = ulErrAppend(ulErrCreate2("retag", ulErrERROR, "first"),
-                             ulErrCreate("x.ltf", "ullib", 1101, ulErrINTERNAL, 0, "second"));
-  EXPECT_STREQ(ulErr_String(chain, ulErrVERBOSE),
-               "retag: Error: first\n+ullib: Internal Error 1101: x.ltf: second");
-  EXPECT_STREQ(ulErr_String(chain, ulErrTERSE), "retag-E: first\n+ullib-Z-1101: x.ltf: second");
-  ulErrDestroy(chain);
+  struct {
+    ulErr *chain;
+    const char *verbose, *terse;
+  } cases[] = {
+      {ulErrCreate(nullptr, "ullib", 1120, ulErrWARNING, 0, "T"), "ullib: Warning 1120: T",
+       "ullib-W-1120: T"},
+      {ulErrCreate("a.sym, line 3", "scrib", 2215, ulErrERROR, 0, "bad"),
+       "scrib: Error 2215: a.sym, line 3: bad", "scrib-E-2215: a.sym, line 3: bad"},
+      // Number 0 is left out in both styles.
+      {ulErrCreate2("ullib", ulErrWARNING, "T"), "ullib: Warning: T", "ullib-W: T"},
+      // A chain prints one line per record, joined by "\n+".
+      {ulErrAppend(ulErrCreate2("retag", ulErrERROR, "first"),
+                   ulErrCreate("x.ltf", "ullib", 1101, ulErrINTERNAL, 0, "second")),
+       "retag: Error: first\n+ullib: Internal Error 1101: x.ltf: second",
+       "retag-E: first\n+ullib-Z-1101: x.ltf: second"},
+  };
+  for (auto &c : cases) {
+    SCOPED_TRACE(c.verbose);
+    EXPECT_STREQ(ulErr_String(c.chain, ulErrVERBOSE), c.verbose);
+    EXPECT_STREQ(ulErr_String(c.chain, ulErrTERSE), c.terse);
+    ulErrDestroy(c.chain);
+  }
 }
 
 TEST(ulErrFormat, ContextsUseTheirStylesAndTheLogIsAlwaysVerbose) {
@@ -155,6 +110,7 @@ TEST(ulErrSeverity, FourConversions) {
                          "Fatal", "Internal Error", "Disabled"};
   const char letters[] = "ESIWFZD";
   for (int code = 0; code < 7; ++code) {
+    SCOPED_TRACE(names[code]);
     EXPECT_STREQ(ulErrSeverityToString(code), names[code]);
     EXPECT_EQ(ulErrSeverityToChar(code), letters[code]);
     EXPECT_EQ(ulErrStringToSeverity(names[code]), code);
@@ -184,9 +140,7 @@ TEST(ulErrLocation, FourBuildersShareOneBuffer) {
   EXPECT_STREQ(ulErrLocationRoutine("vsLoop2"), "in call to routine vsLoop2()");
   EXPECT_EQ(ulErrLocationRoutine(""), nullptr);
 
-  char *first = ulErrLocationFile("one");
-  char *second = ulErrLocationFile("two");
-  EXPECT_EQ(first, second);
+  EXPECT_EQ(ulErrLocationFile("one"), ulErrLocationFile("two"));
   std::string longName(700, 'x');
   EXPECT_EQ(std::strlen(ulErrLocationLine(longName.c_str(), 1)), 511u);
 }
@@ -195,7 +149,7 @@ TEST(ulErrLocation, FourBuildersShareOneBuffer) {
 
 TEST(ulErrChain, AppendGivesSecondChainTheReferencesOfTheFirst) {
   ulErr *a = ulErrCreate2("a", ulErrERROR, "a");
-  ulErrCopy(a); // a has 2 references
+  EXPECT_EQ(ulErrCopy(a), a); // a has 2 references
   ulErr *b = ulErrAppend(ulErrCreate2("b", ulErrERROR, "b"), ulErrCreate2("c", ulErrERROR, "c"));
   EXPECT_EQ(ulErrAppend(a, b), a);
   EXPECT_EQ(b->references, 2);
@@ -203,19 +157,7 @@ TEST(ulErrChain, AppendGivesSecondChainTheReferencesOfTheFirst) {
   EXPECT_EQ(ulErrAppend(a, nullptr), a);
   ulErrDestroy(a); // one holder gone: all records still alive
   EXPECT_STREQ(ulErrText(a->next->next), "c");
-  ulErrDestroy(a);
-}
-
-TEST(ulErrChain, CopySharesRecordsAndDestroyFreesAtZero) {
-  ulErr *e = ulErrCreate("loc", "app", 5, ulErrNOTE, 0, "text");
-  EXPECT_EQ(ulErrCopy(e), e);
-  EXPECT_EQ(e->references, 2);
-  ulErrDestroy(e);
-  EXPECT_STREQ(ulErrApp(e), "app");
-  EXPECT_STREQ(ulErrLocation(e), "loc");
-  EXPECT_EQ(ulErrNum(e), 5);
-  EXPECT_EQ(ulErrSeverity(e), ulErrNOTE);
-  ulErrDestroy(e); // freed: the sanitizer would flag a leak otherwise
+  ulErrDestroy(a); // freed: the sanitizer would flag a leak otherwise
   ulErrDestroy(nullptr);
 }
 
@@ -251,50 +193,42 @@ TEST(ulErrChain, AppendTextAndLoopStop) {
 
 // ---- Reading error text back ---------------------------------------------------------------
 
-TEST(ulErrCreateFromString, ReadsEveryField) {
-  ulErr *e = ulErrCreateFromString("  +ullib: Warning 1120: a.sym, line 3: it: broke");
-  ASSERT_NE(e, nullptr);
-  EXPECT_STREQ(ulErrApp(e), "ullib");
-  EXPECT_EQ(ulErrSeverity(e), ulErrWARNING);
-  EXPECT_EQ(ulErrNum(e), 1120);
-  EXPECT_STREQ(ulErrLocation(e), "a.sym, line 3");
-  EXPECT_STREQ(ulErrText(e), "it: broke");
-  ulErrDestroy(e);
-
-  e = ulErrCreateFromString("retag: Note: just text");
-  ASSERT_NE(e, nullptr);
-  EXPECT_EQ(ulErrLocation(e), nullptr);
-  EXPECT_STREQ(ulErrText(e), "just text");
-  EXPECT_EQ(ulErrNum(e), 0);
-  ulErrDestroy(e);
-}
-
-TEST(ulErrCreateFromString, InternalErrorWithNumberReadsAsErrorZero) {
-  ulErr *e = ulErrCreateFromString("ullib: Internal Error 1101: x");
-  ASSERT_NE(e, nullptr);
-  EXPECT_EQ(ulErrSeverity(e), ulErrERROR);
-  EXPECT_EQ(ulErrNum(e), 0);
-  ulErrDestroy(e);
-}
-
-TEST(ulErrCreateFromString, RefusesLinesWithoutThreeFieldsOrSeverity) {
-  EXPECT_EQ(ulErrCreateFromString("just: two"), nullptr);
-  EXPECT_EQ(ulErrCreateFromString("no separators"), nullptr);
-  EXPECT_EQ(ulErrCreateFromString("app:  : text"), nullptr);
+TEST(ulErrCreateFromString, ReadsEveryFieldOrRefusesTheLine) {
+  struct {
+    const char *line, *app;
+    int severity, number;
+    const char *location, *text;
+  } cases[] = {
+      {"  +ullib: Warning 1120: a.sym, line 3: it: broke", "ullib", ulErrWARNING, 1120,
+       "a.sym, line 3", "it: broke"},
+      {"retag: Note: just text", "retag", ulErrNOTE, 0, nullptr, "just text"},
+      // An internal error with a number reads back as an error without one.
+      {"ullib: Internal Error 1101: x", "ullib", ulErrERROR, 0, nullptr, "x"},
+  };
+  for (auto &c : cases) {
+    SCOPED_TRACE(c.line);
+    ulErr *e = ulErrCreateFromString(c.line);
+    ASSERT_NE(e, nullptr);
+    EXPECT_STREQ(ulErrApp(e), c.app);
+    EXPECT_EQ(ulErrSeverity(e), c.severity);
+    EXPECT_EQ(ulErrNum(e), c.number);
+    EXPECT_STREQ(ulErrLocation(e), c.location);
+    EXPECT_STREQ(ulErrText(e), c.text);
+    ulErrDestroy(e);
+  }
+  for (const char *bad : {"just: two", "no separators", "app:  : text"})
+    EXPECT_EQ(ulErrCreateFromString(bad), nullptr) << bad;
   EXPECT_EQ(ulErrCreateFromString(nullptr), nullptr);
 }
 
 TEST(ulErrReadErrorFile, ReadsAPrintedChainBackAsOneChain) {
   ulErr *chain = ulErrAppend(ulErrCreate2("retag", ulErrERROR, "first"),
                              ulErrCreate("x.ltf", "ullib", 1120, ulErrWARNING, 0, "second"));
-  std::string text = std::string(ulErr_String(chain, ulErrVERBOSE)) + "\n";
+  std::string text = ulErr_String(chain, ulErrVERBOSE);
   ulErrDestroy(chain);
-
   Collected got;
-  EXPECT_EQ(readText(text, got), 1);
-  ASSERT_EQ(got.chains.size(), 1u);
-  EXPECT_EQ(got.lengths[0], 2);
-  EXPECT_EQ(got.chains[0] + "\n", text);
+  EXPECT_EQ(readText(text + "\n", got), 1);
+  EXPECT_EQ(got.chains, std::vector<std::string>{text}); // one chain holding both records
 }
 
 TEST(ulErrReadErrorFile, ContinuationsOtherLinesAndStopping) {
@@ -305,13 +239,10 @@ TEST(ulErrReadErrorFile, ContinuationsOtherLinesAndStopping) {
                      "c: Warning 3: three";
   Collected got;
   EXPECT_EQ(readText(text, got), 1);
-  ASSERT_EQ(got.chains.size(), 3u);
-  EXPECT_EQ(got.chains[0], "a: Error: one\n   : more of one");
-  EXPECT_EQ(got.chains[1], "b: Note: orphan plus starts a chain");
-  EXPECT_EQ(got.chains[2], "c: Warning 3: three");
-
-  Collected stopped;
-  stopped.stopAfter = 1;
+  EXPECT_EQ(got.chains, (std::vector<std::string>{"a: Error: one\n   : more of one",
+                                                  "b: Note: orphan plus starts a chain",
+                                                  "c: Warning 3: three"}));
+  Collected stopped{.chains = {}, .stopAfter = 1};
   EXPECT_EQ(readText(text, stopped), 0);
   EXPECT_EQ(stopped.chains.size(), 1u);
 
@@ -329,7 +260,10 @@ TEST(ulErrReport, PrintsCountsAndReleases) {
   ulErrReport(stream, ulErrCreate2("retag", ulErrWARNING, "careful"));
   ulErrReport2("retag", ulErrSTATUS, "status line");
   ulErrReport(stream, ulErrCreate2("retag", ulErrDISABLED, "silent"));
-  EXPECT_EQ(out.text(), "retag: Warning: careful\nretag: Status: status line\n");
+  ulErrOut3("here", "app", ulErrNOTE, "hooked");
+  ulErrYell("%s=%d\n", "x", 3);
+  EXPECT_EQ(out.text(), "retag: Warning: careful\nretag: Status: status line\n"
+                        "app: Note: here: hooked\nx=3\n");
   EXPECT_EQ(ulErrStreamCount(stream), 0); // batch use keeps counters only
   EXPECT_EQ(ulErrStreamBaddest(stream), ulErrWARNING);
   EXPECT_EQ(ulErrStreamExitCode(stream), 1);
@@ -352,14 +286,6 @@ TEST(ulErrReport, PendingExceptionErrorIsAppendedAndCleared) {
                         "retag: Note: wrap\n+ullib: Note: inside\n");
 }
 
-TEST(ulErrReport, OutHookAndYell) {
-  CapturedReports out;
-  ulErrLogEnable(0);
-  ulErrOut3("here", "app", ulErrNOTE, "hooked");
-  ulErrYell("%s=%d\n", "x", 3);
-  EXPECT_EQ(out.text(), "app: Note: here: hooked\nx=3\n");
-}
-
 TEST(ulErrReportDeathTest, FatalEndsWithStatus3AndInternalWithACore) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   ulErrLogEnable(0);
@@ -373,31 +299,24 @@ TEST(ulErrStream, CountersBaddestAndExitCodes) {
   ulErrStream *s = ulErrStreamCreate();
   EXPECT_EQ(ulErrStreamBaddest(s), ulErrDISABLED);
   EXPECT_EQ(ulErrStreamExitCode(s), 0);
-
-  const int severities[] = {ulErrSTATUS, ulErrNOTE,  ulErrNOTE,    ulErrWARNING,
-                            ulErrFATAL,  ulErrERROR, ulErrDISABLED};
-  const int baddest[] = {ulErrSTATUS,  ulErrNOTE,  ulErrNOTE, ulErrWARNING,
-                         ulErrWARNING, ulErrERROR, ulErrERROR};
-  const int codes[] = {0, 0, 0, 1, 1, 2, 2};
-  for (int i = 0; i < 7; ++i) {
-    ulErr *e = ulErrCreate2("t", severities[i], "x");
+  // Each record added, and the worst severity and exit code after it.
+  const int steps[][3] = {
+      {ulErrSTATUS, ulErrSTATUS, 0},  {ulErrNOTE, ulErrNOTE, 0},
+      {ulErrNOTE, ulErrNOTE, 0},      {ulErrWARNING, ulErrWARNING, 1},
+      {ulErrFATAL, ulErrWARNING, 1},  {ulErrERROR, ulErrERROR, 2},
+      {ulErrDISABLED, ulErrERROR, 2}, {ulErrINTERNAL, ulErrINTERNAL, 3},
+  };
+  for (auto [severity, baddest, code] : steps) {
+    SCOPED_TRACE(ulErrSeverityToString(severity));
+    ulErr *e = ulErrCreate2("t", severity, "x");
     ulErrStreamAdd(s, e);
     ulErrDestroy(e);
-    EXPECT_EQ(ulErrStreamBaddest(s), baddest[i]) << i;
-    EXPECT_EQ(ulErrStreamExitCode(s), codes[i]) << i;
+    EXPECT_EQ(ulErrStreamBaddest(s), baddest);
+    EXPECT_EQ(ulErrStreamExitCode(s), code);
   }
-  ulErr *internal = ulErrCreate2("t", ulErrINTERNAL, "x");
-  ulErrStreamAdd(s, internal);
-  ulErrDestroy(internal);
-  EXPECT_EQ(ulErrStreamBaddest(s), ulErrINTERNAL);
-  EXPECT_EQ(ulErrStreamExitCode(s), 3);
-
   int notes = -1, warnings = -1, errors = -1, internals = -1;
   EXPECT_EQ(ulErrStreamSummary(s, &notes, &warnings, &errors, &internals), 1);
-  EXPECT_EQ(notes, 2);
-  EXPECT_EQ(warnings, 1);
-  EXPECT_EQ(errors, 1);
-  EXPECT_EQ(internals, 1);
+  EXPECT_EQ(std::vector<int>({notes, warnings, errors, internals}), std::vector<int>({2, 1, 1, 1}));
 
   EXPECT_EQ(ulErrStreamCount(s), 8);
   EXPECT_STREQ(ulErrText(ulErrStreamError(s, 0)), "x");
@@ -420,60 +339,57 @@ TEST(ulErrStream, AlertKeepsChainsAndDelaysDestruction) {
 
 // ---- The error log ------------------------------------------------------------------------
 
-TEST(ulErrLog, LogsWarningsButNeverStatusOr1120) {
+// Logs of a program "retag" go to a fresh directory; reports are captured.
+class ulErrLogFile : public ::testing::Test {
+protected:
+  void start(int keep, const char *argv0 = "retag") {
+    ulErrLogSetArgv0(argv0);
+    ulErrLogKeepFiles(keep);
+  }
   TempDir dir;
-  setenv("UL_LOGDIR", dir.path().c_str(), 1);
+  ScopedEnv logDir{"UL_LOGDIR", dir.path()};
   CapturedReports out;
-  ulErrLogSetArgv0("/usr/bin/retag");
-  ulErrLogKeepFiles(0);
+};
+
+TEST_F(ulErrLogFile, LogsWarningsButNeverStatusOr1120) {
+  start(0, "/usr/bin/retag");
   ulErrReport2("retag", ulErrSTATUS, "status");
   ulErrReport(nullptr, ulErrCreate(nullptr, "ulErrLog", 1120, ulErrWARNING, 0, "own warning"));
-  EXPECT_FALSE(exists(dir.file("retag.err")));
+  EXPECT_FALSE(fs::exists(dir / "retag.err"));
   ulErrReport2("retag", ulErrWARNING, "logged");
   ulErrReport(nullptr, ulErrAppend(ulErrCreate2("retag", ulErrERROR, "two"),
                                    ulErrCreate2("ullib", ulErrNOTE, "lines")));
   ulErrLogCloseFile();
-  EXPECT_EQ(slurp(dir.file("retag.err")),
+  EXPECT_EQ(testsupport::readFile(dir / "retag.err"),
             "retag: Warning: logged\nretag: Error: two\n+ullib: Note: lines\n");
   ASSERT_NE(ulErrLogFileName(), nullptr);
-  EXPECT_EQ(std::string(ulErrLogFileName()), dir.file("retag.err"));
+  EXPECT_EQ(std::string(ulErrLogFileName()), dir / "retag.err");
 }
 
-TEST(ulErrLog, FirstOpenRemovesTheLogOfAnEarlierRun) {
-  TempDir dir;
-  setenv("UL_LOGDIR", dir.path().c_str(), 1);
-  touch(dir.file("retag.err"), 1000);
-  ulErrLogSetArgv0("retag");
-  ulErrLogKeepFiles(0);
+TEST_F(ulErrLogFile, FirstOpenRemovesTheLogOfAnEarlierRun) {
+  touch(dir / "retag.err", 1000);
+  start(0);
   ulErrLogEnable(1); // the first call acts although logging is already on
-  EXPECT_FALSE(exists(dir.file("retag.err")));
+  EXPECT_FALSE(fs::exists(dir / "retag.err"));
 }
 
-TEST(ulErrLog, KeptLogsCarryThePidAndOldOnesArePruned) {
-  TempDir dir;
-  setenv("UL_LOGDIR", dir.path().c_str(), 1);
+TEST_F(ulErrLogFile, KeptLogsCarryThePidAndOldOnesArePruned) {
   for (int i = 1; i <= 5; ++i)
-    touch(dir.file("retag-" + std::to_string(i) + ".err"), 100000 * i);
-  touch(dir.file("other-1.err"), 1);
-  CapturedReports out;
-  ulErrLogSetArgv0("retag");
-  ulErrLogKeepFiles(3);
+    touch(dir / ("retag-" + std::to_string(i) + ".err"), 100000 * i);
+  touch(dir / "other-1.err", 1);
+  start(3);
   ulErrReport2("retag", ulErrERROR, "e");
   ulErrLogCloseFile();
-  EXPECT_FALSE(exists(dir.file("retag-1.err")));
-  EXPECT_FALSE(exists(dir.file("retag-2.err")));
-  for (int i = 3; i <= 5; ++i)
-    EXPECT_TRUE(exists(dir.file("retag-" + std::to_string(i) + ".err"))) << i;
-  EXPECT_TRUE(exists(dir.file("other-1.err")));
-  std::string mine = dir.file("retag-" + std::to_string(getpid()) + ".err");
-  EXPECT_EQ(slurp(mine), "retag: Error: e\n");
+  for (int i = 1; i <= 5; ++i)
+    EXPECT_EQ(fs::exists(dir / ("retag-" + std::to_string(i) + ".err")), i >= 3) << i;
+  EXPECT_TRUE(fs::exists(dir / "other-1.err"));
+  std::string mine = dir / ("retag-" + std::to_string(getpid()) + ".err");
+  EXPECT_EQ(testsupport::readFile(mine), "retag: Error: e\n");
 }
 
-TEST(ulErrLog, UnopenableLogWarnsOnceAndDisablesLogging) {
-  setenv("UL_LOGDIR", "/nonexistent/ulErrTest", 1);
-  CapturedReports out;
-  ulErrLogSetArgv0("retag");
-  ulErrLogKeepFiles(0);
+TEST_F(ulErrLogFile, UnopenableLogWarnsOnceAndDisablesLogging) {
+  ScopedEnv missing("UL_LOGDIR", "/nonexistent/ulErrTest");
+  start(0);
   ulErrReport2("retag", ulErrERROR, "first");
   ulErrReport2("retag", ulErrERROR, "second");
   EXPECT_EQ(out.text(), "ulErrLog: Warning 1120: Can't open error log file "
@@ -481,22 +397,17 @@ TEST(ulErrLog, UnopenableLogWarnsOnceAndDisablesLogging) {
                         "retag: Error: first\nretag: Error: second\n");
 }
 
-TEST(ulErrLog, SaveOnlyNewestFiles) {
-  TempDir dir;
+TEST_F(ulErrLogFile, SaveOnlyNewestFiles) {
   for (int i = 0; i < 25; ++i) // more than the first 20 slots of the list
-    touch(dir.file("f" + std::to_string(i) + ".log"), 1000 + i);
-  EXPECT_EQ(ulErrSaveOnlyNewestFiles(dir.file("f*.log").c_str(), 4), 25);
+    touch(dir / ("f" + std::to_string(i) + ".log"), 1000 + i);
+  EXPECT_EQ(ulErrSaveOnlyNewestFiles((dir / "f*.log").c_str(), 4), 25);
   for (int i = 0; i < 25; ++i)
-    EXPECT_EQ(exists(dir.file("f" + std::to_string(i) + ".log")), i >= 21) << i;
-  EXPECT_EQ(ulErrSaveOnlyNewestFiles(dir.file("none*.log").c_str(), 4), 0);
+    EXPECT_EQ(fs::exists(dir / ("f" + std::to_string(i) + ".log")), i >= 21) << i;
+  EXPECT_EQ(ulErrSaveOnlyNewestFiles((dir / "none*.log").c_str(), 4), 0);
 }
 
-TEST(ulErrLog, DisablingStopsLoggingAndReenablingMakesANewName) {
-  TempDir dir;
-  setenv("UL_LOGDIR", dir.path().c_str(), 1);
-  CapturedReports out;
-  ulErrLogSetArgv0("retag");
-  ulErrLogKeepFiles(0);
+TEST_F(ulErrLogFile, DisablingStopsLoggingAndReenablingMakesANewName) {
+  start(0);
   ulErrReport2("retag", ulErrERROR, "one");
   ulErrLogEnable(0);
   EXPECT_EQ(ulErrLogIsEnabled(), 0);
@@ -504,43 +415,29 @@ TEST(ulErrLog, DisablingStopsLoggingAndReenablingMakesANewName) {
   ulErrLogEnable(1);
   ulErrReport2("retag", ulErrERROR, "three");
   ulErrLogCloseFile();
-  EXPECT_EQ(slurp(dir.file("retag.err")), "retag: Error: one\nretag: Error: three\n");
+  EXPECT_EQ(testsupport::readFile(dir / "retag.err"), "retag: Error: one\nretag: Error: three\n");
 }
 
 // ---- Building from message files ---------------------------------------------------------
 
-namespace {
-
-std::string binDir() {
-  char buf[4096];
-  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  buf[n > 0 ? n : 0] = '\0';
-  std::string path = buf;
-  return path.substr(0, path.rfind('/') + 1);
-}
-
-// Compiles source into NAME.umb in dir with the build's message compiler and
-// makes dir the current directory, where message files are looked for first.
-void compileMessages(const TempDir &dir, const std::string &name, const std::string &source) {
-  std::ofstream(dir.file(name + ".msg")) << source;
-  std::string cmd = binDir() + "msgc " + dir.file(name + ".msg") + " " + dir.file(name + ".umb");
-  ASSERT_EQ(std::system(cmd.c_str()), 0);
-  ASSERT_EQ(chdir(dir.path().c_str()), 0);
-}
-
-const char *kBuildMessages = "application \"errbuild\"\n"
-                             "5001 \"[W]fine %d\"\n"
-                             "5002 \"no bracket\"\n"
-                             "5003 \"[W no close\"\n"
-                             "5004 \"[ ]blank\"\n"
-                             "5005 \"[W]\"\n"
-                             "5006 \"[ i ]note\"\n";
-
-} // namespace
-
-TEST(ulErrBuild, SeverityComesFromTheBracketedLetter) {
+// Compiles source into NAME.umb in a fresh directory with the build's message
+// compiler and makes that the current directory, where message files are
+// looked for first.
+class ulErrBuildFromFile : public ::testing::Test {
+protected:
+  void compile(const std::string &name, const std::string &source) {
+    std::string msg = dir.write(name + ".msg", source);
+    std::string cmd = std::string(vsExeDir()) + "msgc " + msg + " " + (dir / (name + ".umb"));
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+  }
   TempDir dir;
-  compileMessages(dir, "errbuild", kBuildMessages);
+  testsupport::ScopedCwd cwd{dir.path()};
+};
+
+TEST_F(ulErrBuildFromFile, SeverityComesFromTheBracketedLetterOrTheChainTellsWhyNot) {
+  compile("errbuild", "application \"errbuild\"\n5001 \"[W]fine %d\"\n5002 \"no bracket\"\n"
+                      "5003 \"[W no close\"\n5004 \"[ ]blank\"\n5005 \"[W]\"\n"
+                      "5006 \"[ i ]note\"\n");
   ulMsgHandle file = ulMsgFileOpen("errbuild", nullptr, nullptr, nullptr, nullptr);
   ulErr *e = ulErrBuild("here", file, 5001, 7);
   EXPECT_STREQ(ulErr_String(e, ulErrVERBOSE), "errbuild: Warning 5001: here: fine 7");
@@ -548,35 +445,30 @@ TEST(ulErrBuild, SeverityComesFromTheBracketedLetter) {
   e = ulErrBuild(nullptr, file, 5006);
   EXPECT_STREQ(ulErr_String(e, ulErrTERSE), "errbuild-I-5006: note");
   ulErrDestroy(e);
-  ulMsgFileClose(file);
-}
 
-TEST(ulErrBuild, MalformedTextsArePrecededByTheLibraryError) {
-  TempDir dir;
-  vsSetexedir((binDir() + "ulErrTest").c_str()); // the library's own messages
-  compileMessages(dir, "errbuild", kBuildMessages);
-  ulMsgHandle file = ulMsgFileOpen("errbuild", nullptr, nullptr, nullptr, nullptr);
-  const int numbers[] = {5002, 5003, 5004, 5005};
-  const int failures[] = {1101, 1104, 1106, 1107};
-  const char *raw[] = {"no bracket", "[W no close", "[ ]blank", "[W]"};
-  for (int i = 0; i < 4; ++i) {
-    ulErr *e = ulErrBuild(nullptr, file, numbers[i]);
-    ASSERT_NE(e->next, nullptr) << numbers[i];
-    EXPECT_STREQ(ulErrApp(e), "ullib");
-    EXPECT_EQ(ulErrNum(e), failures[i]);
-    EXPECT_EQ(ulErrNum(e->next), numbers[i]);
-    EXPECT_EQ(ulErrSeverity(e->next), ulErrERROR);
-    EXPECT_STREQ(ulErrText(e->next), raw[i]);
+  // A malformed text comes back as an error record of its own, preceded by
+  // the library's record that says what is wrong with it.
+  const std::pair<int, const char *> cases[] = {
+      {5002, "ullib-E-1101: Message text does not begin with a bracketed severity.\n"
+             "+errbuild-E-5002: no bracket"},
+      {5003, "ullib-E-1104: Message text has no closing bracket after its severity.\n"
+             "+errbuild-E-5003: [W no close"},
+      {5004, "ullib-E-1106: Message text has an empty severity in brackets.\n"
+             "+errbuild-E-5004: [ ]blank"},
+      {5005, "ullib-E-1107: Message text has nothing after its severity.\n"
+             "+errbuild-E-5005: [W]"},
+  };
+  for (auto [number, expected] : cases) {
+    e = ulErrBuild(nullptr, file, number);
+    EXPECT_STREQ(ulErr_String(e, ulErrTERSE), expected);
     ulErrDestroy(e);
   }
   ulMsgFileClose(file);
 }
 
-TEST(ulErrBuild, BrokenLibraryMessagesEndInTheFixedRecord) {
-  TempDir dir;
-  compileMessages(dir, "ullib",
-                  "application \"ullib\"\nversion \"5.0\"\nrelease 5.0.0\n"
-                  "1101 \"also broken\"\n1144 \"no bracket\"\n");
+TEST_F(ulErrBuildFromFile, BrokenLibraryMessagesEndInTheFixedRecord) {
+  compile("ullib", "application \"ullib\"\nversion \"5.0\"\nrelease 5.0.0\n"
+                   "1101 \"also broken\"\n1144 \"no bracket\"\n");
   ulErr *e = ulErrBuild(nullptr, ulMsgFile(), 1144);
   EXPECT_STREQ(ulErr_String(e, ulErrVERBOSE),
                "ullib: Error: in call to routine ulErrBuildVa(): Problem building internal Error "
@@ -589,15 +481,11 @@ TEST(ulErrBuild, BrokenLibraryMessagesEndInTheFixedRecord) {
 
 TEST(ulErrInit, PreferencesSetStylesStreamAndLogging) {
   TempDir dir;
-  setenv("UL_LOGDIR", dir.path().c_str(), 1);
-  vsSetexedir((binDir() + "ulErrTest").c_str());
-  char prog[] = "/bin/retag", styleArg[] = "-err.style_stderr", terse[] = "terse",
-       stdoutArg[] = "+err.stdout", noLog[] = "-err.logging", rest[] = "file.ltf";
-  char *argv[] = {prog, styleArg, terse, stdoutArg, noLog, rest, nullptr};
-  int argc = 6;
-  ulErrInit(&argc, argv);
-  EXPECT_EQ(argc, 2);
-  EXPECT_STREQ(argv[1], "file.ltf");
+  ScopedEnv logDir("UL_LOGDIR", dir.path());
+  testsupport::Argv args(
+      {"/bin/retag", "-err.style_stderr", "terse", "+err.stdout", "-err.logging", "file.ltf"});
+  ulErrInit(&args.argc, args.argv.data());
+  EXPECT_EQ(args.left(), (std::vector<std::string>{"/bin/retag", "file.ltf"}));
   EXPECT_EQ(ulErrStyleV[ulErrCNTX_STDERR], ulErrTERSE);
   EXPECT_EQ(ulErrFileV, stdout);
   EXPECT_EQ(ulErrLogIsEnabled(), 0);

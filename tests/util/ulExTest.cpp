@@ -1,33 +1,26 @@
 #include "ulEx.h"
 #include "ulErr.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
+#include <optional>
 #include <string>
-#include <unistd.h>
+#include <utility>
+#include <vector>
 
-#include "vs.h"
+#include "support/TestSupport.h"
+
+using testsupport::ScopedEnv;
 
 namespace {
 
-std::string exePath() {
-  char buf[vsMAXPATH];
-  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  buf[n > 0 ? n : 0] = '\0';
-  return buf;
-}
-
-// Starts the exception layer as a program would (the message file is found
-// beside the test executable).
+// Starts the exception layer as a program named ulExTest would.
 void startExceptions() {
-  vsSetexedir(exePath().c_str());
-  char name[] = "ulExTest";
-  char *argv[] = {name, nullptr};
-  int argc = 1;
-  ulExInit(&argc, argv);
+  testsupport::Argv args({"ulExTest"});
+  ulExInit(&args.argc, args.argv.data());
 }
 
 // Counts its own destruction, to see what unwinding runs.
@@ -44,32 +37,25 @@ void releasePending() {
 char a[] = "a";
 char b[] = "b";
 
-void printNamed(const char *name) {
+// Exit and fatal handlers that say when they run.
+void (*const printNamed)(const char *) = [](const char *name) {
   std::fprintf(stderr, "<%s>", name);
-}
-void first() {
-  std::fputs("[first]", stderr);
-}
-void second() {
-  std::fputs("[second]", stderr);
-}
-int third() {
-  return std::fputs("[third]", stderr);
-}
+};
+void (*const first)() = [] { std::fputs("[first]", stderr); };
+void (*const second)() = [] { std::fputs("[second]", stderr); };
+int (*const third)() = [] { return std::fputs("[third]", stderr); };
 
 } // namespace
 
 // ---- Frames and masks ---------------------------------------------------------------
 
-TEST(ulExTry, NormalEndReturnsZeroAndPopsTheFrame) {
+TEST(ulExTry, EveryWayOutPopsTheFrame) {
   int ran = 0;
-  EXPECT_EQ(ulExTry(ulEX_ALL,
-                    [&] {
-                      EXPECT_NE(ulEx_StackV, nullptr);
-                      ++ran;
-                    }),
-            0);
+  EXPECT_EQ(ulExTry(ulEX_ALL, [&] { ran += ulEx_StackV != nullptr; }), 0);
   EXPECT_EQ(ran, 1);
+  EXPECT_EQ(ulEx_StackV, nullptr);
+  // Other C++ exceptions pass through untouched.
+  EXPECT_THROW(ulExTry(ulEX_ALL, [] { throw 7; }), int);
   EXPECT_EQ(ulEx_StackV, nullptr);
 }
 
@@ -93,7 +79,7 @@ TEST(ulExTry, CaughtByTheFrameWhoseMaskMatchesThroughOneThatDoesNot) {
   releasePending();
 }
 
-TEST(ulExTry, RethrowPassesTheSameChainOutward) {
+TEST(ulExTry, PendingErrorsChainButARethrowIsNotAppendedToItself) {
   ulErr *seen = nullptr;
   int outer = ulExTry(ulEX_ALL, [&] {
     if (ulExTry(ulEX_USER3, [&] { ulExThrow2(ulEX_USER3, "a", ulErrNOTE, "once"); })) {
@@ -103,25 +89,16 @@ TEST(ulExTry, RethrowPassesTheSameChainOutward) {
   });
   EXPECT_EQ(outer, 1);
   EXPECT_EQ(ulExErrV, seen);
-  EXPECT_EQ(ulExErrV->next, nullptr); // not appended to itself
-  releasePending();
-}
+  EXPECT_EQ(ulExErrV->next, nullptr);
 
-TEST(ulExTry, APendingErrorFollowsTheNewOne) {
-  ulExErrV = ulErrCreate2("old", ulErrERROR, "cause");
+  // A new exception while an error is pending puts the old one behind it.
   EXPECT_EQ(ulExTry(ulEX_USER8, [] { ulExThrow2(ulEX_USER8, "new", ulErrERROR, "effect"); }), 1);
-  EXPECT_STREQ(ulErr_String(ulExErrV, ulErrTERSE), "new-E: effect\n+old-E: cause");
+  EXPECT_STREQ(ulErr_String(ulExErrV, ulErrTERSE), "new-E: effect\n+a-I: once");
   releasePending();
-}
-
-TEST(ulExTry, OtherExceptionsPassAndStillPopTheFrame) {
-  EXPECT_THROW(ulExTry(ulEX_ALL, [] { throw 7; }), int);
-  EXPECT_EQ(ulEx_StackV, nullptr);
 }
 
 TEST(ulExTry, PreconditionForms) {
   ulExPrecond(0, "here", nullptr, 0); // a false condition does nothing
-  vsSetexedir(exePath().c_str());
   EXPECT_EQ(ulExTry(ulEX_PRECOND, [] { ulExPrecond(1, "here", nullptr, 0); }), 1);
   EXPECT_EQ(ulExTagV, ulEX_PRECOND);
   EXPECT_EQ(ulErrNum(ulExErrV), 1155);
@@ -143,14 +120,6 @@ TEST(ulExTagString, KnownAndUnknownTags) {
   EXPECT_STREQ(ulExTagString(0x3), "unknown exception type 3");
 }
 
-TEST(ulExDeathTest, UncaughtExceptionCleansUpReportsAndEndsWithStatus3) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  ulErrLogEnable(0);
-  ulCleanupProcV = [] { std::fputs("cleanup;", stderr); };
-  EXPECT_EXIT(ulExTry(ulEX_USER1, [] { ulExThrow2(ulEX_USER2, "retag", ulErrERROR, "lost"); }),
-              testing::ExitedWithCode(3), "cleanup;retag: Error: lost\n");
-}
-
 // ---- Faults --------------------------------------------------------------------------
 
 TEST(ulExFault, SegvInGuardedCodeReachesTheFrameCatching0x80) {
@@ -165,61 +134,49 @@ TEST(ulExFault, SegvInGuardedCodeReachesTheFrameCatching0x80) {
   EXPECT_EQ(ulExTagV, ulEX_SEGV);
   EXPECT_EQ(ulErrNum(ulExErrV), 2001);
   EXPECT_STREQ(ulErrApp(ulExErrV), "ullib");
-  EXPECT_EQ(std::string(ulErrText(ulExErrV))
-                .rfind("ulExTest - segmentation violation.\n"
-                       "Receipt of this message indicates",
-                       0),
-            0u);
+  EXPECT_THAT(ulErrText(ulExErrV), testing::StartsWith("ulExTest - segmentation violation.\n"
+                                                       "Receipt of this message indicates"));
   releasePending();
 
-  // The handler stays installed: a second fault is caught the same way.
+  // The handler stays installed: a second fault is caught the same way, and
+  // the other signals map to their own tags.
   EXPECT_EQ(ulExTry(ulEX_FAULTS, [&] { *bad = 2; }), 1);
   releasePending();
+  for (auto [sig, tag] : {std::pair{SIGFPE, ulEX_FPE}, {SIGBUS, ulEX_BUS}}) {
+    EXPECT_EQ(ulExTry(tag, [sig] { std::raise(sig); }), 1) << sig;
+    EXPECT_EQ(ulExTagV, tag);
+    releasePending();
+  }
 }
 
-TEST(ulExFault, SignalsMapToTheirTags) {
-  ulErrLogEnable(0);
-  startExceptions();
-  EXPECT_EQ(ulExTry(ulEX_FPE, [] { std::raise(SIGFPE); }), 1);
-  EXPECT_EQ(ulExTagV, ulEX_FPE);
-  releasePending();
-  EXPECT_EQ(ulExTry(ulEX_BUS, [] { std::raise(SIGBUS); }), 1);
-  EXPECT_EQ(ulExTagV, ulEX_BUS);
-  releasePending();
+TEST(ulExInit, CatchSignalsOffLeavesFaultsAlone) {
+  testsupport::Argv args({"prog", "-ex.catch_signals", "keep"});
+  struct sigaction before = {}, after = {};
+  sigaction(SIGSEGV, nullptr, &before);
+  ulExInit(&args.argc, args.argv.data());
+  sigaction(SIGSEGV, nullptr, &after);
+  EXPECT_EQ(args.left(), (std::vector<std::string>{"prog", "keep"}));
+  EXPECT_EQ(after.sa_handler, before.sa_handler);
 }
 
-TEST(ulExFaultDeathTest, FaultWithoutCatcherReportsAndEndsWithStatus3) {
+// ---- Ending the process ------------------------------------------------------------------
+
+TEST(ulExDeathTest, UncaughtExceptionsAndFaultsReportAndEndWithStatus3) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   ulErrLogEnable(0);
+  ulCleanupProcV = [] { std::fputs("cleanup;", stderr); };
+  EXPECT_EXIT(ulExTry(ulEX_USER1, [] { ulExThrow2(ulEX_USER2, "retag", ulErrERROR, "lost"); }),
+              testing::ExitedWithCode(3), "cleanup;retag: Error: lost\n");
   startExceptions();
   EXPECT_EXIT(ulExTry(ulEX_USER1, [] { std::raise(SIGSEGV); }), testing::ExitedWithCode(3),
               "ullib: Error 2001: ulExTest - segmentation violation\\.");
 }
 
-TEST(ulExInit, CatchSignalsOffLeavesFaultsAlone) {
-  vsSetexedir(exePath().c_str());
-  char name[] = "prog";
-  char off[] = "-ex.catch_signals";
-  char other[] = "keep";
-  char *argv[] = {name, off, other, nullptr};
-  int argc = 3;
-  struct sigaction before {
-  }, after{};
-  sigaction(SIGSEGV, nullptr, &before);
-  ulExInit(&argc, argv);
-  sigaction(SIGSEGV, nullptr, &after);
-  EXPECT_EQ(argc, 2);
-  EXPECT_STREQ(argv[1], "keep");
-  EXPECT_EQ(after.sa_handler, before.sa_handler);
-}
-
-// ---- Exit handlers and aborting --------------------------------------------------------
-
 TEST(ulExitDeathTest, HandlersRunOnceInOrderAndDuplicatesAreKeptOnce) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
+  ScopedEnv purify("UL_PURIFY", "1");
   EXPECT_EXIT(
       {
-        setenv("UL_PURIFY", "1", 1);
         ulOnExitAdd(printNamed, a);
         ulOnExitAdd(printNamed, b);
         ulOnExitAdd(printNamed, a); // the same entry again
@@ -233,39 +190,19 @@ TEST(ulExitDeathTest, HandlersRunOnceInOrderAndDuplicatesAreKeptOnce) {
         ulExit(7);
       },
       testing::ExitedWithCode(7), "^\\[second\\]\\[first\\]<a>$");
-}
-
-TEST(ulExitDeathTest, WithoutMemoryCheckingHandlersAreSkipped) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // Handlers called before the exit are not called again.
   EXPECT_EXIT(
       {
-        unsetenv("UL_PURIFY");
-        unsetenv("UL_MEMDBG");
-        ulOnExitAdd2(first);
-        std::fputs("end", stderr);
-        ulGoodbye();
-      },
-      testing::ExitedWithCode(0), "^end$");
-}
-
-TEST(ulExitDeathTest, OnExitCallEmptiesTheRegistry) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
-        setenv("UL_PURIFY", "1", 1);
         ulOnExitAdd2(first);
         ulOnExitCall();
         ulExit(0);
       },
       testing::ExitedWithCode(0), "^\\[first\\]$");
-}
-
-TEST(ulAbortDeathTest, CleanupOnceThenFatalHandlersNewestFirst) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // Exit handlers do not run on abort; the cleanup runs once, then the fatal
+  // handlers, newest first.
   EXPECT_EXIT(
       {
-        setenv("UL_PURIFY", "1", 1);
-        ulOnExitAdd2(third); // exit handlers do not run on abort
+        ulOnExitAdd2(third);
         ulCleanupProcV = [] { std::fputs("cleanup;", stderr); };
         ulCleanup();
         ulAbortAddHandler(first);
@@ -273,4 +210,16 @@ TEST(ulAbortDeathTest, CleanupOnceThenFatalHandlersNewestFirst) {
         ulAbort(0);
       },
       testing::ExitedWithCode(3), "^cleanup;\\[second\\]\\[first\\]$");
+}
+
+TEST(ulExitDeathTest, WithoutMemoryCheckingHandlersAreSkipped) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  ScopedEnv purify("UL_PURIFY", std::nullopt), memdbg("UL_MEMDBG", std::nullopt);
+  EXPECT_EXIT(
+      {
+        ulOnExitAdd2(first);
+        std::fputs("end", stderr);
+        ulGoodbye();
+      },
+      testing::ExitedWithCode(0), "^end$");
 }

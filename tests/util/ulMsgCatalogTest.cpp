@@ -7,20 +7,18 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
+#include "support/TestSupport.h"
 #include "ulMsg.h"
-#include "vs.h"
 
 namespace fs = std::filesystem;
+using testsupport::readFile;
 
 namespace {
 
@@ -30,13 +28,6 @@ fs::path sourceDir() {
   const char *d = std::getenv("RETAG_SOURCE_DIR");
   // Run by hand: this file lies in tests/util/ of the source tree.
   return d ? fs::path(d) : fs::path(__FILE__).parent_path().parent_path().parent_path();
-}
-
-std::string readFile(const fs::path &p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 std::string trim(const std::string &s) {
@@ -98,14 +89,7 @@ char *keep(void *data, const char *text) {
 
 class Catalog : public ::testing::Test {
 protected:
-  void SetUp() override {
-    char buf[4096];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    buf[n > 0 ? n : 0] = '\0';
-    ASSERT_EQ(vsSetexedir(buf), 1);
-    cat_ = readCatalogue();
-  }
-  Catalogue cat_;
+  Catalogue cat_ = readCatalogue();
 };
 
 TEST_F(Catalog, TableMatchesTheSourcesAndTheCompiledFiles) {
