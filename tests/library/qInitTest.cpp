@@ -4,19 +4,17 @@
 // the project opened from it.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <utime.h>
 
 #include <cstdio>
-#include <cstdlib>
+#include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "qInit.h"
 #include "qlm.h"
 #include "sbMsg.h"
+#include "support/TestSupport.h"
 #include "ulErr.h"
 #include "ulEx.h"
 #include "vs.h"
@@ -25,73 +23,73 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const std::string &path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
+// text with every from replaced by to.
+std::string replaced(std::string text, const std::string &from, const std::string &to) {
+  for (size_t i = 0; (i = text.find(from, i)) != std::string::npos; i += to.size())
+    text.replace(i, from.size(), to);
+  return text;
 }
 
 // Every test works in a fresh temporary directory that is also the current
-// directory. The message files are found through WDIR in a directory of
-// their own, so that no scribant.ini is found anywhere but where a test
-// puts one.
+// directory. The program directory is taken away and the message files are
+// found through WDIR in a directory of their own, so that no scribant.ini is
+// found anywhere but where a test puts one.
 class QInit : public ::testing::Test {
 protected:
+  testsupport::TempDir dir;
+  const std::string tmp = dir.path();
+  testsupport::ScopedEnv wdir{"WDIR", tmp + "/msg"};
+
   void SetUp() override {
-    char templ[] = "/tmp/qInitTestXXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(templ));
-    tmp = templ;
-    fs::create_directory(tmp + "/msg");
+    fs::create_directory(dir / "msg");
     for (auto &e : fs::directory_iterator(fs::read_symlink("/proc/self/exe").parent_path()))
       if (e.path().extension() == ".umb")
-        fs::create_symlink(e.path(), tmp + "/msg/" + e.path().filename().string());
-    setenv("WDIR", (tmp + "/msg").c_str(), 1);
+        fs::create_symlink(e.path(), dir / ("msg/" + e.path().filename().string()));
     vsResetWdirCache();
-    vsSetexedir("/nonexistent/program"); // no program directory to search
+    vsSetexedir("/nonexistent/program");
     ASSERT_EQ(vsOK, vsSetdef(tmp.c_str()));
   }
-  void TearDown() override { fs::remove_all(tmp); }
-
   // Writes a file under tmp, "@" standing for tmp.
-  std::string write(const std::string &name, std::string text) {
-    for (size_t i; (i = text.find('@')) != std::string::npos;)
-      text.replace(i, 1, tmp);
-    std::ofstream(tmp + "/" + name) << text;
-    return tmp + "/" + name;
+  std::string write(const std::string &name, const std::string &text) {
+    return dir.write(name, replaced(text, "@", tmp));
   }
   // q_read_init of a file, with what it printed.
-  int readFile(const std::string &path, std::string &out) {
+  int readInit(const std::string &path, std::string &out) {
     testing::internal::CaptureStdout();
     int r = q_read_init(path.c_str());
     std::fflush(stdout);
     out = testing::internal::GetCapturedStdout();
     return r;
   }
-  std::string tmp;
 };
 
 using Keywords = QInit;
 
 TEST_F(Keywords, ExactMatchesWinAndAbbreviationsMustBeUnique) {
+  const std::pair<const char *, std::string> cases[] = {
+      {"grid", "grid"},
+      {"GRID", "grid"},
+      {"gri", "status -2"}, // grid, gridon
+      {"t", "status -2"},
+      {"text_t", "text_threshold"},
+      {"Text", "text"},
+      {"auto_ripper_bus_segment", "auto_ripper_bus_segment"},
+      {"auto_ripper_bus_segment_", "auto_ripper_bus_segment_length"},
+      {"gridded", "status -1"},
+      {"", "status -1"},
+  };
+  for (const auto &[word, expected] : cases) {
+    const int index = q_find_keyword(word);
+    EXPECT_EQ(expected, index < 0 ? "status " + std::to_string(index) : q_keyword_name(index))
+        << word;
+  }
   EXPECT_EQ(11, q_find_keyword("grid"));
-  EXPECT_EQ(11, q_find_keyword("GRID"));
-  EXPECT_EQ(-2, q_find_keyword("gri")); // grid, gridon
-  EXPECT_EQ(-2, q_find_keyword("t"));
-  EXPECT_STREQ("text_threshold", q_keyword_name(q_find_keyword("text_t")));
-  EXPECT_STREQ("text", q_keyword_name(q_find_keyword("Text")));
-  EXPECT_STREQ("auto_ripper_bus_segment",
-               q_keyword_name(q_find_keyword("auto_ripper_bus_segment")));
-  EXPECT_STREQ("auto_ripper_bus_segment_length",
-               q_keyword_name(q_find_keyword("auto_ripper_bus_segment_")));
-  EXPECT_EQ(-1, q_find_keyword("gridded"));
-  EXPECT_EQ(-1, q_find_keyword(""));
   EXPECT_STREQ("line", q_keyword_name(0));
   EXPECT_STREQ("auto_ripper_bus_segment_length", q_keyword_name(qKEYWORD_COUNT - 1));
   EXPECT_EQ(nullptr, q_keyword_name(qKEYWORD_COUNT));
 }
 
-TEST_F(Keywords, LinesAreMatchedIgnoringCaseAndRefusedWhenAmbiguous) {
+TEST_F(Keywords, LinesAreMatchedIgnoringCaseCommentsAndVersions) {
   EXPECT_EQ(0, q_read_param("GRID 10"));
   EXPECT_EQ(10.0f, q_values[qV_GRID].value);
   EXPECT_EQ(1, q_read_param("gri 5"));
@@ -99,18 +97,13 @@ TEST_F(Keywords, LinesAreMatchedIgnoringCaseAndRefusedWhenAmbiguous) {
   EXPECT_EQ(0, q_read_param("text_t 7\n"));
   EXPECT_EQ(7.0f, q_values[qV_TEXT_THRESHOLD].value);
   // Unknown words, and "frame" (also as "fr"), are shown and ignored.
-  EXPECT_EQ(0, q_read_param("nosuchword 3"));
-  EXPECT_EQ(0, q_read_param("fr 3"));
-  EXPECT_EQ(0, q_read_param("design_search_mode anything"));
-}
+  for (const char *ignored : {"nosuchword 3", "fr 3", "design_search_mode anything"})
+    EXPECT_EQ(0, q_read_param(ignored)) << ignored;
 
-TEST_F(Keywords, CommentsAndVersionedLines) {
+  // Comments, and lines of other versions, change nothing.
   q_set_defaults();
-  EXPECT_EQ(0, q_read_param(""));
-  EXPECT_EQ(0, q_read_param("   \r\n"));
-  EXPECT_EQ(0, q_read_param("| grid 3"));
-  EXPECT_EQ(0, q_read_param("|4.0 grid 3"));
-  EXPECT_EQ(0, q_read_param("|5.0 |grid 3"));
+  for (const char *nothing : {"", "   \r\n", "| grid 3", "|4.0 grid 3", "|5.0 |grid 3"})
+    EXPECT_EQ(0, q_read_param(nothing)) << nothing;
   EXPECT_EQ(10.0f, q_values[qV_GRID].value);
   EXPECT_EQ(0, q_read_param("|5.0 grid 5 | a note 6"));
   EXPECT_EQ(5.0f, q_values[qV_GRID].value);
@@ -130,37 +123,35 @@ TEST_F(Keywords, CommentsAndVersionedLines) {
 
 using Formats = QInit;
 
+// Colour, style and line style of an object kind or a layer.
+template <class T> std::string triple(const T &t, int first) {
+  return std::to_string(first) + " " + std::to_string(t.style) + " " + std::to_string(t.lineStyle);
+}
+
 TEST_F(Formats, ObjectAndLayerTriplesAreMaskedAndMayBeShort) {
   EXPECT_EQ(0, q_read_param("line 300 40 9"));
-  EXPECT_EQ(44u, q_objects[qO_LINE].color);
-  EXPECT_EQ(8u, q_objects[qO_LINE].style);
-  EXPECT_EQ(1u, q_objects[qO_LINE].lineStyle);
+  EXPECT_EQ("44 8 1", triple(q_objects[qO_LINE], q_objects[qO_LINE].color));
   EXPECT_EQ(0, q_read_param("oattribute 9 2 3"));
   EXPECT_EQ(9u, q_objects[qO_OATTRIBUTE].color);
   EXPECT_EQ(0, q_read_param("box 12"));
-  EXPECT_EQ(12u, q_objects[qO_BOX].color);
-  EXPECT_EQ(0u, q_objects[qO_BOX].style);
+  EXPECT_EQ("12 0 0", triple(q_objects[qO_BOX], q_objects[qO_BOX].color));
   EXPECT_EQ(0, q_read_param("circle 1 x 2")); // reading stops at the first bad value
-  EXPECT_EQ(1u, q_objects[qO_CIRCLE].color);
-  EXPECT_EQ(0u, q_objects[qO_CIRCLE].lineStyle);
+  EXPECT_EQ("1 0 0", triple(q_objects[qO_CIRCLE], q_objects[qO_CIRCLE].color));
   EXPECT_EQ(0, q_read_param("anno_layer 300 33 15"));
-  EXPECT_EQ(300, q_layers[qL_ANNO].layer);
-  EXPECT_EQ(1u, q_layers[qL_ANNO].style);
-  EXPECT_EQ(7u, q_layers[qL_ANNO].lineStyle);
+  EXPECT_EQ("300 1 7", triple(q_layers[qL_ANNO], q_layers[qL_ANNO].layer));
 }
 
 TEST_F(Formats, RangeChecksCountAsErrorsButKeepTheValue) {
-  EXPECT_EQ(0, q_read_param("textorigin 9.9"));
-  EXPECT_EQ(1, q_read_param("textorigin 12"));
+  const std::pair<const char *, int> cases[] = {
+      {"textorigin 9.9", 0}, {"textorigin 1e30", 1}, {"textorigin nan", 0},
+      {"textorigin", 0}, // no value: nothing to check
+      {"blocktype 4", 0},    {"blocktype 5", 1},     {"textorigin 12", 1},
+  };
+  for (const auto &[line, errors] : cases)
+    EXPECT_EQ(errors, q_read_param(line)) << line;
   EXPECT_EQ(12.0f, q_values[qV_TEXTORIGIN].value);
-  EXPECT_EQ(1, q_read_param("textorigin 1e30"));
-  EXPECT_EQ(0, q_read_param("textorigin nan"));
-  EXPECT_EQ(0, q_read_param("blocktype 4"));
-  EXPECT_EQ(1, q_read_param("blocktype 5"));
   EXPECT_EQ(5.0f, q_values[qV_BLOCK_TYPE].value);
-  EXPECT_EQ(0, q_read_param("textorigin")); // no value: nothing to check
   EXPECT_EQ(0, q_read_param("symbol_qualifiers abcdefghijklmnopqrst"));
-  EXPECT_STREQ("abcdefghijklmnopqrst", vqIniSettingsV.symbolQualifiers);
   EXPECT_EQ(1, q_read_param("symbol_qualifiers abcdefghijklmnopqrstu"));
   EXPECT_STREQ("abcdefghijklmnopqrst", vqIniSettingsV.symbolQualifiers);
 }
@@ -168,28 +159,23 @@ TEST_F(Formats, RangeChecksCountAsErrorsButKeepTheValue) {
 TEST_F(Formats, SheetUndoSwitchesSettingsAndFlags) {
   EXPECT_EQ(0, q_read_param("sheetsize 3 200 300"));
   EXPECT_EQ(100, vqIniSettingsV.customSheetX);
-  EXPECT_EQ(0, q_read_param("sheetsize 10.5 200 300"));
-  EXPECT_EQ(10.5f, q_values[qV_SHEETSIZE].value);
-  EXPECT_EQ(200, vqIniSettingsV.customSheetX);
-  EXPECT_EQ(300, vqIniSettingsV.customSheetY);
   EXPECT_EQ(0, q_read_param("undo 0"));
   EXPECT_EQ(0, vqIniSettingsV.undoOn);
   EXPECT_EQ(0.0f, q_values[qV_UNDO].value);
-  EXPECT_EQ(0, q_read_param("undo 2"));
+  for (const char *line :
+       {"sheetsize 10.5 200 300", "undo 2", "route 2.9", "borderon 0", "auto_ripper_bus_segment 1",
+        "auto_ripper_bus_segment_length 6", "texton 0", "oats 99999999999", "rippers_on 5"})
+    EXPECT_EQ(0, q_read_param(line)) << line;
+  EXPECT_EQ(10.5f, q_values[qV_SHEETSIZE].value);
+  EXPECT_EQ(200, vqIniSettingsV.customSheetX);
+  EXPECT_EQ(300, vqIniSettingsV.customSheetY);
   EXPECT_EQ(1, vqIniSettingsV.undoOn);
-  EXPECT_EQ(0, q_read_param("route 2.9"));
   EXPECT_EQ(2.0f, q_values[qV_ROUTE_MODE].value);
-  EXPECT_EQ(0, q_read_param("borderon 0"));
   EXPECT_EQ(0, q_modes[qM_BORDER].value);
-  EXPECT_EQ(0, q_read_param("auto_ripper_bus_segment 1"));
   EXPECT_EQ(1, q_modes[qM_AUTO_RIPPER_BUS_SEGMENT].value);
-  EXPECT_EQ(0, q_read_param("auto_ripper_bus_segment_length 6"));
   EXPECT_EQ(6.0f, q_values[qV_AUTO_RIPPER_BUS_SEGMENT_LENGTH].value);
-  EXPECT_EQ(0, q_read_param("texton 0"));
   EXPECT_EQ(0, vqIniSettingsV.textOn);
-  EXPECT_EQ(0, q_read_param("oats 99999999999"));
   EXPECT_EQ(2147483647, vqIniSettingsV.oats);
-  EXPECT_EQ(0, q_read_param("rippers_on 5"));
   EXPECT_EQ(1, vqIniSettingsV.rippersOn);
 
   q_set_defaults();
@@ -202,10 +188,11 @@ TEST_F(Formats, SheetUndoSwitchesSettingsAndFlags) {
 using Lists = QInit;
 
 TEST_F(Lists, ResetAndPromotionNamesAreUpperCaseAndUnique) {
-  EXPECT_EQ(0, q_read_param("attr_reset part_no  symbol_value  "));
-  EXPECT_EQ(0, q_read_param("attr_reset Part_No other"));
-  EXPECT_EQ(0, q_read_param("attr_reset refdes"));
-  EXPECT_EQ(0, q_read_param(("attr_reset " + std::string(140, 'a') + " v").c_str()));
+  for (const std::string &line :
+       {std::string("attr_reset part_no  symbol_value  "), std::string("attr_reset Part_No other"),
+        std::string("attr_reset refdes"), "attr_reset " + std::string(140, 'a') + " v",
+        std::string("attr_promote cost"), std::string("attr_promote COST")})
+    EXPECT_EQ(0, q_read_param(line.c_str())) << line;
   ASSERT_EQ(3, ulDlistSize(q_attr_reset_list));
   const qAttrReset *r = q_attr_reset_find("part_no");
   ASSERT_NE(nullptr, r);
@@ -213,9 +200,6 @@ TEST_F(Lists, ResetAndPromotionNamesAreUpperCaseAndUnique) {
   EXPECT_STREQ("symbol_value", r->value);
   EXPECT_EQ(nullptr, q_attr_reset_find("REFDES")->value);
   EXPECT_NE(nullptr, q_attr_reset_find(std::string(131, 'A').c_str()));
-
-  EXPECT_EQ(0, q_read_param("attr_promote cost"));
-  EXPECT_EQ(0, q_read_param("attr_promote COST"));
   EXPECT_EQ(1, ulDlistSize(vqAttrPromoListV));
   EXPECT_STREQ("COST", static_cast<char *>(ulDlistHead(vqAttrPromoListV)));
 
@@ -226,11 +210,12 @@ TEST_F(Lists, ResetAndPromotionNamesAreUpperCaseAndUnique) {
 }
 
 TEST_F(Lists, NetNamesNeedABusWidth) {
-  EXPECT_EQ(0, q_read_param("netname d[7:0]"));
-  EXPECT_EQ(0, q_read_param("netname D[7:0]"));
-  EXPECT_EQ(0, q_read_param("netname vcc"));
-  EXPECT_EQ(1, q_read_param("netname d[7:0"));
-  EXPECT_EQ(0, q_read_param("netname"));
+  for (const auto &[line, errors] : {std::pair{"netname d[7:0]", 0},
+                                     {"netname D[7:0]", 0},
+                                     {"netname vcc", 0},
+                                     {"netname d[7:0", 1},
+                                     {"netname", 0}})
+    EXPECT_EQ(errors, q_read_param(line)) << line;
   EXPECT_EQ(2, ulDlistSize(q_netname_list));
   EXPECT_EQ(1, q_netname_listed("d[7:0]"));
   EXPECT_STREQ("D[7:0]", static_cast<char *>(ulDlistHead(q_netname_list)));
@@ -241,7 +226,7 @@ using ReadFile = QInit;
 TEST_F(ReadFile, TextOriginOfTwelveFailsTheReadButEveryLineIsApplied) {
   std::string path = write("a.ini", "dir [pw] @\ntextorigin 12\ngrid 4\n");
   std::string out;
-  EXPECT_EQ(0, readFile(path, out));
+  EXPECT_EQ(0, readInit(path, out));
   EXPECT_EQ(4.0f, q_values[qV_GRID].value);
   EXPECT_EQ(12.0f, q_values[qV_TEXTORIGIN].value);
   EXPECT_EQ(path + ", line 2:\nTEXTORIGIN value is above 9.\n1 error in the initialisation file.\n",
@@ -254,7 +239,7 @@ TEST_F(ReadFile, RefusedDirectoryLinesAloneDoNotFailTheRead) {
   std::string path = write("a.ini", "dir [x] @/a\n\ndir [pw] @ (work)\ngri 3\n"
                                     "wibble\n|5.0 dir [w] @/nowhere (more)\n");
   std::string out;
-  EXPECT_EQ(0, readFile(path, out)); // "gri" is not a directory error
+  EXPECT_EQ(0, readInit(path, out)); // "gri" is not a directory error
   EXPECT_EQ(path + ", line 1:\nDirectory line refused: unknown type letter.\n" + path +
                 ", line 4:\nAmbiguous keyword abbreviation; line ignored.\n" + path +
                 ", line 5:\nUnrecognised keyword ignored.\n" + path +
@@ -265,12 +250,12 @@ TEST_F(ReadFile, RefusedDirectoryLinesAloneDoNotFailTheRead) {
   EXPECT_TRUE(fs::is_directory(tmp + "/nowhere"));
 
   write("a.ini", "dir [x] @/a\ndir [pw] @\nattr_reset x\n");
-  EXPECT_EQ(1, readFile(path, out));
+  EXPECT_EQ(1, readInit(path, out));
   EXPECT_NE(std::string::npos, out.find("1 error in"));
   EXPECT_EQ(1, ulDlistSize(q_attr_reset_list));
   // Each read starts the reset list afresh.
   write("a.ini", "dir [pw] @\nattr_reset y\n");
-  EXPECT_EQ(1, readFile(path, out));
+  EXPECT_EQ(1, readInit(path, out));
   EXPECT_EQ("", out);
   EXPECT_EQ(nullptr, q_attr_reset_find("X"));
 }
@@ -278,7 +263,7 @@ TEST_F(ReadFile, RefusedDirectoryLinesAloneDoNotFailTheRead) {
 TEST_F(ReadFile, NoPrimaryDirectoryIsAnError) {
   std::string path = write("a.ini", "dir [w] @ (lib)\ngrid 2\n");
   std::string out;
-  EXPECT_EQ(0, readFile(path, out));
+  EXPECT_EQ(0, readInit(path, out));
   EXPECT_EQ(path + ", line 2:\nNo primary library directory found in 2 lines.\n"
                    "Set one library directory as primary with the type [p] or [pw].\n"
                    "1 error in the initialisation file.\n",
@@ -286,43 +271,36 @@ TEST_F(ReadFile, NoPrimaryDirectoryIsAnError) {
 }
 
 TEST_F(ReadFile, MessagesAreCutAndSilencedAndOnlyShownWhileReading) {
-  std::string dir = tmp + "/" + std::string(140, 'd');
-  fs::create_directory(dir);
-  std::ofstream(dir + "/a.ini") << "dir [pw] " << tmp << "\nbogus\n";
+  std::string path = write(std::string(140, 'd') + "/a.ini", "dir [pw] @\nbogus\n");
   std::string out;
-  EXPECT_EQ(1, readFile(dir + "/a.ini", out));
-  EXPECT_EQ((dir + "/a.ini, line 2:").substr(0, 131) + "\nUnrecognised keyword ignored.\n", out);
+  EXPECT_EQ(1, readInit(path, out));
+  EXPECT_EQ((path + ", line 2:").substr(0, 131) + "\nUnrecognised keyword ignored.\n", out);
 
   q_quiet = 1;
-  EXPECT_EQ(1, readFile(dir + "/a.ini", out));
+  EXPECT_EQ(1, readInit(path, out));
   EXPECT_EQ("", out);
   q_quiet = 0;
   EXPECT_EQ(0, q_ini_putmsg("outside", 1));
   EXPECT_EQ(nullptr, q_ini_file());
 
-  EXPECT_EQ(0, readFile(tmp + "/missing.ini", out));
+  EXPECT_EQ(0, readInit(tmp + "/missing.ini", out));
   EXPECT_EQ("Cannot open or examine file " + tmp + "/missing.ini.\n", out);
 }
 
 TEST_F(ReadFile, BuiltinDirectoryIsNamedAndTheFileRewritten) {
-  fs::create_directory(tmp + "/BuiltIn");
+  fs::create_directory(dir / "BuiltIn");
   std::string path = write("a.ini", "grid 3 | keep\r\ndir [pw] @ (work) | mine\n"
                                     "dir 7 @/BuiltIn/\r\n|5.0 dir [x] @\n");
   std::string out;
-  EXPECT_EQ(1, readFile(path, out));
+  EXPECT_EQ(1, readInit(path, out));
   EXPECT_EQ(1, vqBuiltinAddedKludgeV);
   EXPECT_NE(std::string::npos, out.find("library builtin attached"));
   EXPECT_EQ("grid 3 | keep\r\nDIR [pw] @ (work) | mine\nDIR  7 @/BuiltIn/ (builtin)\r\n"
             "|5.0 dir [x] @\n",
-            [&] {
-              std::string s = slurp(path);
-              for (size_t i; (i = s.find(tmp)) != std::string::npos;)
-                s.replace(i, tmp.size(), "@");
-              return s;
-            }());
+            replaced(testsupport::readFile(path), tmp, "@"));
   // Read again: the library exists now, nothing is rewritten.
   vqBuiltinAddedKludgeV = 0;
-  EXPECT_EQ(1, readFile(path, out));
+  EXPECT_EQ(1, readInit(path, out));
   EXPECT_EQ(0, vqBuiltinAddedKludgeV);
   EXPECT_EQ(std::string::npos, out.find("builtin"));
 }
@@ -338,6 +316,12 @@ TEST_F(ReadFile, AnswersAreOneWordOfAtMost79Characters) {
 using ScribInit = QInit;
 
 TEST_F(ScribInit, TheFileIsReadOncePerPathAndTime) {
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(-1, q_scrib_init());
+  std::fflush(stdout);
+  EXPECT_EQ("Initialisation file scribant.ini not found on the search path.\n",
+            testing::internal::GetCapturedStdout());
+
   std::string path = write("scribant.ini", "dir [pw] @\ngrid 20\n");
   EXPECT_EQ(541, q_scrib_init());
   EXPECT_EQ(20.0f, q_values[qV_GRID].value);
@@ -359,24 +343,22 @@ TEST_F(ScribInit, TheFileIsReadOncePerPathAndTime) {
   EXPECT_EQ(-1, q_scrib_init());
   EXPECT_EQ(0, q_read_param("grid 99"));
   EXPECT_EQ(-1, q_scrib_init());
-  std::string out = testing::internal::GetCapturedStdout();
+  testing::internal::GetCapturedStdout();
   EXPECT_EQ(5.0f, q_values[qV_GRID].value);
-}
-
-TEST_F(ScribInit, MissingFileGivesMinusOne) {
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(-1, q_scrib_init());
-  std::fflush(stdout);
-  EXPECT_EQ("Initialisation file scribant.ini not found on the search path.\n",
-            testing::internal::GetCapturedStdout());
 }
 
 using Project = QInit;
 
 TEST_F(Project, OpensTheProjectWhereTheFileIsAndFindsThePrimary) {
-  fs::create_directories(tmp + "/proj/60");
-  for (const char *d : {"a", "b"})
-    fs::create_directory(tmp + "/" + d);
+  EXPECT_EQ(1, ulExTry(ulEX_POSTCOND, [] { vqProjInit(541); })); // no file anywhere yet
+  ASSERT_NE(nullptr, ulExErrV);
+  EXPECT_STREQ("scribant.ini: Ini file not found", ulErrText(ulExErrV));
+  ulErrDestroy(ulExErrV);
+  ulExErrV = nullptr;
+  vqProjExit();
+
+  for (const char *d : {"proj/60", "a", "b"})
+    fs::create_directories(dir / d);
   write("proj/scribant.ini", "DIR [r] @/a (alib)\nDIR [x] @/b (bad)\nDIR [PW] @/b (blib)\n");
   ASSERT_EQ(vsOK, vsSetdef((tmp + "/proj").c_str()));
   EXPECT_EQ(1, vqProjInit(541));
@@ -409,15 +391,6 @@ TEST_F(Project, OpensTheProjectWhereTheFileIsAndFindsThePrimary) {
 
   ASSERT_EQ(1, vqProjInit(541));
   EXPECT_EQ(tmp + "/proj/60", vfpObjGetPath(vfpObjGetCurObj(vfpOvDatabaseID, vfpClassPROJECT)));
-  vqProjExit();
-}
-
-TEST_F(Project, NoFileAnywhereRaisesAnException) {
-  EXPECT_EQ(1, ulExTry(ulEX_POSTCOND, [] { vqProjInit(541); }));
-  ASSERT_NE(nullptr, ulExErrV);
-  EXPECT_STREQ("scribant.ini: Ini file not found", ulErrText(ulExErrV));
-  ulErrDestroy(ulExErrV);
-  ulExErrV = nullptr;
   vqProjExit();
 }
 

@@ -3,52 +3,54 @@
 // record maintenance and the list pairs, and qd_dir_read with its messages.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "qlm.h"
 #include "sbMsg.h"
+#include "support/TestSupport.h"
 #include "ulStr.h"
 #include "vs.h"
 
 namespace {
 
+// text with every from replaced by to.
+std::string replaced(std::string text, const std::string &from, const std::string &to) {
+  for (size_t i = 0; (i = text.find(from, i)) != std::string::npos; i += to.size())
+    text.replace(i, from.size(), to);
+  return text;
+}
+
 // Every test works in a fresh temporary directory holding the directories
-// a, b and c and the plain file f.
+// a, b and c and the plain file f. In line rests and in what the tests
+// compare, "@" stands for that directory.
 class Qlm : public ::testing::Test {
 protected:
+  testsupport::TempDir dir;
+  const std::string tmp = dir.path();
+
   void SetUp() override {
-    char templ[] = "/tmp/qlmTestXXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(templ));
-    tmp = templ;
     for (const char *d : {"a", "b", "c"})
-      std::filesystem::create_directory(tmp + "/" + d);
-    std::ofstream(tmp + "/f") << "x";
+      std::filesystem::create_directory(dir / d);
+    dir.write("f", "x");
   }
-  void TearDown() override {
-    qd_clear_all_dirs();
-    std::filesystem::remove_all(tmp);
-  }
-  // The line rest with "@" standing for the temporary directory.
-  std::string at(const std::string &text) const {
-    std::string s = text;
-    for (size_t i; (i = s.find('@')) != std::string::npos;)
-      s.replace(i, 1, tmp);
-    return s;
-  }
+  void TearDown() override { qd_clear_all_dirs(); }
+  std::string at(const std::string &text) const { return replaced(text, "@", tmp); }
   qlmDirId read(const std::string &text) { return qlm_read(at(text).c_str()); }
   // The status qlm_read gives a line rest (0 when it makes a record).
   int status(const std::string &text) { return read(text) == nullptr ? qlm_errno : 0; }
-  // qlm_id_write as a string, "@" for the temporary directory.
-  std::string written(qlmDirId dir) {
-    char *text = qlm_id_write(dir);
+  std::string written(qlmDirId d) {
+    char *text = qlm_id_write(d);
     std::string s = text == nullptr ? "(null)" : text;
     ulStrFree(text);
-    for (size_t i; (i = s.find(tmp)) != std::string::npos;)
-      s.replace(i, tmp.size(), "@");
-    return s;
+    return replaced(s, tmp, "@");
+  }
+  // Name, path, written path, type bits and number of a record.
+  std::string fields(qlmDirId d) {
+    return replaced(std::string(qlm_id_get_name(d)) + " " + qlm_id_get_path(d) + " " +
+                        qlm_id_get_rpath(d) + " type " + std::to_string(qlm_id_get_type(d)) + " #" +
+                        std::to_string(qlm_id_get_number(d)),
+                    tmp, "@");
   }
   int count() {
     int n = 0;
@@ -56,25 +58,20 @@ protected:
       ++n;
     return n;
   }
-  std::string tmp;
 };
 
 TEST_F(Qlm, PrimaryWritableLineAndItsWrittenForm) {
   qlmDirId d = read("[pw] @/a (mylib)");
   ASSERT_NE(nullptr, d);
   EXPECT_EQ(0, qlm_get_status());
-  EXPECT_STREQ("mylib", qlm_id_get_name(d));
-  EXPECT_EQ(tmp + "/a", qlm_id_get_path(d));
-  EXPECT_EQ(tmp + "/a", qlm_id_get_rpath(d));
-  EXPECT_EQ(qlmTYPE_PRIMARY, qlm_id_get_type(d));
-  EXPECT_EQ(-1, qlm_id_get_number(d));
+  EXPECT_EQ("mylib @/a @/a type 1 #-1", fields(d));
   EXPECT_EQ(1, qlm_id_writable(d));
   EXPECT_EQ(0, qlm_id_readonly(d));
   EXPECT_EQ(d, qlm_get_primary_dir());
-  EXPECT_EQ("[pw] @/a (mylib)", written(d));
+  const std::string line = written(d);
+  EXPECT_EQ("[pw] @/a (mylib)", line);
 
   // Written back, it reads the same.
-  const std::string line = written(d);
   qd_clear_all_dirs();
   qlmDirId again = read(line);
   ASSERT_NE(nullptr, again);
@@ -83,8 +80,7 @@ TEST_F(Qlm, PrimaryWritableLineAndItsWrittenForm) {
 
 TEST_F(Qlm, WrittenFormsOfTypes) {
   EXPECT_EQ(" 7 @/a", written(read("7 @/a")));
-  EXPECT_EQ(7, qlm_id_get_number(qlm_id_next_dir(nullptr)));
-  EXPECT_EQ(1, qlm_id_readonly(qlm_id_next_dir(nullptr)));
+  EXPECT_EQ(" @/a @/a type 2 #7", fields(qlm_id_next_dir(nullptr)));
   EXPECT_EQ("[rml] @/b/ (Mega_1)", written(read("[LM] @/b/ (Mega_1)")));
   EXPECT_EQ(qlmTYPE_READONLY | qlmTYPE_MEGAFILE | qlmTYPE_EXTRA,
             qlm_id_get_type(qlm_id_next_libdir(nullptr, "mega_1")));
@@ -92,6 +88,14 @@ TEST_F(Qlm, WrittenFormsOfTypes) {
   EXPECT_EQ(" 0 @/c", written(read(" 0 @/c | note")));
   EXPECT_EQ(qlmTYPE_PRIMARY, qlm_id_get_type(qlm_get_primary_dir()));
   EXPECT_EQ("20 @/c/x", written(qlm_read_and_create(at("20 @/c/x").c_str())));
+
+  // A relative path keeps its written form.
+  ASSERT_EQ(vsOK, vsSetdef(tmp.c_str()));
+  std::filesystem::create_directory(dir / "d");
+  qlmDirId rel = read("[w] d\\ (rel)");
+  ASSERT_NE(nullptr, rel);
+  EXPECT_EQ("rel @/d d\\ type 0 #-1", fields(rel));
+  EXPECT_EQ("[w] d\\ (rel)", written(rel));
 }
 
 TEST_F(Qlm, RefusalsInTheOrderOfTheChecks) {
@@ -113,10 +117,16 @@ TEST_F(Qlm, RefusalsInTheOrderOfTheChecks) {
     EXPECT_EQ(expected, status(line)) << line;
   EXPECT_FALSE(std::filesystem::exists(tmp + "/missing"));
   EXPECT_EQ(1, count());
-  EXPECT_EQ(0, status("[r] @/b (" + std::string(32, 'n') + ")"));
-}
 
-TEST_F(Qlm, NameRule) {
+  // qlm_read_and_create makes the missing directory, when it can.
+  ASSERT_NE(nullptr, qlm_read_and_create(at("[w] @/new/deep (fresh)").c_str()));
+  EXPECT_TRUE(std::filesystem::is_directory(tmp + "/new/deep"));
+  EXPECT_EQ(nullptr, qlm_read_and_create(at("[w] @/f/sub (x)").c_str()));
+  EXPECT_EQ(-10, qlm_errno);
+  EXPECT_EQ(nullptr, qlm_read_and_create(at("[w] @/f (x)").c_str()));
+  EXPECT_EQ(-7, qlm_errno);
+  EXPECT_EQ(0, status("[r] @/b (" + std::string(32, 'n') + ")"));
+
   for (const char *good : {"a", "builtin", "My_Lib2", "a_b_c", "Z9_"})
     EXPECT_EQ(1, qlm_chk_library_name(good)) << good;
   for (const char *bad : {"", "_a", "9a", "a__b", "a b", "a-b", "a.b"})
@@ -124,39 +134,19 @@ TEST_F(Qlm, NameRule) {
   EXPECT_EQ(0, qlm_chk_library_name(nullptr));
 }
 
-TEST_F(Qlm, RelativePathKeepsItsWrittenForm) {
-  char previous[vsMAXPATH];
-  ASSERT_EQ(vsOK, vsGetdef(previous));
-  ASSERT_EQ(vsOK, vsSetdef(tmp.c_str()));
-  qlmDirId d = read("[w] b\\ (rel)");
-  ASSERT_NE(nullptr, d);
-  EXPECT_STREQ("b\\", qlm_id_get_rpath(d));
-  EXPECT_EQ(tmp + "/b", qlm_id_get_path(d));
-  EXPECT_EQ("[w] b\\ (rel)", written(d));
-  vsSetdef(previous);
-}
-
-TEST_F(Qlm, CreatingTheMissingDirectory) {
-  qlmDirId d = qlm_read_and_create(at("[w] @/new/deep (fresh)").c_str());
-  ASSERT_NE(nullptr, d);
-  EXPECT_TRUE(std::filesystem::is_directory(tmp + "/new/deep"));
-  EXPECT_EQ(nullptr, qlm_read_and_create(at("[w] @/f/sub (x)").c_str()));
-  EXPECT_EQ(-10, qlm_errno);
-  EXPECT_EQ(nullptr, qlm_read_and_create(at("[w] @/f (x)").c_str()));
-  EXPECT_EQ(-7, qlm_errno);
-}
-
 TEST_F(Qlm, LibrariesInListOrder) {
-  ASSERT_NE(nullptr, read("[r] @/a (A)"));
-  ASSERT_NE(nullptr, read("[w] @/b"));
-  ASSERT_NE(nullptr, read("[w] @/c (a)"));
-  ASSERT_NE(nullptr, read("[pw] @/c/../f/.. (B)"));
-  EXPECT_STREQ("A", qlm_next_library(""));
-  EXPECT_STREQ("A", qlm_next_library(nullptr));
-  EXPECT_STREQ("B", qlm_next_library("A"));
-  EXPECT_STREQ("B", qlm_next_library("a"));
-  EXPECT_EQ(nullptr, qlm_next_library("B"));
-  EXPECT_EQ(nullptr, qlm_next_library("nosuch"));
+  for (const char *line : {"[r] @/a (A)", "[w] @/b", "[w] @/c (a)", "[pw] @/c/../f/.. (B)"})
+    ASSERT_NE(nullptr, read(line)) << line;
+  auto next = [](const char *name) {
+    const char *lib = qlm_next_library(name);
+    return std::string(lib ? lib : "(none)");
+  };
+  EXPECT_EQ("A", next(""));
+  EXPECT_EQ("A", next(nullptr));
+  EXPECT_EQ("B", next("A"));
+  EXPECT_EQ("B", next("a"));
+  EXPECT_EQ("(none)", next("B"));
+  EXPECT_EQ("(none)", next("nosuch"));
 
   EXPECT_EQ(1, qlm_library_exists("a"));
   EXPECT_EQ(0, qlm_library_exists(""));
@@ -191,17 +181,7 @@ TEST_F(Qlm, LibrariesInListOrder) {
   EXPECT_EQ(3, count());
   qlm_free_all_dir();
   EXPECT_EQ(0, count());
-  EXPECT_EQ(nullptr, qlm_next_library(""));
-}
-
-TEST_F(Qlm, NullRecordGivesStatusMinusOne) {
-  qlm_errno = 0;
-  EXPECT_EQ(nullptr, qlm_id_get_name(nullptr));
-  EXPECT_EQ(-1, qlm_errno);
-  qlm_errno = 0;
-  EXPECT_EQ(-1, qlm_id_get_type(nullptr));
-  EXPECT_EQ(-1, qlm_errno);
-  EXPECT_EQ(-1, qlm_id_create_subdir(nullptr, "sym"));
+  EXPECT_EQ("(none)", next(""));
 }
 
 TEST_F(Qlm, DirinfoFillsBuffersOrHandsOutFields) {
@@ -209,9 +189,7 @@ TEST_F(Qlm, DirinfoFillsBuffersOrHandsOutFields) {
   ASSERT_NE(nullptr, d);
   int number = 0;
   char nameBuffer[33] = "old";
-  char *name = nameBuffer;
-  char *path = nullptr;
-  char *wpath = nullptr;
+  char *name = nameBuffer, *path = nullptr, *wpath = nullptr;
   ASSERT_EQ(0, qlm_id_dirinfo(d, &number, &name, &path, &wpath));
   EXPECT_EQ(12, number);
   EXPECT_EQ(nameBuffer, name);
@@ -226,6 +204,14 @@ TEST_F(Qlm, DirinfoFillsBuffersOrHandsOutFields) {
 }
 
 TEST_F(Qlm, MaintenanceAndListPairs) {
+  qlm_errno = 0; // a missing record gives -1
+  EXPECT_EQ(nullptr, qlm_id_get_name(nullptr));
+  EXPECT_EQ(-1, qlm_errno);
+  qlm_errno = 0;
+  EXPECT_EQ(-1, qlm_id_get_type(nullptr));
+  EXPECT_EQ(-1, qlm_errno);
+  EXPECT_EQ(-1, qlm_id_create_subdir(nullptr, "sym"));
+
   ASSERT_NE(nullptr, read("[pw] @/a (one)"));
   qlmDirId loose = qlm_create_dir_id();
   EXPECT_EQ(-1, qlm_id_get_number(loose));
@@ -260,19 +246,20 @@ TEST_F(Qlm, MaintenanceAndListPairs) {
 
 TEST_F(Qlm, SubdirectoriesOfARecord) {
   qlmDirId d = read("[w] @/a/ (lib)");
-  char *path = qlm_id_build_path(d, " sym  lock ");
-  EXPECT_EQ(tmp + "/a/sym/lock/", path);
-  ulStrFree(path);
-  path = qlm_id_build_path(d, "");
-  EXPECT_EQ(tmp + "/a", path);
-  ulStrFree(path);
-  EXPECT_EQ(nullptr, qlm_id_build_path(d, std::string(300, 's').c_str()));
-  EXPECT_EQ(-3, qlm_errno);
+  auto built = [&](const std::string &subdirs) {
+    char *path = qlm_id_build_path(d, subdirs.c_str());
+    const std::string s = path ? path : "status " + std::to_string(qlm_errno);
+    ulStrFree(path);
+    return s;
+  };
+  EXPECT_EQ(tmp + "/a/sym/lock/", built(" sym  lock "));
+  EXPECT_EQ(tmp + "/a", built(""));
+  EXPECT_EQ("status -3", built(std::string(300, 's')));
 
   EXPECT_EQ(0, qlm_id_create_subdir(d, "sym lock"));
   EXPECT_TRUE(std::filesystem::is_directory(tmp + "/a/sym/lock"));
   EXPECT_EQ(-101, qlm_id_create_subdir(d, "sym"));
-  std::ofstream(tmp + "/a/file") << "x";
+  dir.write("a/file", "x");
   EXPECT_EQ(-10, qlm_id_create_subdir(d, "file"));
   EXPECT_EQ(-10, qlm_id_create_subdir(d, "file/below"));
 }
@@ -291,8 +278,6 @@ class QdDirRead : public Qlm {
 protected:
   void SetUp() override {
     Qlm::SetUp();
-    // The editor's message file lies beside the test program.
-    vsSetexedir(std::filesystem::read_symlink("/proc/self/exe").c_str());
     shown.clear();
     qlmPutMsgV = capture;
   }
@@ -353,10 +338,10 @@ TEST_F(QdDirRead, MissingDirectoryIsCreated) {
             " Cannot create the library directory.\n",
             shown);
   EXPECT_EQ(1, count());
-}
 
-TEST_F(QdDirRead, NothingIsShownWithoutAReceiver) {
+  // Without a receiver nothing is shown.
   qlmPutMsgV = nullptr;
+  shown.clear();
   EXPECT_EQ(0, dirRead("dir [x] @/a"));
   EXPECT_EQ(1, dirRead("dir [w] @/new"));
   EXPECT_EQ("", shown);

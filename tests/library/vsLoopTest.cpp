@@ -1,18 +1,16 @@
 // Directory loops, the directory cache and file operations.
 #include "vs.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <regex.h>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
 #include <vector>
 
+#include "support/TestSupport.h"
 #include "ulBase.h"
 #include "ulErr.h"
 #include "ulEx.h"
@@ -21,38 +19,29 @@
 namespace {
 
 namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
 
+// Each test runs in a fresh temporary directory that is also the default
+// directory.
 class VsLoop : public ::testing::Test {
 protected:
-  std::string root; // absolute, ending in "/"
+  testsupport::TempDir tmp;
+  std::string root = tmp.path() + "/";
 
-  void SetUp() override {
-    char t[] = "/tmp/vsLoopXXXXXX";
-    ASSERT_NE(mkdtemp(t), nullptr);
-    root = std::string(t) + "/";
-    ASSERT_EQ(vsSetdef(t), vsOK);
-  }
-  void TearDown() override {
-    (void)chdir("/");
-    fs::permissions(root, fs::perms::owner_all);
-    fs::remove_all(root);
-  }
-  void touch(const std::string &rel, const std::string &content = "x") {
-    fs::create_directories(fs::path(root + rel).parent_path());
-    std::ofstream(root + rel) << content;
-  }
-  void mkdir(const std::string &rel) { fs::create_directories(root + rel); }
+  void SetUp() override { ASSERT_EQ(vsSetdef(tmp.path().c_str()), vsOK); }
+  void touch(const std::string &rel, const std::string &content = "x") { tmp.write(rel, content); }
+  void mkdir(const std::string &rel) { fs::create_directories(tmp / rel); }
   // Pins the modification time of a directory, so that adding entries can
   // be made to look like "unchanged" to the cache without waiting.
-  void pinTime(const std::string &rel) {
-    utimbuf t{1000000000, 1000000000};
-    ASSERT_EQ(utime((root + rel).c_str(), &t), 0);
+  void pinTime(const std::string &rel, time_t when = 1000000000) {
+    utimbuf t{when, when};
+    ASSERT_EQ(utime((tmp / rel).c_str(), &t), 0);
   }
 };
 
 // What a loop saw: the paths handed to the callback, and when to stop.
 struct Seen {
-  std::vector<std::string> paths;
+  Strings paths;
   size_t stopAfter = 1000;
 };
 
@@ -62,11 +51,20 @@ int record(char *path, void *user) {
   return s->paths.size() >= s->stopAfter ? vsSTOP : vsLOOP;
 }
 
-std::vector<std::string> names(const Seen &s) {
-  std::vector<std::string> out;
-  for (const std::string &p : s.paths)
-    out.push_back(fs::path(p).filename().string());
-  return out;
+int ignore(char *, void *) {
+  return vsLOOP;
+}
+
+// The entry names vsLoop2 visits, or its status when it is not vsOK.
+Strings visited(const std::string &pattern, int kind) {
+  Seen seen;
+  const int st = vsLoop2(pattern.c_str(), kind, record, &seen);
+  if (st != vsOK)
+    return {"status " + std::to_string(st) + " after " + std::to_string(seen.paths.size())};
+  Strings names;
+  for (const std::string &p : seen.paths)
+    names.push_back(fs::path(p).filename().string());
+  return names;
 }
 
 TEST_F(VsLoop, VisitsMatchingEntriesInNameOrder) {
@@ -74,27 +72,26 @@ TEST_F(VsLoop, VisitsMatchingEntriesInNameOrder) {
   touch("d/b.2");
   touch("d/and2.1");
   mkdir("d/sub.dir");
+  ASSERT_EQ(symlink("nowhere", (tmp / "d/dangling.1").c_str()), 0); // cannot be examined
   Seen seen;
   ASSERT_EQ(vsLoop2("d/*.*", vsFILE, record, &seen), vsOK);
-  EXPECT_EQ(seen.paths, (std::vector<std::string>{root + "d/and2.1", root + "d/b.2"}));
+  EXPECT_EQ(seen.paths, (Strings{root + "d/and2.1", root + "d/b.2"}));
 
-  Seen all;
-  ASSERT_EQ(vsLoop2("d/*", vsANY, record, &all), vsOK);
-  EXPECT_EQ(names(all), (std::vector<std::string>{"and2.1", "b.2", "c", "sub.dir"}));
-  Seen dirs;
-  ASSERT_EQ(vsLoop2("d/*", vsDIR, record, &dirs), vsOK);
-  EXPECT_EQ(names(dirs), (std::vector<std::string>{"sub.dir"}));
-
-  EXPECT_EQ(vsLoop2("d/*.x", vsFILE, record, &seen), vsNOTFOUND);
-  EXPECT_EQ(vsLoop2("no_such_dir/*", vsFILE, record, &seen), vsNOTFOUND);
-  EXPECT_EQ(vsLoop2("d/", vsFILE, record, &seen), vsBADSPEC);
-  EXPECT_EQ(vsLoop2(std::string(300, 'p').c_str(), vsFILE, record, &seen), vsBADSPEC);
-  EXPECT_EQ(seen.paths.size(), 2u);
-
-  // An empty file name part with any other kind visits the directories.
-  Seen sub;
-  ASSERT_EQ(vsLoop2("d/", vsANY, record, &sub), vsOK);
-  EXPECT_EQ(names(sub), (std::vector<std::string>{"sub.dir"}));
+  const struct {
+    std::string pattern;
+    int kind;
+    Strings expected;
+  } cases[] = {
+      {"d/*", vsANY, {"and2.1", "b.2", "c", "sub.dir"}},
+      {"d/*", vsDIR, {"sub.dir"}},
+      {"d/", vsANY, {"sub.dir"}}, // no file name part: the directories
+      {"d/*.x", vsFILE, {"status 4 after 0"}},
+      {"no_such_dir/*", vsFILE, {"status 4 after 0"}},
+      {"d/", vsFILE, {"status 2 after 0"}},
+      {std::string(300, 'p'), vsFILE, {"status 2 after 0"}},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(c.expected, visited(c.pattern, c.kind)) << c.pattern << " kind " << c.kind;
 }
 
 TEST_F(VsLoop, StoppingAndCounting) {
@@ -108,14 +105,6 @@ TEST_F(VsLoop, StoppingAndCounting) {
   EXPECT_EQ(vsLoop("d/*.2", vsFILE, reinterpret_cast<vsLoopProc>(&ulDummyProc)), vsNOTFOUND);
 }
 
-TEST_F(VsLoop, EntriesThatCannotBeExaminedAreNeverTaken) {
-  touch("d/real.1");
-  ASSERT_EQ(symlink("nowhere", (root + "d/dangling.1").c_str()), 0);
-  Seen seen;
-  ASSERT_EQ(vsLoop2("d/*", vsANY, record, &seen), vsOK);
-  EXPECT_EQ(names(seen), (std::vector<std::string>{"real.1"}));
-}
-
 int throwAtSecond(char *, void *user) {
   if (++*static_cast<int *>(user) == 2)
     ulExThrow2(ulEX_USER3, "vsLoopTest", 0, "callback gave up");
@@ -123,9 +112,8 @@ int throwAtSecond(char *, void *user) {
 }
 
 TEST_F(VsLoop, ExceptionFromCallbackPassesThroughAfterRelease) {
-  touch("d/a");
-  touch("d/b");
-  touch("d/c");
+  for (const char *f : {"d/a", "d/b", "d/c"})
+    touch(f);
   int calls = 0;
   EXPECT_EQ(ulExTry(ulEX_USER3, [&] { vsLoop2("d/*", vsFILE, throwAtSecond, &calls); }), 1);
   EXPECT_EQ(calls, 2);
@@ -137,33 +125,24 @@ TEST_F(VsLoop, ExceptionFromCallbackPassesThroughAfterRelease) {
   EXPECT_EQ(ulEx_StackV, nullptr);
   // The listing was released: the cache still serves the directory, and a
   // purge frees everything (the leak checker would see a stuck reference).
-  Seen seen;
-  EXPECT_EQ(vsLoop2("d/*", vsFILE, record, &seen), vsOK);
-  EXPECT_EQ(seen.paths.size(), 3u);
+  EXPECT_EQ(visited("d/*", vsFILE), (Strings{"a", "b", "c"}));
   ulMemPurge();
-  EXPECT_EQ(vsLoop2("d/*", vsFILE, record, &seen), vsOK);
+  EXPECT_EQ(vsLoop2("d/*", vsFILE, ignore, nullptr), vsOK);
 }
 
 // The outer loop runs an inner loop over the same directory at each entry,
-// and the inner loop adds an entry, which changes the directory.
+// and then adds an entry, which changes the directory.
 struct Nested {
   std::string root;
-  std::vector<std::string> outer;
+  Strings outer;
   std::vector<size_t> innerCounts;
 };
-
-int inner(char *path, void *user) {
-  static_cast<Seen *>(user)->paths.push_back(path);
-  return vsLOOP;
-}
 
 int outer(char *path, void *user) {
   auto *n = static_cast<Nested *>(user);
   n->outer.push_back(path);
-  Seen seen;
-  EXPECT_EQ(vsLoop2((n->root + "d/*").c_str(), vsFILE, inner, &seen), vsOK);
-  n->innerCounts.push_back(seen.paths.size());
-  std::ofstream(n->root + "d/new" + std::to_string(n->outer.size()));
+  n->innerCounts.push_back(visited(n->root + "d/*", vsFILE).size());
+  testsupport::writeFile(n->root + "d/new" + std::to_string(n->outer.size()), "");
   return vsLOOP;
 }
 
@@ -172,7 +151,7 @@ TEST_F(VsLoop, LoopsNestOverTheSameDirectory) {
   touch("d/b");
   Nested n{root, {}, {}};
   ASSERT_EQ(vsLoop2("d/*", vsFILE, outer, &n), vsOK);
-  EXPECT_EQ(n.outer, (std::vector<std::string>{root + "d/a", root + "d/b"}));
+  EXPECT_EQ(n.outer, (Strings{root + "d/a", root + "d/b"}));
   EXPECT_EQ(n.innerCounts, (std::vector<size_t>{2, 3}));
 }
 
@@ -180,25 +159,20 @@ TEST_F(VsLoop, SecondLoopOverUnchangedDirectoryExaminesOnlyNewEntries) {
   for (int i = 0; i < 20; ++i)
     touch("d/f" + std::to_string(i));
   pinTime("d");
-  long before = vsDirCacheExamined();
-  ASSERT_EQ(vsLoop2("d/*", vsFILE, reinterpret_cast<vsLoopProc>(&ulDummyProc), nullptr), vsOK);
-  EXPECT_EQ(vsDirCacheExamined() - before, 20);
-
-  before = vsDirCacheExamined();
-  Seen seen;
-  ASSERT_EQ(vsLoop2("d/*", vsFILE, record, &seen), vsOK);
-  EXPECT_EQ(vsDirCacheExamined() - before, 0);
-  EXPECT_EQ(seen.paths.size(), 20u);
+  // The entries a loop examined, and how many it visited.
+  auto examined = [] {
+    const long before = vsDirCacheExamined();
+    const size_t visits = visited("d/*", vsFILE).size();
+    return std::to_string(vsDirCacheExamined() - before) + " of " + std::to_string(visits);
+  };
+  EXPECT_EQ("20 of 20", examined());
+  EXPECT_EQ("0 of 20", examined());
 
   touch("d/g1");
   touch("d/g2", "longer");
-  fs::remove(root + "d/f3");
+  fs::remove(tmp / "d/f3");
   pinTime("d");
-  before = vsDirCacheExamined();
-  seen.paths.clear();
-  ASSERT_EQ(vsLoop2("d/*", vsFILE, record, &seen), vsOK);
-  EXPECT_EQ(vsDirCacheExamined() - before, 2);
-  EXPECT_EQ(seen.paths.size(), 21u);
+  EXPECT_EQ("2 of 21", examined());
   long size = 0;
   EXPECT_EQ(vsDirForEachFile(
                 "d", "g2", vsFILE,
@@ -210,17 +184,13 @@ TEST_F(VsLoop, SecondLoopOverUnchangedDirectoryExaminesOnlyNewEntries) {
             1);
   EXPECT_EQ(size, 6);
 
-  // A directory whose time changed is read and examined afresh.
-  utimbuf t{1000000100, 1000000100};
-  ASSERT_EQ(utime((root + "d").c_str(), &t), 0);
-  before = vsDirCacheExamined();
-  ASSERT_EQ(vsLoop2("d/*", vsFILE, reinterpret_cast<vsLoopProc>(&ulDummyProc), nullptr), vsOK);
-  EXPECT_EQ(vsDirCacheExamined() - before, 21);
+  pinTime("d", 1000000100); // a directory whose time changed is read afresh
+  EXPECT_EQ("21 of 21", examined());
 }
 
 int matchRegs(char *path, void *user, const regmatch_t *regs) {
   std::string name = fs::path(path).filename().string();
-  auto *out = static_cast<std::vector<std::string> *>(user);
+  auto *out = static_cast<Strings *>(user);
   out->push_back(name.substr(regs[1].rm_so, regs[1].rm_eo - regs[1].rm_so) + "|" +
                  name.substr(regs[2].rm_so, regs[2].rm_eo - regs[2].rm_so));
   EXPECT_EQ(regs[3].rm_so, -1);
@@ -228,104 +198,90 @@ int matchRegs(char *path, void *user, const regmatch_t *regs) {
 }
 
 TEST_F(VsLoop, RegexpLoopHandsOutMatchRegisters) {
-  touch("d/abc.1");
-  touch("d/xy.22");
-  touch("d/skip");
+  for (const char *f : {"d/abc.1", "d/xy.22", "d/skip"})
+    touch(f);
   regex_t re;
   ASSERT_EQ(regcomp(&re, "^([a-z]+)\\.([0-9]+)$", REG_EXTENDED), 0);
-  std::vector<std::string> got;
+  Strings got;
   EXPECT_EQ(vsLoopRegexp("d/*", vsFILE, &re, matchRegs, &got), vsOK);
-  EXPECT_EQ(got, (std::vector<std::string>{"abc|1", "xy|22"}));
+  EXPECT_EQ(got, (Strings{"abc|1", "xy|22"}));
   EXPECT_EQ(vsLoopRegexp("d/*", vsDIR, &re, matchRegs, &got), vsNOTFOUND);
   regfree(&re);
 }
 
-struct Entry {
-  std::string dir, name;
-  int kind;
-};
-
+// Collects "directory|name|kind" of each entry, stopping after the second.
 int collectEntry(void *user, const char *dir, const char *name, long, long, int kind) {
-  auto *v = static_cast<std::vector<Entry> *>(user);
-  v->push_back({dir, name, kind});
+  auto *v = static_cast<Strings *>(user);
+  v->push_back(std::string(dir) + "|" + name + "|" + std::to_string(kind));
   return v->size() < 2;
 }
 
 TEST_F(VsLoop, DirForEachFileAndCachedExistence) {
-  touch("d/b.txt");
-  touch("d/a.txt");
-  touch("d/c.dat");
+  for (const char *f : {"d/b.txt", "d/a.txt", "d/c.dat"})
+    touch(f);
   mkdir("d/e");
-  std::vector<Entry> v;
+  const std::string file = "|" + std::to_string(vsFILE);
+  Strings v;
   EXPECT_EQ(vsDirForEachFile("d", "*.txt", vsFILE, collectEntry, &v), 2);
-  ASSERT_EQ(v.size(), 2u);
-  EXPECT_EQ(v[0].dir, root + "d/");
-  EXPECT_EQ(v[0].name, "a.txt");
+  EXPECT_EQ(v, (Strings{root + "d/|a.txt" + file, root + "d/|b.txt" + file}));
   v.clear();
   EXPECT_EQ(vsDirForEachFile("d/", nullptr, vsANY, collectEntry, &v), 2); // stopped at 2
   v.clear();
   EXPECT_EQ(vsDirForEachFile("d/c.dat", nullptr, vsANY, collectEntry, &v), 1);
-  ASSERT_EQ(v.size(), 1u);
-  EXPECT_EQ(v[0].dir, root + "d/");
-  EXPECT_EQ(v[0].name, "c.dat");
-  EXPECT_EQ(v[0].kind, vsFILE);
+  EXPECT_EQ(v, (Strings{root + "d/|c.dat" + file}));
   EXPECT_EQ(vsDirForEachFile("d/missing", nullptr, vsANY, collectEntry, &v), vsNOTFOUND);
 
   char out[vsMAXPATH];
   ASSERT_EQ(vs_WDIRExists2("d/a.txt", vsFILE, out), vsOK);
   EXPECT_EQ(std::string(out), root + "d/a.txt");
   EXPECT_EQ(vs_WDIRExists2("d/e", vsDIR, out), vsOK);
-  EXPECT_EQ(vs_WDIRExists2("d/e", vsFILE, out), vsNOTFOUND);
-  EXPECT_EQ(vs_WDIRExists2("d/zzz", vsANY, out), vsNOTFOUND);
-  EXPECT_EQ(vs_WDIRExists2("nodir/a", vsANY, out), vsNOTFOUND);
+  for (const auto &[spec, kind] : {std::pair{"d/e", vsFILE}, {"d/zzz", vsANY}, {"nodir/a", vsANY}})
+    EXPECT_EQ(vs_WDIRExists2(spec, kind, out), vsNOTFOUND) << spec;
 }
 
 TEST_F(VsLoop, CreateAndDelete) {
   EXPECT_EQ(vsCreate("f.1", vsFILE), vsOK);
   touch("full", "content");
   EXPECT_EQ(vsCreate("full", vsFILE), vsOK);
-  EXPECT_EQ(fs::file_size(root + "full"), 0u);
+  EXPECT_EQ(fs::file_size(tmp / "full"), 0u);
   EXPECT_EQ(vsCreate("dir/", vsDIR), vsOK);
-  EXPECT_TRUE(fs::is_directory(root + "dir"));
+  EXPECT_TRUE(fs::is_directory(tmp / "dir"));
   EXPECT_EQ(vsCreate("missing/f", vsFILE), vsCREATEERR);
 
   EXPECT_EQ(vsCreateWithPath("x/y/z/f.2", vsFILE), vsOK);
-  EXPECT_TRUE(fs::is_regular_file(root + "x/y/z/f.2"));
+  EXPECT_TRUE(fs::is_regular_file(tmp / "x/y/z/f.2"));
   EXPECT_EQ(vsCreateWithPath("x/y/z/f.2", vsFILE), vsCREATEERR);
   EXPECT_EQ(vsCreateWithPath("p/q/", vsDIR), vsOK);
-  EXPECT_TRUE(fs::is_directory(root + "p/q"));
+  EXPECT_TRUE(fs::is_directory(tmp / "p/q"));
   EXPECT_EQ(vsCreateWithPath("full/sub/f", vsFILE), vsDENIED);
 
   EXPECT_EQ(vsDelete("f.1", vsFILE), vsOK);
   EXPECT_EQ(vsDelete("f.1", vsFILE), vsNOTFOUND);
   EXPECT_EQ(vsDelete("dir/", vsDIR), vsOK);
-  EXPECT_FALSE(fs::exists(root + "dir"));
+  EXPECT_FALSE(fs::exists(tmp / "dir"));
   EXPECT_EQ(vsDelete(std::string(256, 'l').c_str(), vsFILE), vsBADSPEC);
   EXPECT_EQ(vsDelete(std::string(255, 'l').c_str(), vsFILE), vsNOTFOUND);
   touch("ro");
-  fs::permissions(root + "ro", fs::perms::owner_read);
+  fs::permissions(tmp / "ro", fs::perms::owner_read);
   EXPECT_EQ(vsDelete("ro", vsFILE), vsDENIED);
-  EXPECT_TRUE(fs::exists(root + "ro"));
+  EXPECT_TRUE(fs::exists(tmp / "ro"));
 }
 
 TEST_F(VsLoop, CopyRenameUnique) {
   std::string big(100000, 'b'); // several transfer blocks
   touch("src", big);
   utimbuf t{1000000000, 1000000042};
-  ASSERT_EQ(utime((root + "src").c_str(), &t), 0);
+  ASSERT_EQ(utime((tmp / "src").c_str(), &t), 0);
   touch("dst", "old");
   ASSERT_EQ(vsCopy("src", "dst"), vsOK);
-  std::ifstream in(root + "dst");
-  std::string copied((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(copied, big);
+  EXPECT_EQ(testsupport::readFile(tmp / "dst"), big);
   EXPECT_EQ(vsFGMtime("dst"), 1000000042);
   EXPECT_EQ(vsCopy("nothing", "dst2"), vsNOTFOUND);
   EXPECT_EQ(vsXfer(nullptr, stdout), vsBADSPEC);
 
   EXPECT_EQ(vsRename("dst", "moved"), vsOK);
-  EXPECT_TRUE(fs::exists(root + "moved"));
+  EXPECT_TRUE(fs::exists(tmp / "moved"));
   EXPECT_EQ(vsRename("dst", "again"), vsNOTFOUND);
-  mkdir("full");
   touch("full/x");
   EXPECT_EQ(vsRename("moved", "full"), vsBADSPEC);
 
