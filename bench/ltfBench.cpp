@@ -3,22 +3,21 @@
 // pins of 2 attributes each, about 50 MB) is generated once into a temporary
 // directory and removed at the end. After the benchmarks the ratio of the
 // mean times (reader / fgets) is printed.
-#include <benchmark/benchmark.h>
-
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
+#include "BenchSupport.h"
 #include "symlist.h"
 
 namespace {
 
 constexpr int kSymbols = 100000;
 
-std::string gDir;
+std::unique_ptr<benchsupport::ScratchDir> gDir;
 std::string gFile;
 double gFgetsSeconds = 0;
 long gFgetsRuns = 0;
@@ -26,13 +25,8 @@ double gReaderSeconds = 0;
 long gReaderRuns = 0;
 
 void generate() {
-  char dir[] = "/tmp/ltfBenchXXXXXX";
-  if (mkdtemp(dir) == nullptr) {
-    std::perror("mkdtemp");
-    std::exit(1);
-  }
-  gDir = dir;
-  gFile = gDir + "/big.ltf";
+  gDir = std::make_unique<benchsupport::ScratchDir>("ltfBench");
+  gFile = gDir->path() + "/big.ltf";
   FILE *fp = std::fopen(gFile.c_str(), "w");
   std::fprintf(fp, ".BL\n");
   for (int s = 0; s < kSymbols; ++s) {
@@ -106,9 +100,8 @@ int main(int argc, char **argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   if (gFgetsRuns > 0 && gReaderRuns > 0)
-    std::printf("LTF reader / fgets: %.2f\n",
-                (gReaderSeconds / gReaderRuns) / (gFgetsSeconds / gFgetsRuns));
-  std::remove(gFile.c_str());
-  rmdir(gDir.c_str());
+    benchsupport::printRatio("LTF reader / fgets", gReaderSeconds / gReaderRuns,
+                             gFgetsSeconds / gFgetsRuns);
+  gDir.reset();
   return 0;
 }

@@ -6,15 +6,10 @@
 // std::list push_back/pop_front, in the same run. After the benchmarks the
 // speed-up (std::list time / ulDlist time) is printed; the list is meant to
 // be at least as fast.
-#include <benchmark/benchmark.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <list>
-#include <map>
-#include <string>
-#include <vector>
 
+#include "BenchSupport.h"
 #include "ulDlist.h"
 
 namespace {
@@ -56,28 +51,12 @@ void BM_StdListPushPop(benchmark::State &state) {
 }
 BENCHMARK(BM_StdListPushPop);
 
-// Keeps the CPU time per iteration of every benchmark for the closing ratio
-// (CPU time, as the machine may be shared).
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-  std::map<std::string, double> time;
-  void ReportRuns(const std::vector<Run> &runs) override {
-    for (const Run &run : runs)
-      time[run.benchmark_name()] = run.GetAdjustedCPUTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
-
 } // namespace
 
 int main(int argc, char **argv) {
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  const double dlist = reporter.time["BM_DlistAddTailRemHead"];
-  const double stdList = reporter.time["BM_StdListPushPop"];
-  if (dlist > 0 && stdList > 0)
-    std::printf("std::list time / ulDlist time: %.2f\n", stdList / dlist);
+  benchsupport::TimeReporter reporter;
+  benchsupport::runBenchmarks(argc, argv, reporter);
+  benchsupport::printRatio("std::list time / ulDlist time", reporter.time["BM_StdListPushPop"],
+                           reporter.time["BM_DlistAddTailRemHead"]);
   return 0;
 }

@@ -6,65 +6,52 @@
 // pool is meant to be at least 1.5 times as fast. Holding the whole batch
 // before freeing keeps both allocators honest: neither can hand the same
 // block back and forth.
-#include <benchmark/benchmark.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "ulStr.h"
 
 namespace {
 
 constexpr int kLongest = 61;
 
-const std::vector<std::string> &samples() {
+// The strings to copy, one of each length from 1 to kLongest.
+const std::vector<const char *> &sources() {
   static const std::vector<std::string> strings = [] {
     std::vector<std::string> v;
     for (int n = 1; n <= kLongest; ++n)
       v.emplace_back(static_cast<size_t>(n), static_cast<char>('a' + n % 26));
     return v;
   }();
-  return strings;
+  static const std::vector<const char *> pointers = [] {
+    std::vector<const char *> v;
+    for (const std::string &s : strings)
+      v.push_back(s.c_str());
+    return v;
+  }();
+  return pointers;
 }
 
 void BM_PoolCopyFree(benchmark::State &state) {
-  const auto &in = samples();
-  std::vector<const char *> sources;
-  for (const auto &s : in)
-    sources.push_back(s.c_str());
-  std::vector<char *> held(in.size());
-  for (auto _ : state) {
-    for (size_t i = 0; i < sources.size(); ++i)
-      held[i] = ulStrCpy(sources[i]);
-    benchmark::DoNotOptimize(held.data());
-    for (char *p : held)
-      ulStrFree(p);
-    benchmark::ClobberMemory();
-  }
-  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(in.size()));
+  const auto &in = sources();
+  benchsupport::heldBatch(
+      state, kLongest, [&in](int i) -> void * { return ulStrCpy(in[i]); },
+      [](int, void *p) { ulStrFree(static_cast<char *>(p)); });
 }
 BENCHMARK(BM_PoolCopyFree);
 
 void BM_HeapCopyFree(benchmark::State &state) {
-  const auto &in = samples();
-  std::vector<const char *> sources;
-  for (const auto &s : in)
-    sources.push_back(s.c_str());
-  std::vector<char *> held(in.size());
-  for (auto _ : state) {
-    for (size_t i = 0; i < sources.size(); ++i) {
-      size_t n = std::strlen(sources[i]) + 1;
-      held[i] = static_cast<char *>(std::malloc(n));
-      std::memcpy(held[i], sources[i], n);
-    }
-    benchmark::DoNotOptimize(held.data());
-    for (char *p : held)
-      std::free(p);
-    benchmark::ClobberMemory();
-  }
-  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(in.size()));
+  const auto &in = sources();
+  benchsupport::heldBatch(
+      state, kLongest,
+      [&in](int i) {
+        size_t n = std::strlen(in[i]) + 1;
+        return std::memcpy(std::malloc(n), in[i], n);
+      },
+      [](int, void *p) { std::free(p); });
 }
 BENCHMARK(BM_HeapCopyFree);
 

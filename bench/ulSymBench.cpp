@@ -13,16 +13,13 @@
 // underscores (nearly every key hashes apart); "numbered" are sym0, sym1, ...
 // whose hashes coincide in groups of about eleven (9,076 distinct values for
 // 100,000 keys), so their chains are long whatever the bucket count.
-#include <benchmark/benchmark.h>
-
-#include <cstdio>
-#include <map>
 #include <random>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "ulStr.h"
 #include "ulSym.h"
 
@@ -98,32 +95,17 @@ BENCHMARK(BM_UnorderedMapStoreFetch)
     ->Arg(0)
     ->Arg(1);
 
-// Keeps the CPU time per iteration of every benchmark for the closing ratio
-// (CPU time, as the machine may be shared).
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-  std::map<std::string, double> time;
-  void ReportRuns(const std::vector<Run> &runs) override {
-    for (const Run &run : runs)
-      time[run.benchmark_name()] = run.GetAdjustedCPUTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
-
 } // namespace
 
 int main(int argc, char **argv) {
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  benchsupport::TimeReporter reporter;
+  benchsupport::runBenchmarks(argc, argv, reporter);
   for (const char *set : {"0", "1"}) {
     const std::string arg = std::string("/numbered:") + set;
-    const double table = reporter.time["BM_SymStoreFetch" + arg];
-    const double map = reporter.time["BM_UnorderedMapStoreFetch" + arg];
-    if (table > 0 && map > 0)
-      std::printf("ulSymStore/ulSymFetch time / unordered_map time, %s keys: %.2f\n",
-                  set[0] == '0' ? "names" : "numbered", table / map);
+    benchsupport::printRatio(std::string("ulSymStore/ulSymFetch time / unordered_map time, ") +
+                                 (set[0] == '0' ? "names" : "numbered") + " keys",
+                             reporter.time["BM_SymStoreFetch" + arg],
+                             reporter.time["BM_UnorderedMapStoreFetch" + arg]);
   }
   return 0;
 }

@@ -2,15 +2,14 @@
 // directory lines against a plain linear scan of the same aliases with
 // strcasecmp, the least any alias lookup has to do. Both look for the last
 // alias (every entry is examined) and for one in the middle.
-#include <benchmark/benchmark.h>
 #include <strings.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "vfp.h"
 
 namespace {
@@ -26,9 +25,7 @@ std::string aliasOf(int i) {
 // A project whose scribant.ini holds the 10,000 lines, opened once.
 struct Fixture {
   Fixture() {
-    char templ[] = "/tmp/vfpBenchXXXXXX";
-    dir = mkdtemp(templ);
-    FILE *fp = std::fopen((dir + "/scribant.ini").c_str(), "w");
+    FILE *fp = std::fopen((dir.path() + "/scribant.ini").c_str(), "w");
     for (int i = 0; i < entries; ++i) {
       std::fprintf(fp, "DIR [%s] /libraries/%s (%s)\n", i == 0 ? "pw" : "r", aliasOf(i).c_str(),
                    aliasOf(i).c_str());
@@ -37,15 +34,12 @@ struct Fixture {
     std::fclose(fp);
     vfpInit(4, "5.41");
     int status = -1;
-    project = vfpOpenProject(dir.c_str(), nullptr, "Scribant", 0, &status);
+    project = vfpOpenProject(dir.path().c_str(), nullptr, "Scribant", 0, &status);
     if (status != 0)
       std::abort();
   }
-  ~Fixture() {
-    vfpExit();
-    std::filesystem::remove_all(dir);
-  }
-  std::string dir;
+  ~Fixture() { vfpExit(); }
+  benchsupport::ScratchDir dir{"vfpBench"};
   vfpObjId project = 0;
   std::vector<std::string> aliases;
 };

@@ -11,17 +11,16 @@
 // vsLoop2 cases to the baseline are printed; the targets are a first visit
 // within 1.3 times the baseline and a second visit at least twice as fast.
 #include <algorithm>
-#include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <filesystem>
-#include <map>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "ulMem.h"
 #include "vs.h"
 
@@ -29,18 +28,17 @@ namespace {
 
 constexpr int kFiles = 100000;
 
+std::unique_ptr<benchsupport::ScratchDir> gScratch;
+
+// The directory of the files, ending in "/".
 std::string &directory() {
   static std::string dir;
   return dir;
 }
 
 void makeDirectory() {
-  char t[] = "/tmp/vsLoopBenchXXXXXX";
-  if (mkdtemp(t) == nullptr) {
-    std::perror("mkdtemp");
-    std::exit(1);
-  }
-  directory() = std::string(t) + "/";
+  gScratch = std::make_unique<benchsupport::ScratchDir>("vsLoopBench");
+  directory() = gScratch->path() + "/";
   char name[64];
   for (int i = 0; i < kFiles; ++i) {
     std::snprintf(name, sizeof name, "sym%06d.%d", (i * 7919) % kFiles, i % 3 + 1);
@@ -125,34 +123,19 @@ BENCHMARK(PlainLoop)->Unit(benchmark::kMillisecond);
 BENCHMARK(Loop2First)->Unit(benchmark::kMillisecond);
 BENCHMARK(Loop2Second)->Unit(benchmark::kMillisecond);
 
-// Keeps the mean time per iteration of every case for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-  RatioReporter() : ConsoleReporter(OO_None) {}
-  std::map<std::string, double> seconds;
-  void ReportRuns(const std::vector<Run> &runs) override {
-    for (const Run &r : runs)
-      if (r.run_type == Run::RT_Iteration)
-        seconds[r.benchmark_name()] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
-
 } // namespace
 
 int main(int argc, char **argv) {
-  benchmark::Initialize(&argc, argv);
   makeDirectory();
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  auto &s = reporter.seconds;
-  if (s.count("PlainLoop") && s.count("Loop2First") && s.count("Loop2Second")) {
-    std::printf("\nfirst visit / plain loop:  %.2f (target <= 1.3)\n",
-                s["Loop2First"] / s["PlainLoop"]);
-    std::printf("plain loop / second visit: %.2f (target >= 2)\n",
-                s["PlainLoop"] / s["Loop2Second"]);
-  }
-  std::filesystem::remove_all(directory());
-  benchmark::Shutdown();
+  // Real time: the loops wait on the file system as much as they compute.
+  benchsupport::TimeReporter reporter(benchsupport::TimeReporter::Clock::Real,
+                                      benchmark::ConsoleReporter::OO_None);
+  benchsupport::runBenchmarks(argc, argv, reporter);
+  auto &s = reporter.time;
+  benchsupport::printRatio("\nfirst visit / plain loop", s["Loop2First"], s["PlainLoop"],
+                           " (target <= 1.3)");
+  benchsupport::printRatio("plain loop / second visit", s["PlainLoop"], s["Loop2Second"],
+                           " (target >= 2)");
+  gScratch.reset();
   return 0;
 }

@@ -10,21 +10,16 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "FuzzSupport.h"
 #include "qInit.h"
-#include "ulErr.h"
 #include "ulStr.h"
-#include "vs.h"
 
 namespace {
 
-void check(bool ok) {
-  if (!ok)
-    std::abort();
-}
+using fuzzsupport::check;
 
 bool isBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
@@ -64,19 +59,16 @@ void checkNames(ulDlist list, bool resetList) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***argv) {
-  // The message files lie beside the program; messages and reports go
-  // nowhere.
-  vsSetexedir((*argv)[0]);
-  if (std::freopen("/dev/null", "w", stdout) == nullptr)
-    std::abort();
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  // Messages and reports go nowhere.
+  fuzzsupport::discardOutput();
   ulErrLogEnable(0);
   ulErrFileV = std::fopen("/dev/null", "w");
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  std::string input(reinterpret_cast<const char *>(data), size);
+  const std::string input = fuzzsupport::text(data, size);
   size_t from = 0;
   while (from <= input.size()) {
     size_t nl = input.find('\n', from);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "FuzzSupport.h"
 #include "qlm.h"
 #include "ulStr.h"
 
@@ -13,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static int calls = 0;
   if (++calls % 16 == 0)
     qd_clear_all_dirs();
-  const std::string rest(reinterpret_cast<const char *>(data), size);
+  const std::string rest = fuzzsupport::text(data, size);
   qlmDirId dir = qlm_read(rest.c_str());
   if (dir == nullptr)
     return 0;
@@ -21,19 +22,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   char *written = qlm_id_write(dir);
   const std::string first = written;
   ulStrFree(written);
-  if (qlm_id_remove_dir(dir) != 0 || qlm_destroy_dir_id(dir) != 0)
-    __builtin_trap();
+  fuzzsupport::check(qlm_id_remove_dir(dir) == 0 && qlm_destroy_dir_id(dir) == 0);
   qlm_disable_vfile_search_order();
   qlm_enable_vfile_search_order(); // an empty pair of lists of its own
   qlmDirId again = qlm_read(first.c_str());
-  if (again == nullptr)
-    __builtin_trap();
+  fuzzsupport::check(again != nullptr);
   written = qlm_id_write(again);
   const bool same = first == written;
   ulStrFree(written);
   qd_clear_all_dirs();
   qlm_disable_vfile_search_order();
-  if (!same)
-    __builtin_trap();
+  fuzzsupport::check(same);
   return 0;
 }

@@ -11,12 +11,14 @@
 // name does not fit.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
+#include "FuzzSupport.h"
 #include "ulBus.h"
 
 namespace {
+
+using fuzzsupport::check;
 
 constexpr long kCap = 70000;
 
@@ -33,8 +35,7 @@ Walk walk(const char *text, int size) {
   ulBusState *s = nullptr;
   while ((s = ulBusExpand(s, text, buffer, size)) != nullptr) {
     size_t n = std::char_traits<char>::length(buffer);
-    if (static_cast<int>(n) >= size)
-      std::abort(); // a name was written past the buffer given
+    check(static_cast<int>(n) < size); // else a name was written past the buffer given
     w.longest = n > w.longest ? n : w.longest;
     if (++w.names == kCap) {
       ulBusExpandFree(s);
@@ -49,29 +50,22 @@ Walk walk(const char *text, int size) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  std::string text(reinterpret_cast<const char *>(data), size);
-  text = text.c_str(); // up to the first zero byte, as the library sees it
+  const std::string text = fuzzsupport::cText(data, size);
 
   int width = ulBusExpandWidth(text.c_str());
   int widthStatus = ulBusExpandStatus();
-  if (widthStatus < 0 || widthStatus > 6 || (widthStatus != 0 && width != 0) || width < 0 ||
-      width > 65535)
-    std::abort();
+  check(widthStatus >= 0 && widthStatus <= 6 && (widthStatus == 0 || width == 0) && width >= 0 &&
+        width <= 65535);
 
   Walk full = walk(text.c_str(), 256);
   if (!full.capped && full.status != 8) {
-    if (width > 0 && (full.names != width || full.status != 0))
-      std::abort();
-    if (widthStatus != 0 && full.status != widthStatus)
-      std::abort();
-    if (widthStatus == 0 && full.status != 0)
-      std::abort();
+    check(width == 0 || (full.names == width && full.status == 0));
+    check(full.status == widthStatus);
   }
 
   int small = size > 0 ? data[0] % 8 : 0;
   Walk tight = walk(text.c_str(), small);
-  if (!full.capped && full.status == 0 && full.names > 0 &&
-      full.longest + 1 > static_cast<size_t>(small) && tight.status != 8)
-    std::abort();
+  check(full.capped || full.status != 0 || full.names == 0 ||
+        full.longest + 1 <= static_cast<size_t>(small) || tight.status == 8);
   return 0;
 }

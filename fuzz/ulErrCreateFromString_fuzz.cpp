@@ -1,21 +1,19 @@
 // Fuzzes the parser of one verbose error line. Whatever it accepts must
 // print, and its verbose print must parse again.
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
+#include "FuzzSupport.h"
 #include "ulErr.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  std::string line(reinterpret_cast<const char *>(data), size);
-  ulErr *e = ulErrCreateFromString(line.c_str());
+  ulErr *e = ulErrCreateFromString(fuzzsupport::text(data, size).c_str());
   if (e == nullptr)
     return 0;
   std::string verbose = ulErr_String(e, ulErrVERBOSE);
   (void)ulErr_String(e, ulErrTERSE);
   ulErr *again = ulErrCreateFromString(verbose.c_str());
-  if (again == nullptr)
-    std::abort(); // a printed record must read back
+  fuzzsupport::check(again != nullptr); // a printed record must read back
   ulErrDestroy(again);
   ulErrDestroy(e);
   return 0;

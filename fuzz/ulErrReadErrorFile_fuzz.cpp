@@ -2,9 +2,8 @@
 // delivers must be well formed (each record printable); the first input
 // byte decides after how many chains the callback asks to stop.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
+#include "FuzzSupport.h"
 #include "ulErr.h"
 
 namespace {
@@ -16,8 +15,7 @@ struct Budget {
 int take(ulErr *chain, void *data) {
   auto *budget = static_cast<Budget *>(data);
   for (ulErr *r = chain; r != nullptr; r = r->next)
-    if (r->references != 1)
-      std::abort(); // a fresh chain belongs to the callback alone
+    fuzzsupport::check(r->references == 1); // a fresh chain belongs to the callback alone
   (void)ulErr_String(chain, ulErrVERBOSE);
   ulErrDestroy(chain);
   return budget->left < 0 || --budget->left > 0;
@@ -29,10 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size == 0)
     return 0;
   Budget budget{data[0] < 128 ? -1 : data[0] - 127};
-  FILE *f = size > 1 ? fmemopen(const_cast<uint8_t *>(data + 1), size - 1, "r") : std::tmpfile();
-  if (f == nullptr)
-    return 0;
-  ulErrReadErrorFile(f, take, &budget);
-  std::fclose(f);
+  ulErrReadErrorFile(fuzzsupport::InputFile(data + 1, size - 1).get(), take, &budget);
   return 0;
 }

@@ -2,39 +2,21 @@
 // and reading it must never crash; every failure must be one of the message
 // layer's own (1002 to 1007 opening and checking, 1020 to 1023 reading).
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
-#include <unistd.h>
 
-#include "ulErr.h"
+#include "FuzzSupport.h"
 #include "ulMsg.h"
-#include "vs.h"
 
 namespace {
 
-std::string gDir;  // scratch directory of this run
-std::string gName; // the file to open, without its extension
-
-void removeScratch() {
-  std::remove((gName + ".umb").c_str());
-  rmdir(gDir.c_str());
-}
-
-bool expectedFailure(int number) {
-  return (number >= 1002 && number <= 1007) || (number >= 1020 && number <= 1023);
-}
+const fuzzsupport::ScratchFile *gFile = nullptr; // "input.umb" in a directory of its own
 
 // Runs body; a caught exception must carry one of the expected numbers.
 template <class F> bool guarded(F body) {
-  if (!ulExTry(ulEX_PRECOND | ulEX_POSTCOND, body))
+  int number = 0;
+  if (fuzzsupport::finishes(ulEX_PRECOND | ulEX_POSTCOND, body, &number))
     return true;
-  ulErr *e = ulExErrV;
-  ulExErrV = nullptr;
-  if (e == nullptr || !expectedFailure(ulErrNum(e)))
-    std::abort();
-  ulErrDestroy(e);
+  fuzzsupport::check((number >= 1002 && number <= 1007) || (number >= 1020 && number <= 1023));
   return false;
 }
 
@@ -52,24 +34,16 @@ int32_t wordAt(const uint8_t *data, size_t size, size_t offset) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
-  // The library's own message file lies beside this executable.
-  if (*argc < 1 || vsSetexedir((*argv)[0]) != 1)
-    std::abort();
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   ulErrLogEnable(0);
-  char dir[] = "/tmp/ulMsgFile_fuzzXXXXXX";
-  if (mkdtemp(dir) == nullptr)
-    std::abort();
-  gDir = dir;
-  gName = gDir + "/input";
-  std::atexit(removeScratch);
+  static const fuzzsupport::ScratchFile file("input.umb");
+  gFile = &file;
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  FILE *f = std::fopen((gName + ".umb").c_str(), "wb");
-  if (f == nullptr || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0)
-    std::abort();
+  gFile->write(data, size);
+  const std::string name = gFile->path().substr(0, gFile->path().size() - 4);
 
   // The first byte chooses which checks the open makes.
   uint8_t mode = size > 0 ? data[0] : 0;
@@ -79,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const char *maximum = (mode & 8) ? "5.9.9" : nullptr;
 
   ulMsgHandle h = nullptr;
-  guarded([&] { h = ulMsgFileOpen(gName.c_str(), application, version, minimum, maximum); });
+  guarded([&] { h = ulMsgFileOpen(name.c_str(), application, version, minimum, maximum); });
   if (h == nullptr)
     return 0;
   // Look up the numbers where an index would hold them, then some others,

@@ -8,15 +8,15 @@
 // table-driven scanner and ulCmdFlag then run over what is left.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "ulErr.h"
+#include "FuzzSupport.h"
 #include "ulPref.h"
-#include "vs.h"
 
 namespace {
+
+using fuzzsupport::check;
 
 ulPrefDB *gSets[2];
 
@@ -54,10 +54,7 @@ int revert(ulPrefDB *set, ulPrefOption *o, void *) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
-  // The library's own message file (message 1501) lies beside this executable.
-  if (*argc < 1 || vsSetexedir((*argv)[0]) != 1)
-    std::abort();
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   ulErrLogEnable(0);
   declare();
   return 0;
@@ -83,20 +80,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::vector<char *> before = argv;
   int argc = static_cast<int>(words.size());
 
-  if (ulExTry(ulEX_ALL, [&] { ulPrefParse(nullptr, &argc, argv.data()); }) != 0) {
-    ulErrDestroy(ulExErrV);
-    ulExErrV = nullptr;
-  }
+  fuzzsupport::finishes(ulEX_ALL, [&] { ulPrefParse(nullptr, &argc, argv.data()); });
   // What is left is the original vector with some arguments taken out.
-  if (argc < 1 || argc > static_cast<int>(words.size()) || argv[argc] != nullptr ||
-      argv[0] != before[0])
-    std::abort();
+  check(argc >= 1 && argc <= static_cast<int>(words.size()) && argv[argc] == nullptr &&
+        argv[0] == before[0]);
   size_t j = 0;
   for (int i = 0; i < argc; i++) {
     while (j < words.size() && before[j] != argv[i])
       j++;
-    if (j == words.size())
-      std::abort();
+    check(j < words.size());
     j++;
   }
 
@@ -105,8 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   char *values[3] = {};
   int flags[2] = {};
   int used = ulCmdParse(&argc, argv.data(), valueNames, 3, values, flagNames, 2, flags);
-  if (used < 0 || argc < 1)
-    std::abort();
+  check(used >= 0 && argc >= 1);
   ulCmdFlag(&argc, argv.data(), "-lib", 1);
   ulCmdFlag(&argc, argv.data(), "-override", 0);
 

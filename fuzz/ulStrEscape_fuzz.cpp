@@ -10,23 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "FuzzSupport.h"
 #include "ulStr.h"
 
-namespace {
-
-void check(bool ok) {
-  if (!ok)
-    __builtin_trap();
-}
-
-} // namespace
+using fuzzsupport::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size == 0)
     return 0;
   ulStrCvtChrset(1 + data[0] % 2);
-  std::string text(reinterpret_cast<const char *>(data + 1), size - 1);
-  text = text.c_str();
+  const std::string text = fuzzsupport::cText(data + 1, size - 1);
 
   char *escaped = ulStrCvtToAsciiAlloc(text.c_str());
   char *back = ulStrCvtFromLiteralAlloc(escaped);

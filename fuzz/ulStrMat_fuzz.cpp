@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "FuzzSupport.h"
 #include "ulStr.h"
 
 namespace {
@@ -42,14 +43,13 @@ std::string upper(std::string s) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size > 2048)
     return 0; // keeps the reference table small; longer inputs find nothing new
-  std::string in(reinterpret_cast<const char *>(data), size);
+  const std::string in = fuzzsupport::text(data, size);
   size_t zero = in.find('\0');
   std::string pattern = in.substr(0, zero);
   std::string s = zero == std::string::npos ? "" : in.substr(zero + 1);
   s = s.c_str();
-  if (ulStrMat(pattern.c_str(), s.c_str()) != (reference(pattern, s) ? 1 : 0))
-    __builtin_trap();
-  if (ulStrIMat(pattern.c_str(), s.c_str()) != ulStrMat(upper(pattern).c_str(), upper(s).c_str()))
-    __builtin_trap();
+  fuzzsupport::check(ulStrMat(pattern.c_str(), s.c_str()) == (reference(pattern, s) ? 1 : 0));
+  fuzzsupport::check(ulStrIMat(pattern.c_str(), s.c_str()) ==
+                     ulStrMat(upper(pattern).c_str(), upper(s).c_str()));
   return 0;
 }

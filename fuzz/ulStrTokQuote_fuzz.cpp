@@ -13,16 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "FuzzSupport.h"
 #include "ulStr.h"
 
 namespace {
 
-const char *const kDelimiterSets[] = {" ", " \t\n", ",;", "\"\\ "};
+using fuzzsupport::check;
 
-void check(bool ok) {
-  if (!ok)
-    __builtin_trap();
-}
+const char *const kDelimiterSets[] = {" ", " \t\n", ",;", "\"\\ "};
 
 } // namespace
 
@@ -31,8 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     return 0;
   int tokenSize = 1 + data[0] % 64;
   const char *delimiters = kDelimiterSets[(data[0] >> 6) % 4];
-  std::string text(reinterpret_cast<const char *>(data + 1), size - 1);
-  text = text.c_str(); // up to the first zero byte
+  const std::string text = fuzzsupport::cText(data + 1, size - 1);
 
   std::vector<char> token(static_cast<size_t>(tokenSize));
   ulStrBuf *whole = ulStrBufCreate(16);

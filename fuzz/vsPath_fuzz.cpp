@@ -10,14 +10,12 @@
 #include <cstring>
 #include <string>
 
+#include "FuzzSupport.h"
 #include "vs.h"
 
 namespace {
 
-void check(bool ok) {
-  if (!ok)
-    std::abort();
-}
+using fuzzsupport::check;
 
 bool blankEdged(const char *s) {
   size_t n = std::strlen(s);
@@ -69,8 +67,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  std::string spec(reinterpret_cast<const char *>(data), size);
-  spec = spec.substr(0, spec.find('\0'));
+  const std::string spec = fuzzsupport::cText(data, size);
   parseAndMerge(spec);
   absolute(spec);
   return 0;

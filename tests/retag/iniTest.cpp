@@ -16,26 +16,22 @@ protected:
   void SetUp() override { vaAMDebugV = 0; }
   void TearDown() override { vaAMFreeINIKeyValues(list); }
 
-  IniKeyValue *read(const std::string &text, const char *file = "retagcfg.ini") {
+  // Reads text as the configuration file, replacing the list; keeps what was
+  // printed and returns "NAME=value#id " of every record, newest first.
+  std::string read(std::string text, const char *file = "retagcfg.ini") {
     vaAMFreeINIKeyValues(list);
-    FILE *fp = std::tmpfile();
-    std::fwrite(text.data(), 1, text.size(), fp);
-    std::rewind(fp);
+    FILE *fp = fmemopen(text.data(), text.size(), "r");
     KeywordEntry *keywords = vaAMInitINIKeywords();
     ::testing::internal::CaptureStdout();
     list = vaAMReadINIFile(fp, keywords, file);
     out = ::testing::internal::GetCapturedStdout();
     vaAMFreeAnyKeywords(keywords);
     std::fclose(fp);
-    return list;
-  }
-  // "NAME=value" of every record, newest first.
-  std::string records() const {
-    std::string text;
+    std::string records;
     for (IniKeyValue *r = list; r != nullptr; r = r->next)
-      text +=
+      records +=
           std::string(r->name) + "=" + std::to_string(r->value) + "#" + std::to_string(r->id) + " ";
-    return text;
+    return records;
   }
 
   IniKeyValue *list = nullptr;
@@ -43,59 +39,56 @@ protected:
 };
 
 TEST_F(IniRead, FourKeywordsNewestFirst) {
-  ASSERT_NE(nullptr, read("NEW_ATTR_VIS 1\n\nTEXTSIZE\t12\n  ORIENTATION 9\nTEXTORIGIN -3.7"));
-  EXPECT_EQ("TEXTORIGIN=-3#4 ORIENTATION=9#3 TEXTSIZE=12#2 NEW_ATTR_VIS=1#1 ", records());
+  EXPECT_EQ("TEXTORIGIN=-3#4 ORIENTATION=9#3 TEXTSIZE=12#2 NEW_ATTR_VIS=1#1 ",
+            read("NEW_ATTR_VIS 1\n\nTEXTSIZE\t12\n  ORIENTATION 9\nTEXTORIGIN -3.7"));
   EXPECT_EQ("", out);
 }
 
 TEST_F(IniRead, WarningsKeepReading) {
-  ASSERT_NE(nullptr, read("textsize 12\n"
-                          "TEXTSIZE=12\n"
-                          "TEXTSIZE 12 | default size\n"
-                          "ORIENTATION 2 default\n"
-                          "TEXTSIZE 14\n"
-                          "NEW_ATTR_VIS"));
-  EXPECT_EQ("ORIENTATION=2#3 TEXTSIZE=12#2 ", records());
+  EXPECT_EQ("ORIENTATION=2#3 TEXTSIZE=12#2 ", read("textsize 12\n"
+                                                   "TEXTSIZE=12\n"
+                                                   "TEXTSIZE 12 | default size\n"
+                                                   "ORIENTATION 2 default\n"
+                                                   "TEXTSIZE 14\n"
+                                                   "NEW_ATTR_VIS"));
   EXPECT_EQ("Illegal keyword [textsize]..  Skipping line 1\n"
             "Illegal keyword [TEXTSIZE=12]..  Skipping line 2\n"
             "Remainder of line 4 was ignored in RETAGCFG.INI.\n"
             "Keyword [TEXTSIZE] has already been found.. Ignoring keyword on line 5.\n"
             "Missing value for token [NEW_ATTR_VIS] on line 6.\n",
             out);
-}
 
-TEST_F(IniRead, DebugModeEchoesKeywordsAndValues) {
+  // A value line longer than 159 characters leaves its tail to be read as
+  // the next word: an illegal keyword on the next line number.
+  EXPECT_EQ("TEXTSIZE=5#2 ", read("TEXTSIZE 5" + std::string(160, ' ') + "tail\n"));
+  EXPECT_EQ("Illegal keyword [tail]..  Skipping line 2\n", out);
+
   vaAMDebugV = 1;
-  ASSERT_NE(nullptr, read("TEXTSIZE 12\n"));
+  read("TEXTSIZE 12\n");
   EXPECT_EQ("Found keyword [TEXTSIZE] in RETAGCFG.INI\nFound value [12] in RETAGCFG.INI\n", out);
 }
 
-TEST_F(IniRead, FatalLines) {
-  EXPECT_EQ(nullptr, read("TEXTSIZE 12\nORIENTATION\nTEXTORIGIN 1\n"));
+TEST_F(IniRead, FatalLinesAndNoAcceptedLineGiveNull) {
+  read("TEXTSIZE 12\nORIENTATION\nTEXTORIGIN 1\n");
+  EXPECT_EQ(nullptr, list);
   EXPECT_EQ("File parse error at line 2 in file retagcfg.ini\n", std::string(vaAMErrorBufferV));
   EXPECT_EQ("File parse error at line 2 in file retagcfg.ini\n\n", out);
 
-  const std::string longName(120, 'n');
-  EXPECT_EQ(nullptr, read("ORIENTATION \n", longName.c_str()));
+  read("ORIENTATION \n", std::string(120, 'n').c_str());
+  EXPECT_EQ(nullptr, list);
   EXPECT_EQ("File parse error\n", std::string(vaAMErrorBufferV));
 
-  EXPECT_EQ(nullptr, read("TEXTSIZE twelve\n"));
+  read("TEXTSIZE twelve\n");
+  EXPECT_EQ(nullptr, list);
   EXPECT_EQ("Illegal or missing value for token [TEXTSIZE]\n", out);
-}
 
-TEST_F(IniRead, NoAcceptedLineIsNull) {
-  EXPECT_EQ(nullptr, read(""));
-  EXPECT_EQ(nullptr, read("bogus 1\nTEXTSIZE"));
+  read("");
+  EXPECT_EQ(nullptr, list);
+  read("bogus 1\nTEXTSIZE");
+  EXPECT_EQ(nullptr, list);
   EXPECT_EQ("Illegal keyword [bogus]..  Skipping line 1\n"
             "Missing value for token [TEXTSIZE] on line 2.\n",
             out);
-}
-
-TEST_F(IniRead, LongLinesContinueAsWords) {
-  // A value line longer than 159 characters leaves its tail to be read as
-  // the next word: an illegal keyword on the next line number.
-  ASSERT_NE(nullptr, read("TEXTSIZE 5" + std::string(160, ' ') + "tail\n"));
-  EXPECT_EQ("Illegal keyword [tail]..  Skipping line 2\n", out);
 }
 
 TEST(IniLookup, DefaultValueAndOrd) {

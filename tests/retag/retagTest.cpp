@@ -5,75 +5,66 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "support/TestSupport.h"
 #include "ulMem.h"
 
 namespace {
 
-// Runs the parser on a copy of the given arguments (the parser lower-cases
-// them in place) and keeps what it produced.
+using testsupport::Argv;
+
+// Runs the parser on the given arguments (it lower-cases them in place) and
+// keeps what it produced.
 struct Parse {
   int result = 0;
   std::string ltf, alias, printed;
-  std::vector<std::string> argsAfter;
+  Argv args;
 
-  explicit Parse(std::vector<std::string> args) {
+  explicit Parse(std::vector<std::string> words) : args(std::move(words)) {
     vaAMResetRunState();
-    std::vector<char *> argv;
-    for (auto &a : args)
-      argv.push_back(a.data());
-    argv.push_back(nullptr);
     char *ltfBase = nullptr;
     char *aliasName = nullptr;
     testing::internal::CaptureStdout();
-    result = vaAMParseCmdLine(static_cast<int>(args.size()), argv.data(), &ltfBase, &aliasName);
+    result = vaAMParseCmdLine(args.argc, args.argv.data(), &ltfBase, &aliasName);
     printed = testing::internal::GetCapturedStdout();
-    if (ltfBase != nullptr)
-      ltf = ltfBase;
-    if (aliasName != nullptr)
-      alias = aliasName;
+    ltf = ltfBase != nullptr ? ltfBase : "";
+    alias = aliasName != nullptr ? aliasName : "";
     ulMemFree(ltfBase);
     ulMemFree(aliasName);
-    argsAfter = args;
   }
 };
 
 constexpr const char *kExtra = "Ignoring extra command line options.\n";
 
 TEST(ParseCmdLine, UsageForNoArgumentAndForHelpAnywhere) {
-  EXPECT_EQ(Parse({"retag"}).result, -1);
-  EXPECT_EQ(Parse({"retag", "-help"}).result, -1);
-  EXPECT_EQ(Parse({"retag", "list", "lib", "-HELP"}).result, -1);
-  EXPECT_EQ(Parse({"retag", "list", "-help", "lib"}).result, -1);
+  for (const auto &words : std::vector<std::vector<std::string>>{{"retag"},
+                                                                 {"retag", "-help"},
+                                                                 {"retag", "list", "lib", "-HELP"},
+                                                                 {"retag", "list", "-help", "lib"}})
+    EXPECT_EQ(Parse(words).result, -1) << words.size() << " words";
 }
 
 TEST(ParseCmdLine, TwoNamesAreLowerCasedCopies) {
   Parse p({"retag", "Dir/Parts", "MyLib"});
   ASSERT_EQ(p.result, 0);
-  EXPECT_EQ(p.ltf, "dir/parts");
-  EXPECT_EQ(p.alias, "mylib");
-  EXPECT_EQ(p.argsAfter[1], "dir/parts"); // lower-cased in place
-  EXPECT_EQ(p.argsAfter[0], "retag");
+  EXPECT_EQ(p.ltf + " " + p.alias, "dir/parts mylib");
+  EXPECT_EQ(p.args.left(), (std::vector<std::string>{"retag", "dir/parts", "mylib"}));
   EXPECT_EQ(vaAMOverrideFlagV, 0);
   EXPECT_EQ(vaAMDebugV, 0);
   EXPECT_EQ(p.printed, "");
-}
 
-TEST(ParseCmdLine, OnePositionalArgumentIsInsufficient) {
-  Parse p({"retag", "list"});
-  EXPECT_EQ(p.result, 1);
+  EXPECT_EQ(Parse({"retag", "list"}).result, 1);
   EXPECT_STREQ(vaAMErrorBufferV, "Insufficient command line");
-  Parse d({"retag", "-debug", "list"});
-  EXPECT_EQ(d.result, 1);
+  EXPECT_EQ(Parse({"retag", "-debug", "list"}).result, 1);
 }
 
 TEST(ParseCmdLine, DebugCountsOnlyAsTheFirstArgument) {
   Parse first({"retag", "-debug", "list", "lib"});
   EXPECT_EQ(first.result, 0);
   EXPECT_EQ(vaAMDebugV, 1);
-  EXPECT_EQ(first.ltf, "list");
-  EXPECT_EQ(first.alias, "lib");
+  EXPECT_EQ(first.ltf + " " + first.alias, "list lib");
 
   Parse second({"retag", "list", "-debug"});
   EXPECT_EQ(second.result, 0);
@@ -82,55 +73,36 @@ TEST(ParseCmdLine, DebugCountsOnlyAsTheFirstArgument) {
 }
 
 TEST(ParseCmdLine, OverrideSwitchAndExtraArgumentWarning) {
-  Parse on({"retag", "list", "lib", "-OVERRIDE"});
-  EXPECT_EQ(on.result, 0);
-  EXPECT_EQ(vaAMOverrideFlagV, 1);
-  EXPECT_EQ(on.printed, "");
-
-  Parse extra({"retag", "list", "lib", "extra"});
-  EXPECT_EQ(vaAMOverrideFlagV, 0);
-  EXPECT_EQ(extra.printed, kExtra);
-
+  auto expect = [](std::vector<std::string> extra, int override, const char *printed) {
+    SCOPED_TRACE(extra.front() + " " + extra.back());
+    extra.insert(extra.begin(), {"retag", "list", "lib"});
+    Parse p(extra);
+    EXPECT_EQ(p.result, 0);
+    EXPECT_EQ(vaAMOverrideFlagV, override);
+    EXPECT_EQ(p.printed, printed);
+  };
+  expect({"-OVERRIDE"}, 1, "");
+  expect({"extra"}, 0, kExtra);
   // The third positional argument decides; "-override" last prints nothing.
-  Parse late({"retag", "list", "lib", "extra", "-override"});
-  EXPECT_EQ(vaAMOverrideFlagV, 0);
-  EXPECT_EQ(late.printed, "");
-
-  Parse early({"retag", "list", "lib", "-override", "extra"});
-  EXPECT_EQ(vaAMOverrideFlagV, 1);
-  EXPECT_EQ(early.printed, kExtra);
-}
-
-TEST(ParseCmdLine, AmbiguousOverrideLookupWarns) {
+  expect({"extra", "-override"}, 0, "");
+  expect({"-override", "extra"}, 1, kExtra);
   // Two arguments begin with "-override" and neither equals it: the lookup
-  // gives -2, which is not the last index, so the warning is printed, and the
-  // third positional argument, not being "-override", turns the switch off.
-  Parse p({"retag", "list", "lib", "-overridea", "-overrideb"});
-  EXPECT_EQ(p.result, 0);
-  EXPECT_EQ(vaAMOverrideFlagV, 0);
-  EXPECT_EQ(p.printed, kExtra);
+  // finds no single match, so the warning is printed, and the third argument,
+  // not being "-override", turns the switch off.
+  expect({"-overridea", "-overrideb"}, 0, kExtra);
 }
 
 TEST(HandleError, PrintsBlankLineAndMessageAndLogsIt) {
+  testsupport::TempDir dir;
   vaAMResetRunState();
-  char path[] = "/tmp/retagTestLogXXXXXX";
-  int fd = mkstemp(path);
-  ASSERT_GE(fd, 0);
-  vaAMLogFileFpV = fdopen(fd, "w");
+  vaAMLogFileFpV = std::fopen((dir / "log").c_str(), "w");
   vaAMSetError("Insufficient command line");
   testing::internal::CaptureStdout();
   vaAMHandleError(nullptr);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nInsufficient command line\n");
   EXPECT_EQ(vaAMLogFileFpV, nullptr);
-  FILE *fp = std::fopen(path, "r");
-  char line[64] = {};
-  ASSERT_NE(std::fgets(line, sizeof line, fp), nullptr);
-  EXPECT_STREQ(line, "Insufficient command line\n");
-  std::fclose(fp);
-  std::remove(path);
-}
+  EXPECT_EQ(testsupport::readFile(dir / "log"), "Insufficient command line\n");
 
-TEST(HandleError, EmptyBufferGetsAMessage) {
   vaAMResetRunState();
   testing::internal::CaptureStdout();
   vaAMHandleError(nullptr);
@@ -138,8 +110,7 @@ TEST(HandleError, EmptyBufferGetsAMessage) {
 }
 
 TEST(SetError, NeverOverrunsTheBuffer) {
-  std::string longText(400, 'x');
-  vaAMSetError("%s", longText.c_str());
+  vaAMSetError("%s", std::string(400, 'x').c_str());
   EXPECT_EQ(std::string(vaAMErrorBufferV).size(), 127u);
 }
 

@@ -2,8 +2,10 @@
 // the LTF writer and dump, and write-then-read round trips.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -13,26 +15,30 @@
 
 namespace {
 
+using ::testing::internal::CaptureStdout;
+using ::testing::internal::GetCapturedStdout;
+
 std::string error() {
   return vaAMErrorBufferV;
 }
 
 std::string writeToString(SymbolInfo *list, int *status) {
-  FILE *fp = std::tmpfile();
+  char *buffer = nullptr;
+  size_t length = 0;
+  FILE *fp = open_memstream(&buffer, &length);
   *status = vaAMWriteLTFFile(fp, list);
-  std::string text(static_cast<size_t>(std::ftell(fp)), '\0');
-  std::rewind(fp);
-  EXPECT_EQ(text.size(), std::fread(text.data(), 1, text.size(), fp));
   std::fclose(fp);
+  std::string text(buffer, length);
+  std::free(buffer);
   return text;
 }
 
-// A symbol with the given attributes (added in order, so stored reversed).
 SymbolInfo *addSymbol(SymbolInfo *list, const char *name, int sheet) {
   SymbolInfo *s = vaAMAllocateSymbolInfo(list);
   vaAMStoreSymName(s, name, sheet);
   return s;
 }
+// Prepends an attribute whose location and display fields derive from n.
 AttributeInfo *addAttribute(AttributeInfo *&head, const char *name, const char *value, int n) {
   head = vaAMAllocateAnyAttribute(head);
   vaAMStoreAttLocation(head, n, -n);
@@ -42,7 +48,7 @@ AttributeInfo *addAttribute(AttributeInfo *&head, const char *name, const char *
   return vaAMStoreAnyAttribute(head, name, value);
 }
 
-TEST(SymList, NullArgumentsGiveUnexpectedNullPointer) {
+TEST(SymList, StoringIntoRecords) {
   auto expectNull = [](const void *result) {
     EXPECT_EQ(nullptr, result);
     EXPECT_EQ("Unexpected null pointer", error());
@@ -56,19 +62,15 @@ TEST(SymList, NullArgumentsGiveUnexpectedNullPointer) {
   expectNull(vaAMStoreSymName(s, nullptr, 1));
   expectNull(vaAMStorePinName(s, "CLK")); // the symbol has no pin yet
   expectNull(vaAMStorePinInversion(s, 1));
-  vaAMFreeSymbolInfo(s);
-}
 
-TEST(SymList, StoringReplacesAndEmptyValueIsLiteral) {
-  SymbolInfo *s = vaAMAllocatePin(vaAMAllocatePin(addSymbol(nullptr, "and2", 3)));
+  // Storing again replaces; a missing value is stored as a literal.
+  vaAMAllocatePin(vaAMAllocatePin(s));
   EXPECT_EQ(s, vaAMStorePinName(vaAMStorePinName(s, "first"), "second"));
   EXPECT_STREQ("second", s->pins->name);
   EXPECT_EQ(nullptr, s->pins->next->name);
-  AttributeInfo *a = nullptr;
-  addAttribute(a, "N", nullptr, 1);
-  EXPECT_STREQ("$EMPTY_VAL$", a->value);
+  addAttribute(s->attributes, "N", nullptr, 1);
+  EXPECT_STREQ("$EMPTY_VAL$", s->attributes->value);
   addAttribute(s->pins->attributes, "PINTYPE", "IN", 2);
-  s->attributes = a;
   vaAMFreeSymbolInfo(s); // LeakSanitizer checks that everything went
 }
 
@@ -76,22 +78,19 @@ TEST(SymList, KeywordListsHoldReverseTableOrder) {
   KeywordEntry *ini = nullptr;
   KeywordEntry *ltf = nullptr;
   ASSERT_EQ(1, vaAMInitAllKeywords(&ini, &ltf));
-  std::vector<std::string> names;
-  for (KeywordEntry *k = ltf; k != nullptr; k = k->next) {
-    names.push_back(k->name);
-    EXPECT_EQ(static_cast<int>(names.back().size()), k->length);
-  }
-  EXPECT_EQ((std::vector<std::string>{".EL", "A", "P", "S", ".BL"}), names);
-  EXPECT_EQ(5, ltf->id);
-  EXPECT_STREQ("TEXTORIGIN", ini->name);
-  EXPECT_EQ(4, ini->id);
-  EXPECT_STREQ("NEW_ATTR_VIS", ini->next->next->next->name);
-  EXPECT_EQ(1, ini->next->next->next->id);
+  auto names = [](const KeywordEntry *k) {
+    std::string text;
+    for (; k != nullptr; k = k->next)
+      text += std::string(k->name) + "#" + std::to_string(k->id) + "/" + std::to_string(k->length) +
+              " ";
+    return text;
+  };
+  EXPECT_EQ(".EL#5/3 A#4/1 P#3/1 S#2/1 .BL#1/3 ", names(ltf));
+  EXPECT_EQ("TEXTORIGIN#4/10 ORIENTATION#3/11 TEXTSIZE#2/8 NEW_ATTR_VIS#1/12 ", names(ini));
 
   // The token reader matches whole words only, in exact case.
-  FILE *fp = std::tmpfile();
-  std::fputs(".BLX S\tA\n.bl .EL", fp);
-  std::rewind(fp);
+  char text[] = ".BLX S\tA\n.bl .EL";
+  FILE *fp = fmemopen(text, sizeof text - 1, "r");
   char word[160];
   std::vector<int> ids;
   for (int id; (id = ulTklex(fp, word, sizeof word, "\n\t ", " \n\t", ltf)) != -1;)
@@ -122,30 +121,24 @@ TEST(SymList, HashCodes) {
 }
 
 TEST(SymList, ParseAttribute) {
-  char *name = nullptr;
-  char *value = nullptr;
-  EXPECT_EQ(0, vaAMParseAttribute(" part\tname = 74 ls00 ", &name, &value));
-  EXPECT_STREQ("partname", name);
-  EXPECT_STREQ(" 74 ls00 ", value);
-  ulStrFree(name);
-  ulStrFree(value);
-
-  EXPECT_EQ(0, vaAMParseAttribute("NOEQUALS", &name, &value));
-  EXPECT_STREQ("NOEQUALS", name);
-  EXPECT_EQ(nullptr, value);
-  ulStrFree(name);
-
+  // "name|value" from the splitter, "!" on failure; frees what it returned.
+  auto parse = [](const char *text) {
+    char *name = nullptr;
+    char *value = nullptr;
+    if (vaAMParseAttribute(text, &name, &value) != 0)
+      return std::string("!") + (name == nullptr ? "" : "name set");
+    std::string result = std::string(name) + "|" + (value == nullptr ? "(null)" : value);
+    ulStrFree(name);
+    ulStrFree(value);
+    return result;
+  };
+  EXPECT_EQ("partname| 74 ls00 ", parse(" part\tname = 74 ls00 "));
+  EXPECT_EQ("NOEQUALS|(null)", parse("NOEQUALS"));
   // Only the first 159 characters reach the work buffer.
-  const std::string longText = "N=" + std::string(300, 'v');
-  EXPECT_EQ(0, vaAMParseAttribute(longText.c_str(), &name, &value));
-  EXPECT_EQ(std::string(157, 'v'), value);
-  ulStrFree(name);
-  ulStrFree(value);
-
-  EXPECT_EQ(1, vaAMParseAttribute("", &name, &value));
+  EXPECT_EQ("N|" + std::string(157, 'v'), parse(("N=" + std::string(300, 'v')).c_str()));
+  EXPECT_EQ("!", parse(""));
   EXPECT_EQ("Empty attribute string", error());
-  EXPECT_EQ(1, vaAMParseAttribute(nullptr, &name, &value));
-  EXPECT_EQ(nullptr, name);
+  EXPECT_EQ("!", parse(nullptr));
 
   char blanks[] = " a b\tc ";
   EXPECT_STREQ("abc", vaAMRemoveBlanks(blanks));
@@ -163,44 +156,37 @@ TEST(SymList, WriterFormatAndEmptyValues) {
   vaAMStorePinInversion(vaAMStorePinName(s, "CLK"), 1);
   addAttribute(s->pins->attributes, "PINTYPE", "IN", 2);
   int status = -1;
-  EXPECT_EQ(".BL\n"
-            "S and2 1\n"
-            "A 1 -1 1 2 1 1 REFDES=$EMPTY_VAL$\n"
-            "P ~CLK\n"
-            "A 2 -2 2 3 2 2 PINTYPE=IN\n"
+  EXPECT_EQ(".BL\nS and2 1\nA 1 -1 1 2 1 1 REFDES=$EMPTY_VAL$\nP ~CLK\nA 2 -2 2 3 2 2 PINTYPE=IN\n"
             ".EL\n",
             writeToString(s, &status));
   EXPECT_EQ(0, status);
   EXPECT_STREQ("$EMPTY_VAL$", s->attributes->value); // replaced in the record
 
-  ::testing::internal::CaptureStdout();
+  CaptureStdout();
   EXPECT_EQ(0, vaAMDumpSymbolList(s));
-  EXPECT_EQ("Symbol = and2  Sheet = 1\n"
-            "Symbol Attributes:\n"
+  EXPECT_EQ("Symbol = and2  Sheet = 1\nSymbol Attributes:\n"
             "X = 1  Y = -1  VIS = 1  SIZE = 2  ORIEN = 1  ORIGIN = 1  REFDES=$EMPTY_VAL$\n"
-            "Pins and Attributes:\n"
-            "~CLK\n"
+            "Pins and Attributes:\n~CLK\n"
             "X = 2  Y = -2  VIS = 2  SIZE = 3  ORIEN = 2  ORIGIN = 2  PINTYPE=IN\n",
-            ::testing::internal::GetCapturedStdout());
+            GetCapturedStdout());
 
-  // A nameless pin attribute stops the writer after what it has written.
+  // A nameless pin attribute stops the writer after what it has written, and
+  // the dump reports it as a fatal error and stops there.
   ulStrFree(s->pins->attributes->name);
   s->pins->attributes->name = nullptr;
-  std::string text = writeToString(s, &status);
+  EXPECT_EQ(".BL\nS and2 1\nA 1 -1 1 2 1 1 REFDES=$EMPTY_VAL$\nP ~CLK\n",
+            writeToString(s, &status));
   EXPECT_EQ(1, status);
   EXPECT_EQ("Empty attribute name field", error());
-  EXPECT_EQ("P ~CLK\n", text.substr(text.size() - 7));
-
-  // The dump reports it as a fatal error and stops there.
-  ::testing::internal::CaptureStdout();
+  CaptureStdout();
   EXPECT_EQ(0, vaAMDumpSymbolList(s));
-  std::string out = ::testing::internal::GetCapturedStdout();
+  std::string out = GetCapturedStdout();
   EXPECT_EQ("~CLK\n\nEmpty attribute name field\n", out.substr(out.size() - 33));
   vaAMFreeSymbolInfo(s);
 }
 
-// Builds a list of n symbols with mixed-case names and values, some without
-// value, and pins both plain and inverted.
+// A list of n symbols with mixed-case names and values, some without value,
+// and pins both plain and inverted.
 SymbolInfo *generate(int n) {
   SymbolInfo *list = nullptr;
   for (int i = 0; i < n; ++i) {
@@ -218,62 +204,47 @@ SymbolInfo *generate(int n) {
   return list;
 }
 
-// One line per record, each list in its own order or reversed, with
-// attribute names and values upper-cased when asked: a list read back from
-// a written one must describe the same as the written list reversed.
-template <class T> std::vector<T *> ordered(T *head, bool reversed) {
-  std::vector<T *> records;
-  for (; head != nullptr; head = head->next)
-    records.insert(reversed ? records.begin() : records.end(), head);
-  return records;
-}
-std::string describe(AttributeInfo *a, bool reversed, bool upper) {
-  std::string text;
-  for (AttributeInfo *r : ordered(a, reversed)) {
-    std::string nv = std::string(r->name) + "=" + r->value;
-    for (char &c : nv)
-      c = upper ? static_cast<char>(std::toupper(c)) : c;
-    text += " A " + std::to_string(r->x) + " " + std::to_string(r->y) + " " +
-            std::to_string(r->visibility) + " " + std::to_string(r->size) + " " +
-            std::to_string(r->orientation) + " " + std::to_string(r->origin) + " " + nv + "\n";
-  }
-  return text;
-}
-std::string describe(SymbolInfo *list, bool reversed, bool upper) {
-  std::string text;
-  for (SymbolInfo *s : ordered(list, reversed)) {
-    text += "S " + std::string(s->name) + " " + std::to_string(s->sheet) + "\n" +
-            describe(s->attributes, reversed, upper);
-    for (PinInfo *p : ordered(s->pins, reversed))
-      text += " P " + std::to_string(p->inverted) + p->name + "\n" +
-              describe(p->attributes, reversed, upper);
-  }
-  return text;
-}
+// Reading reverses every list and upper-cases attribute names and values:
+// a list written, read, written and read again is written as the original
+// was, apart from case.
+TEST(SymList, WriteThenReadRoundTrips) {
+  std::string printed;
+  auto read = [&printed](std::string text) {
+    FILE *fp = fmemopen(text.data(), text.size(), "r");
+    KeywordEntry *keywords = vaAMInitLTFKeywords();
+    SymbolInfo *list = nullptr;
+    CaptureStdout();
+    EXPECT_EQ(0, vaAMReadLTFFile(fp, &list, keywords, "round.ltf")) << error();
+    printed = GetCapturedStdout();
+    vaAMFreeAnyKeywords(keywords);
+    std::fclose(fp);
+    return list;
+  };
+  auto upper = [](std::string t) {
+    std::transform(t.begin(), t.end(), t.begin(), [](unsigned char c) { return std::toupper(c); });
+    return t;
+  };
+  int status = -1;
+  SymbolInfo *original = generate(30);
+  const std::string first = writeToString(original, &status);
+  ASSERT_EQ(0, status);
+  EXPECT_NE(std::string::npos, first.find("Att1=$EMPTY_VAL$"));
 
-TEST(SymList, WriteThenReadReversesAndUpperCases) {
-  SymbolInfo *written = generate(30);
-  FILE *fp = std::tmpfile();
-  ASSERT_EQ(0, vaAMWriteLTFFile(fp, written));
-  std::rewind(fp);
-  KeywordEntry *keywords = vaAMInitLTFKeywords();
-  SymbolInfo *read = nullptr;
-  ::testing::internal::CaptureStdout();
-  ASSERT_EQ(0, vaAMReadLTFFile(fp, &read, keywords, "round.ltf"));
-  const std::string out = ::testing::internal::GetCapturedStdout();
-  EXPECT_EQ("\r10 symbol records found...", out.substr(out.find("\r10 "), 27));
-  EXPECT_EQ("\r30 symbol records found...\n", out.substr(out.size() - 28));
-  std::fclose(fp);
+  SymbolInfo *once = read(first);
+  EXPECT_EQ("\r10 symbol records found...", printed.substr(printed.find("\r10 "), 27));
+  EXPECT_EQ("\r30 symbol records found...\n", printed.substr(printed.size() - 28));
+  // Symbol and pin names keep their case.
+  const std::string second = writeToString(once, &status);
+  const std::string start = ".BL\nS sym0 0\nS sym1 1\nA 1 -1 1 2 1 1 ATT0=V AL1\n"
+                            "P Pin0\nA 0 0 0 1 0 0 PINTYPE=\nS sym2 2\n"
+                            "A 2 -2 2 3 2 2 ATT0=V AL2\nA 3 -3 3 4 3 3 ATT1=$EMPTY_VAL$\n"
+                            "P Pin0\nA 0 0 0 1 0 0 PINTYPE=\nP ~Pin1\n";
+  EXPECT_EQ(start, second.substr(0, start.size()));
 
-  // Values without value were written as "$EMPTY_VAL$" (the writer stored
-  // it into the records); symbol and pin names keep their case.
-  const std::string expected = describe(written, true, true);
-  EXPECT_NE(std::string::npos, expected.find("ATT1=$EMPTY_VAL$"));
-  EXPECT_NE(std::string::npos, expected.find("V AL3"));
-  EXPECT_EQ(expected, describe(read, false, false));
-  vaAMFreeSymbolInfo(read);
-  vaAMFreeSymbolInfo(written);
-  vaAMFreeAnyKeywords(keywords);
+  SymbolInfo *twice = read(second);
+  EXPECT_EQ(upper(first), upper(writeToString(twice, &status)));
+  for (SymbolInfo *list : {original, once, twice})
+    vaAMFreeSymbolInfo(list);
 }
 
 } // namespace
