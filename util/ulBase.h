@@ -13,3 +13,16 @@ int ulDummyProc(...);
 
 // Generic callback type: any function that takes anything and returns int.
 using ulProc = int (*)(...);
+
+// The value of a hexadecimal digit character ('0' to '9', 'a' to 'f', 'A' to
+// 'F'), or -1 for any other character. Radix parsers check the value against
+// their radix.
+inline int ulHexDigitValue(int c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  return -1;
+}

@@ -16,6 +16,7 @@
 #include <climits>
 #include <cstring>
 
+#include "ulBase.h"
 #include "ulMem.h"
 #include "ulStr.h"
 
@@ -41,17 +42,6 @@ BusModule &bus() {
 
 bool isDigit(char c) {
   return c >= '0' && c <= '9';
-}
-
-// The value of a digit character in any radix up to 16, or -1.
-int digitValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  return -1;
 }
 
 // A parsed subscript.
@@ -122,7 +112,7 @@ int fieldValue(const char *t, int b, int e, int radix, long long *value) {
     return ulBUS_DIGIT;
   long long v = 0;
   for (int k = b; k < e; k++) {
-    int d = digitValue(t[k]);
+    int d = ulHexDigitValue(t[k]);
     if (d < 0 || d >= radix)
       return ulBUS_DIGIT;
     if (v > (LLONG_MAX - d) / radix)
@@ -196,7 +186,7 @@ int parseSubscript(const char *t, int i, int e, Subscript *sub, int *after) {
       fieldBegin[fields] = cur;
       fieldEnd[fields++] = k;
       marker = true;
-    } else if (digitValue(c) >= 0 || c == '-') {
+    } else if (ulHexDigitValue(c) >= 0 || c == '-') {
       if (k - cur + 1 > kMaxField)
         return ulBUS_LONGFIELD;
     } else {

@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "ulBase.h"
 #include "ulErr.h"
 #include "ulMem.h"
 #include "ulPref.h"
@@ -274,21 +275,12 @@ ulByteBlock *newByteBlock(int size) {
   b->bytes = reinterpret_cast<unsigned char *>(b + 1);
   return b;
 }
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
 int readByteBlock(const ulTypespec *, const char *text, void **value) {
   std::string digits;
   for (const char *p = text; *p != '\0'; p++) {
     if (*p == ' ' || *p == '\t')
       continue;
-    if (hexDigit(*p) < 0)
+    if (ulHexDigitValue(*p) < 0)
       return 0;
     digits += *p;
   }
@@ -296,8 +288,8 @@ int readByteBlock(const ulTypespec *, const char *text, void **value) {
     return 0;
   ulByteBlock *b = newByteBlock(static_cast<int>(digits.size() / 2));
   for (int i = 0; i < b->size; i++)
-    b->bytes[i] =
-        static_cast<unsigned char>(hexDigit(digits[2 * i]) * 16 + hexDigit(digits[2 * i + 1]));
+    b->bytes[i] = static_cast<unsigned char>(ulHexDigitValue(digits[2 * i]) * 16 +
+                                             ulHexDigitValue(digits[2 * i + 1]));
   *value = b;
   return 1;
 }

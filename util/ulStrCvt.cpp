@@ -8,6 +8,7 @@
 // it.
 #include <cstring>
 
+#include "ulBase.h"
 #include "ulStr.h"
 #include "ulStrInternal.h"
 
@@ -37,16 +38,6 @@ int escape(unsigned char c, int chrset, char *out) {
   return 4;
 }
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
 // The character that the escape "\" next stands for, reading further digits
 // at p (advanced past them); -1 when it is not an escape.
 int escapedValue(char next, const char *&p) {
@@ -61,10 +52,10 @@ int escapedValue(char next, const char *&p) {
       v = v * 8 + static_cast<unsigned>(*p - '0');
     return static_cast<int>(v & 0xFF);
   }
-  if (next == 'x' && hexValue(*p) >= 0) {
-    int v = hexValue(*p++);
-    if (hexValue(*p) >= 0)
-      v = v * 16 + hexValue(*p++);
+  if (next == 'x' && ulHexDigitValue(*p) >= 0) {
+    int v = ulHexDigitValue(*p++);
+    if (ulHexDigitValue(*p) >= 0)
+      v = v * 16 + ulHexDigitValue(*p++);
     return v;
   }
   return -1;
