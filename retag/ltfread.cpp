@@ -99,23 +99,37 @@ template <bool BlankIsDelimiter> const char *nextWord(const char *s, char *word,
   return s;
 }
 
+// Blank as ulStrBlk counts it: space, tab, newline, carriage return, vertical
+// tab, form feed.
+inline bool blank(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// A delimiter between the words of a record line.
+inline bool delimiter(char c) {
+  return c == ' ' || c == '\n' || c == '\t';
+}
+
 // Nearly every number of a real file is a plain integer: an optional sign
 // and one to nine digits (too few to overflow), standing as a whole word at
 // s. Such a word is read here, straight from the line; on success its value
 // is stored, s moves behind the word and the result is true. Otherwise s is
 // left alone for the general path (ulStrIsnum and atoi).
-bool plainInteger(const char *&s, int *value) {
+[[gnu::always_inline]] inline bool plainInteger(const char *&s, int *value) {
   const char *p = s;
   const bool negative = *p == '-';
   if (*p == '-' || *p == '+')
     ++p;
+  unsigned int digit = static_cast<unsigned char>(*p) - '0';
+  if (digit > 9)
+    return false;
   int v = 0;
   int digits = 0;
-  while (digits < 9 && *p >= '0' && *p <= '9') {
-    v = v * 10 + (*p++ - '0');
-    ++digits;
-  }
-  if (digits == 0 || !(*p == '\0' || *p == ' ' || *p == '\n' || *p == '\t'))
+  do {
+    v = v * 10 + static_cast<int>(digit);
+    digit = static_cast<unsigned char>(*++p) - '0';
+  } while (++digits < 9 && digit <= 9);
+  if (!(*p == '\0' || delimiter(*p)))
     return false;
   *value = negative ? -v : v;
   s = p;
@@ -135,7 +149,7 @@ bool readNumber(const char *word, int *value) {
 
 // "Illegal character in token '<word>'", the message of a word that should
 // have been a number.
-void illegalCharacter(int line, const char *file, const char *word) {
+[[gnu::cold]] void illegalCharacter(int line, const char *file, const char *word) {
   parseError(line, file, "Illegal character in token '", word, "'");
 }
 
@@ -147,11 +161,10 @@ inline char upper(char c) {
 
 // A pooled copy of the n characters at text (which need no terminator).
 char *copyText(const char *text, size_t n) {
-  if (n == 0)
-    return ulStrCpy("");
   char *copy = ulStrAlloc(static_cast<int>(n) + 1);
   if (copy != nullptr) {
-    std::memcpy(copy, text, n);
+    if (n != 0)
+      std::memcpy(copy, text, n);
     copy[n] = '\0';
   }
   return copy;
@@ -170,7 +183,218 @@ void printProgress(int count) {
   while (n > 0)
     text[length++] = digits[--n];
   std::memcpy(text + length, " symbol records found...", 25);
+#if defined(__GLIBC__)
+  fputs_unlocked(text, stdout);
+#else
   std::fputs(text, stdout);
+#endif
+}
+
+// The keyword lookup of the reader: what ulTklex does with the list (the
+// first entry whose name equals the word gives its id, none gives 0), with
+// the one-character names, which the record keywords are, in a table.
+class KeywordIndex {
+public:
+  explicit KeywordIndex(const KeywordEntry *list) : list_(list) {
+    for (const KeywordEntry *k = list; k != nullptr; k = k->next) {
+      if (k->name == nullptr || k->length != 1)
+        continue;
+      const auto c = static_cast<unsigned char>(k->name[0]);
+      if (!known_[c]) {
+        known_[c] = true;
+        single_[c] = k->id;
+      }
+    }
+  }
+  int find(const char *word, int length) const {
+    if (length == 1)
+      return single_[static_cast<unsigned char>(word[0])];
+    for (const KeywordEntry *k = list_; k != nullptr; k = k->next) {
+      if (k->name == nullptr || k->length != length)
+        continue;
+      int i = 0;
+      while (i < length && k->name[i] == word[i])
+        ++i;
+      if (i == length)
+        return k->id;
+    }
+    return 0;
+  }
+
+private:
+  const KeywordEntry *list_;
+  bool known_[256] = {};
+  int single_[256] = {};
+};
+
+// Reads the next word of the file as ulTklex(fp, word, kLineSize, "\n\t ",
+// " \n\t", ...) does, except that the character that ended the word is stored
+// in *end (EOF at the end of the file) instead of going back into the stream.
+// Returns the word's length, or -1 when only blanks were left.
+inline int readWord(FILE *fp, char *word, int *end) {
+  int c = ulTkGetc(fp);
+  while (c == ' ' || c == '\n' || c == '\t')
+    c = ulTkGetc(fp);
+  if (c == EOF)
+    return -1;
+  int length = 0;
+  do {
+    if (length < kLineSize - 1)
+      word[length++] = static_cast<char>(c);
+    c = ulTkGetc(fp);
+  } while (c != EOF && c != ' ' && c != '\n' && c != '\t');
+  word[length] = '\0';
+  *end = c;
+  return length;
+}
+
+// The record line parsers: each takes the rest of its line as ulDufsFgets
+// gave it (at most 159 characters) and fills the record.
+
+int parseSymbolLine(const char *rest, SymbolInfo *symbol, int line, const char *fileName) {
+  char name[kLineSize];
+  char sheet[kLineSize];
+  const char *p = nextWord<true>(ulStrBlk(rest), name, sizeof name);
+  if (p == nullptr) {
+    parseError(line, fileName, "Symbol name not found");
+    return 1;
+  }
+  if (nextWord<true>(p, sheet, sizeof sheet) == nullptr) {
+    parseError(line, fileName, "Symbol sheet not found");
+    return 1;
+  }
+  int number = 0;
+  if (!readNumber(sheet, &number)) {
+    illegalCharacter(line, fileName, sheet);
+    return 1;
+  }
+  return vaAMStoreSymName(symbol, name, number) != nullptr ? 0 : 1;
+}
+
+int parsePinLine(const char *rest, SymbolInfo *symbol, int line, const char *fileName) {
+  // The name is the first word, taken from the line in place: the line is
+  // shorter than a word buffer, so nothing of it is cut.
+  const char *start = rest;
+  while (blank(*start))
+    ++start;
+  if (*start == '\0') {
+    parseError(line, fileName, "Pin name not found");
+    return 1;
+  }
+  const char *end = start;
+  while (*end != '\0' && !delimiter(*end))
+    ++end;
+  const bool inverted = *start == '~';
+  if (inverted)
+    ++start;
+  // What vaAMStorePinName and vaAMStorePinInversion do, with the name's
+  // length already known.
+  if (symbol == nullptr || symbol->pins == nullptr) {
+    setError(kNullPointer);
+    return 1;
+  }
+  char *name = copyText(start, static_cast<size_t>(end - start));
+  if (name == nullptr) {
+    setError(kNullPointer);
+    return 1;
+  }
+  ulStrFree(symbol->pins->name);
+  symbol->pins->name = name;
+  symbol->pins->inverted = inverted ? 1 : 0;
+  return 0;
+}
+
+int parseAttributeLine(const char *rest, AttributeInfo *attribute, int line,
+                       const char *fileName) {
+  if (attribute == nullptr) {
+    setError(kNullPointer);
+    return 1;
+  }
+  // x, y, visibility, size, orientation, origin: kept in scalars rather than
+  // an array, which the compiler would copy to the record with one wide load
+  // right after six narrow stores (a store-forwarding stall on every line).
+  int x, y, visibility, size, orientation, origin;
+  const char *p = rest;
+  while (blank(*p))
+    ++p;
+  auto number = [&](int i, int *value) __attribute__((always_inline)) {
+    while (delimiter(*p))
+      ++p;
+    if (plainInteger(p, value))
+      return true;
+    char word[kLineSize];
+    const char *after = nextWord<true>(p, word, sizeof word);
+    if (after == nullptr) {
+      parseError(line, fileName,
+                 i < 2 ? "No more tokens on line" : "No valid attribute string found");
+      return false;
+    }
+    if (!readNumber(word, value)) {
+      illegalCharacter(line, fileName, word);
+      return false;
+    }
+    p = after;
+    return true;
+  };
+  if (!number(0, &x) || !number(1, &y) || !number(2, &visibility) || !number(3, &size) ||
+      !number(4, &orientation) || !number(5, &origin))
+    return 1;
+  // The attribute string runs to the first tab or line end (leading ones
+  // skipped); the blank after the sixth number is its first character and
+  // drops out with the name's blanks.
+  while (*p == '\t' || *p == '\n')
+    ++p;
+  const char *equals = nullptr;
+  size_t nameLength = 0; // characters of the name other than blanks
+  const char *stop = p;
+  for (; *stop != '\0' && *stop != '\t' && *stop != '\n'; ++stop) {
+    if (equals != nullptr)
+      continue;
+    if (*stop == '=')
+      equals = stop;
+    else if (*stop != ' ')
+      ++nameLength;
+  }
+  if (equals == nullptr) {
+    parseError(line, fileName, "No valid attribute string found");
+    return 1;
+  }
+  // Split at the first "=" as vaAMParseAttribute does: the name loses its
+  // blanks, the value stays as written. Both are upper-cased as they are
+  // copied into their pooled strings.
+  const auto valueLength = static_cast<size_t>(stop - (equals + 1));
+  char *name = ulStrAlloc(static_cast<int>(nameLength) + 1);
+  char *value = ulStrAlloc(static_cast<int>(valueLength) + 1);
+  if (name == nullptr || value == nullptr) {
+    ulStrFree(name);
+    ulStrFree(value);
+    setError(kNullPointer);
+    return 1;
+  }
+  char *to = name;
+  for (const char *c = p; c < equals; ++c)
+    if (*c != ' ')
+      *to++ = upper(*c);
+  *to = '\0';
+  to = value;
+  for (const char *c = equals + 1; c < stop; ++c)
+    *to++ = upper(*c);
+  *to = '\0';
+  attribute->x = x;
+  attribute->y = y;
+  attribute->visibility = visibility;
+  attribute->size = size;
+  attribute->orientation = orientation;
+  attribute->origin = origin;
+  // Hand the copies to the record instead of copying them once more. A new
+  // record has no strings yet: the calls are skipped for it.
+  if (attribute->name != nullptr)
+    ulStrFree(attribute->name);
+  if (attribute->value != nullptr)
+    ulStrFree(attribute->value);
+  attribute->name = name;
+  attribute->value = value;
+  return 0;
 }
 
 // Prints one attribute for the dump; false when it has no name.
@@ -200,23 +424,7 @@ int vaAMReadSymbolLine(FILE *fp, SymbolInfo *symbol, int line, const char *fileN
     setError("File read error");
     return 1;
   }
-  char name[kLineSize];
-  char sheet[kLineSize];
-  const char *p = nextWord<true>(ulStrBlk(rest), name, sizeof name);
-  if (p == nullptr) {
-    parseError(line, fileName, "Symbol name not found");
-    return 1;
-  }
-  if (nextWord<true>(p, sheet, sizeof sheet) == nullptr) {
-    parseError(line, fileName, "Symbol sheet not found");
-    return 1;
-  }
-  int number = 0;
-  if (!readNumber(sheet, &number)) {
-    illegalCharacter(line, fileName, sheet);
-    return 1;
-  }
-  return vaAMStoreSymName(symbol, name, number) != nullptr ? 0 : 1;
+  return parseSymbolLine(rest, symbol, line, fileName);
 }
 
 int vaAMReadPinLine(FILE *fp, SymbolInfo *symbol, int line, const char *fileName) {
@@ -225,16 +433,7 @@ int vaAMReadPinLine(FILE *fp, SymbolInfo *symbol, int line, const char *fileName
     setError("File read error");
     return 1;
   }
-  char name[kLineSize];
-  if (nextWord<true>(ulStrBlk(rest), name, sizeof name) == nullptr) {
-    parseError(line, fileName, "Pin name not found");
-    return 1;
-  }
-  const bool inverted = name[0] == '~';
-  if (vaAMStorePinName(symbol, inverted ? name + 1 : name) == nullptr ||
-      vaAMStorePinInversion(symbol, inverted ? 1 : 0) == nullptr)
-    return 1;
-  return 0;
+  return parsePinLine(rest, symbol, line, fileName);
 }
 
 int vaAMReadAttributeLine(FILE *fp, AttributeInfo *attribute, int line, const char *fileName) {
@@ -243,75 +442,7 @@ int vaAMReadAttributeLine(FILE *fp, AttributeInfo *attribute, int line, const ch
     setError("File read error");
     return 1;
   }
-  if (attribute == nullptr) {
-    setError(kNullPointer);
-    return 1;
-  }
-  // x, y, visibility, size, orientation, origin
-  int numbers[6];
-  char word[kLineSize];
-  const char *p = ulStrBlk(rest);
-  for (int i = 0; i < 6; ++i) {
-    while (*p == ' ' || *p == '\n' || *p == '\t')
-      ++p;
-    if (plainInteger(p, &numbers[i]))
-      continue;
-    const char *after = nextWord<true>(p, word, sizeof word);
-    if (after == nullptr) {
-      parseError(line, fileName,
-                 i < 2 ? "No more tokens on line" : "No valid attribute string found");
-      return 1;
-    }
-    if (!readNumber(word, &numbers[i])) {
-      illegalCharacter(line, fileName, word);
-      return 1;
-    }
-    p = after;
-  }
-  // The attribute string runs to the first tab or line end (leading ones
-  // skipped); the blank after the sixth number is its first character and
-  // drops out with the name's blanks.
-  while (*p == '\t' || *p == '\n')
-    ++p;
-  size_t length = 0;
-  while (p[length] != '\0' && p[length] != '\t' && p[length] != '\n')
-    ++length;
-  const char *equals = static_cast<const char *>(std::memchr(p, '=', length));
-  if (equals == nullptr) {
-    parseError(line, fileName, "No valid attribute string found");
-    return 1;
-  }
-  // Split at the first "=" as vaAMParseAttribute does: the name loses its
-  // blanks, the value stays as written. Both are upper-cased on the way, in
-  // one pass over the line's text.
-  char nameText[kLineSize];
-  size_t nameLength = 0;
-  for (const char *c = p; c < equals; ++c)
-    if (*c != ' ')
-      nameText[nameLength++] = upper(*c);
-  char valueText[kLineSize];
-  size_t valueLength = 0;
-  for (const char *c = equals + 1; c < p + length; ++c)
-    valueText[valueLength++] = upper(*c);
-  char *name = copyText(nameText, nameLength);
-  char *value = copyText(valueText, valueLength);
-  if (name == nullptr || value == nullptr) {
-    ulStrFree(name);
-    ulStrFree(value);
-    setError(kNullPointer);
-    return 1;
-  }
-  vaAMStoreAttLocation(attribute, numbers[0], numbers[1]);
-  vaAMStoreAttVisibility(attribute, numbers[2]);
-  vaAMStoreAttSize(attribute, numbers[3]);
-  vaAMStoreAttOrientation(attribute, numbers[4]);
-  vaAMStoreAttOrigin(attribute, numbers[5]);
-  // Hand the copies to the record instead of copying them once more.
-  ulStrFree(attribute->name);
-  ulStrFree(attribute->value);
-  attribute->name = name;
-  attribute->value = value;
-  return 0;
+  return parseAttributeLine(rest, attribute, line, fileName);
 }
 
 int vaAMReadLTFFile(FILE *fp, SymbolInfo **list, KeywordEntry *keywords, const char *fileName) {
@@ -327,9 +458,26 @@ int vaAMReadLTFFile(FILE *fp, SymbolInfo **list, KeywordEntry *keywords, const c
   SymbolInfo *symbol = nullptr; // the symbol of the last S line of this file
   bool pinContext = false;      // a P line came after that S line
   char word[kLineSize];
+  char rest[kLineSize];
+  const KeywordIndex index(keywords);
 
   for (;;) {
-    const int id = ulTklex(fp, word, sizeof word, "\n\t ", " \n\t", keywords);
+    // The character that ended the word is kept rather than pushed back: a
+    // record line hands it to the read of the rest of its line, and every
+    // other path puts it back, leaving the stream as ulTklex would.
+    int end = EOF;
+    const int length = readWord(fp, word, &end);
+    const int id = length < 0 ? -1 : index.find(word, length);
+    auto putBack = [&] {
+      if (end != EOF)
+        ungetc(end, fp);
+    };
+    auto readRest = [&] {
+      if (ulDufsFgetsAfter(end, rest, sizeof rest, fp) != nullptr)
+        return true;
+      setError("File read error");
+      return false;
+    };
     if (id == -1) {
       std::printf("\n");
       return 0;
@@ -338,6 +486,7 @@ int vaAMReadLTFFile(FILE *fp, SymbolInfo **list, KeywordEntry *keywords, const c
       ++line; // one per word read here: record keywords and preamble words
 
     if (id == vaAM_LTF_BEGIN) {
+      putBack();
       if (!header) {
         header = true;
         continue;
@@ -348,8 +497,10 @@ int vaAMReadLTFFile(FILE *fp, SymbolInfo **list, KeywordEntry *keywords, const c
         std::snprintf(vaAMErrorBufferV, sizeof vaAMErrorBufferV, "%s\n", kParseError);
       return 1;
     }
-    if (!header)
+    if (!header) {
+      putBack();
       continue;
+    }
 
     switch (id) {
     case vaAM_LTF_SYMBOL: {
@@ -357,39 +508,48 @@ int vaAMReadLTFFile(FILE *fp, SymbolInfo **list, KeywordEntry *keywords, const c
         ++symbolCount;
       printProgress(symbolCount);
       SymbolInfo *head = vaAMAllocateSymbolInfo(*list);
-      if (head == nullptr)
+      if (head == nullptr) {
+        putBack();
         return 1;
+      }
       *list = symbol = head;
       pinContext = false;
-      if (vaAMReadSymbolLine(fp, symbol, line, fileName) != 0)
+      if (!readRest() || parseSymbolLine(rest, symbol, line, fileName) != 0)
         return 1;
       break;
     }
     case vaAM_LTF_PIN:
-      if (vaAMAllocatePin(symbol) == nullptr)
+      if (vaAMAllocatePin(symbol) == nullptr) {
+        putBack();
         return 1;
+      }
       pinContext = true;
-      if (vaAMReadPinLine(fp, symbol, line, fileName) != 0)
+      if (!readRest() || parsePinLine(rest, symbol, line, fileName) != 0)
         return 1;
       break;
     case vaAM_LTF_ATTRIBUTE: {
       if (symbol == nullptr) {
+        putBack();
         parseError(line, fileName, "Attribute record before any symbol record");
         return 1;
       }
       AttributeInfo *&owner = pinContext ? symbol->pins->attributes : symbol->attributes;
       AttributeInfo *head = vaAMAllocateAnyAttribute(owner);
-      if (head == nullptr)
+      if (head == nullptr) {
+        putBack();
         return 1;
+      }
       owner = head;
-      if (vaAMReadAttributeLine(fp, head, line, fileName) != 0)
+      if (!readRest() || parseAttributeLine(rest, head, line, fileName) != 0)
         return 1;
       break;
     }
     case vaAM_LTF_END:
+      putBack();
       std::printf("\n");
       return 0;
     default:
+      putBack();
       parseError(line, fileName, "Unrecognized token '", word, "'");
       return 1;
     }

@@ -10,6 +10,10 @@
 // keywords; it leaves the character that ended the word in the stream, so the
 // following ulDufsFgets gets the rest of the same line, line end included.
 //
+// A reader with its own word loop over ulTkGetc can skip the push back and
+// the second read of the character that ended the word: it hands that
+// character to ulDufsFgetsAfter, which reads the rest of the line behind it.
+//
 // Both readers treat a CR LF pair as a single LF, so files written on systems
 // with two-character line ends read the same as Unix files.
 //
@@ -23,6 +27,21 @@
 #pragma once
 
 #include <cstdio>
+
+// Reads one character from fp as the readers below do: a CR LF pair comes
+// back as LF; a CR followed by anything else comes back as CR (the character
+// after it stays in the stream). EOF at the end of the file.
+inline int ulTkGetc(FILE *fp) {
+  int c = getc_unlocked(fp);
+  if (__builtin_expect(c == '\r', 0)) {
+    int d = getc_unlocked(fp);
+    if (d == '\n')
+      return '\n';
+    if (d != EOF)
+      ungetc(d, fp);
+  }
+  return c;
+}
 
 // One entry of a keyword list: the lists are singly linked and searched from
 // the head. The list owner allocates and frees the entries and their names.
@@ -50,3 +69,9 @@ int ulTklex(FILE *fp, char *buffer, int size, const char *brk, const char *skip,
 // A CR LF line end is stored as a single LF. Returns buffer, or null when the
 // stream is at its end before any character was read.
 char *ulDufsFgets(char *buffer, int size, FILE *fp);
+
+// ulDufsFgets for a line whose first character c the caller has already
+// taken from fp (the character that ended a word): gives what ungetc(c, fp)
+// followed by ulDufsFgets(buffer, size, fp) gives, without the push back.
+// With c EOF this is ulDufsFgets.
+char *ulDufsFgetsAfter(int c, char *buffer, int size, FILE *fp);
