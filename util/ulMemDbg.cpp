@@ -155,7 +155,11 @@ Record *allocate(size_t size, const char *tag) {
   if (size == 0)
     size = 1;
   const size_t rounded = (size + 7) & ~static_cast<size_t>(7);
-  char *raw = static_cast<char *>(ulMem_FastMalloc(rounded + 2 * kGuardSize));
+  // A request too large to carry its guards would wrap the sizes below; ask
+  // the heap for SIZE_MAX instead, which it refuses, so the request takes the
+  // out-of-memory path as it does in a normal run.
+  const bool fits = size <= SIZE_MAX - 7 - 2 * kGuardSize;
+  char *raw = static_cast<char *>(ulMem_FastMalloc(fits ? rounded + 2 * kGuardSize : SIZE_MAX));
   for (size_t off = 0; off < rounded + 2 * kGuardSize; off += kGuardSize)
     memcpy(raw + off, kGuard, kGuardSize);
   auto *r = static_cast<Record *>(ulMem_FastMalloc(sizeof(Record)));

@@ -246,6 +246,16 @@ TEST_F(MemChild, ExhaustedMemoryPurgesTwiceThenExitsWithStatus3) {
 
 // ---- Debugging mode ---------------------------------------------------------
 
+TEST_F(MemChild, DebugModeSendsARequestTooLargeForItsGuardsToTheOutOfMemoryPolicy) {
+  EXPECT_EXIT(
+      {
+        setenv("UL_MEMDBG", "1", 1);
+        volatile size_t size = SIZE_MAX - 3;
+        ulMemMalloc(size, "huge");
+      },
+      ::testing::ExitedWithCode(3), "Out of memory\\.\n$");
+}
+
 TEST_F(MemChild, DebugModeFindsOneByteWrittenBehindAFiveByteBlock) {
   EXPECT_DEATH(
       {
