@@ -224,6 +224,14 @@ int parseLine(const char *rest, Line &out) {
     out.name.assign(b, end);
     s = skipBlanks(close + 1);
   }
+  // The project's list reads a qualifier in braces from the same lines; the
+  // editor has no use for it but must not refuse the line for it.
+  if (*s == '{') {
+    const char *close = std::strchr(s, '}');
+    if (close == nullptr)
+      return qlmE_BRACKET;
+    s = skipBlanks(close + 1);
+  }
   if (*s != '\0')
     return qlmE_BRACKET;
   if (!out.name.empty() &&

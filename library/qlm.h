@@ -9,14 +9,16 @@
 // (vfp.h); this list is the editor's mirror of it, with its own statuses.
 //
 // A line, after its keyword:
-//   type path [(name)] [| comment]
+//   type path [(name)] [{qualifier}] [| comment]
 // The type is letters in square brackets, in any case: "p" primary, "w"
 // writable, "r" read-only, "m" megafile (read-only too), "l" an extra flag
 // kept for the editor; r with w, r with p, w with m and m with p contradict
 // each other. Or it is a bare number: 0 primary, 1 to 5 writable, 6 to 20
 // read-only. A project has one primary directory. The name (library alias)
 // is optional; when given it begins with a letter and holds letters, digits
-// and single "_" (qlm_chk_library_name), at most 32 characters.
+// and single "_" (qlm_chk_library_name), at most 32 characters. The
+// qualifier, a second name that the project's list keeps, is read over and
+// not kept.
 //
 // Checks of qlm_read, in this order, and their statuses (text from a "|" on
 // is a comment and ignored):
@@ -26,8 +28,8 @@
 //              0 to 20; -8 contradictory letters; -12 primary while the
 //              list has a primary already;
 //   the path   -3 missing (or starting with "("), or longer than 255;
-//   the name   -6 no closing ")", or a word after it; -15 it breaks the
-//              name rule;
+//   the name   -6 no closing ")" or "}", or a word after them; -15 it
+//              breaks the name rule;
 //   then       -3 the path cannot be made absolute; -13 the list holds
 //              that absolute path already; -2 the directory does not exist
 //              (qlm_read_and_create creates it); -7 it is not a directory.

@@ -134,6 +134,18 @@ TEST_F(Qlm, RefusalsInTheOrderOfTheChecks) {
   EXPECT_EQ(0, qlm_chk_library_name(nullptr));
 }
 
+// The directory lines of the project's list may carry a braced qualifier;
+// the editor reads such a line and keeps no qualifier.
+TEST_F(Qlm, BracedQualifierIsReadButNotKept) {
+  qlmDirId d = read("[r] @/b (q) {second} | note");
+  ASSERT_NE(nullptr, d);
+  EXPECT_EQ("[r] @/b (q)", written(d));
+  EXPECT_EQ(0, status("[w] @/a {only}"));
+  EXPECT_EQ(-6, status("[w] @/c (l) {q"));
+  EXPECT_EQ(-6, status("[w] @/c {q} more"));
+  EXPECT_EQ(-6, status("[w] @/c {q} (l)"));
+}
+
 TEST_F(Qlm, LibrariesInListOrder) {
   for (const char *line : {"[r] @/a (A)", "[w] @/b", "[w] @/c (a)", "[pw] @/c/../f/.. (B)"})
     ASSERT_NE(nullptr, read(line)) << line;
