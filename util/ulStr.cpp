@@ -193,6 +193,10 @@ void ulStrFree(const char *s) {
     return;
   State &st = state();
   char *p = const_cast<char *>(s);
+  // The shared empty string may still be held after ulStrTerminate switched
+  // the pool off; it is a constant of the layer, never a heap block.
+  if (p == emptyV + 1)
+    return;
   if (!st.poolOn) {
     ulMemFree(p);
     return;
