@@ -180,8 +180,9 @@ int vsSetorigin(const char *spec) {
   if (spec != nullptr && std::strlen(spec) >= vsMAXPATH)
     return vsDENIED;
   EnvState &s = state();
-  ulStrFree(s.origin);
+  char *old = s.origin; // spec may be the current origin itself
   s.origin = spec ? ulStrCpy(spec) : nullptr;
+  ulStrFree(old);
   return vsOK;
 }
 

@@ -65,7 +65,9 @@ int vsCreate(const char *spec, int kind) {
   if (made == vsDIR) {
     (void)mkdir(path, 0777);
   } else {
-    File f{std::fopen(path, "w+")};
+    // Only a directory may be named with a trailing "/": a file spec is used
+    // as it stands.
+    File f{std::fopen(spec, "w+")};
     if (f.f == nullptr)
       return vsCREATEERR;
   }

@@ -210,10 +210,8 @@ int vsSrchwdirs(const char *spec, int kind, char *out) {
 int vsSrchdirs(const char *spec, int kind, char *out) {
   WdirState &s = state();
   (void)list();
-  char dev[vsMAXPATH], dir[vsMAXPATH], name[vsMAXPATH], ext[vsMAXPATH];
-  char fileName[vsMAXPATH];
-  if (vsParse(spec, dev, dir, name, ext) != vsOK ||
-      vsParse2(spec, nullptr, nullptr, fileName) != vsOK)
+  char dev[vsMAXPATH], dir[vsMAXPATH], fileName[vsMAXPATH];
+  if (vsParse2(spec, dev, dir, fileName) != vsOK)
     return vsDENIED;
   char candidate[vsMAXPATH];
   if (s.mode != 2 && s.version[0] != '\0' &&
@@ -233,7 +231,7 @@ int vsSrchdirs(const char *spec, int kind, char *out) {
   }
   int st = vsSrchwdirs(spec, kind, result);
   if (st != vsOK)
-    st = vsSrchExeDir(dir, name, ext, kind, result);
+    st = vsSrchExeDir(dir, fileName, nullptr, kind, result); // "foo." keeps its dot
   if (st == vsOK)
     std::strcpy(out, result);
   return st;

@@ -247,6 +247,8 @@ TEST_F(VsLoop, CreateAndDelete) {
   EXPECT_EQ(vsCreate("dir/", vsDIR), vsOK);
   EXPECT_TRUE(fs::is_directory(tmp / "dir"));
   EXPECT_EQ(vsCreate("missing/f", vsFILE), vsCREATEERR);
+  EXPECT_EQ(vsCreate("f.3/", vsFILE), vsCREATEERR); // no file can have that name
+  EXPECT_FALSE(fs::exists(tmp / "f.3"));
 
   EXPECT_EQ(vsCreateWithPath("x/y/z/f.2", vsFILE), vsOK);
   EXPECT_TRUE(fs::is_regular_file(tmp / "x/y/z/f.2"));

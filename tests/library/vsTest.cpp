@@ -309,6 +309,8 @@ TEST_F(Vs, OriginAndExecutableDirectory) {
   ASSERT_EQ(vsSetorigin("/some/where"), vsOK);
   EXPECT_STREQ(vsGetorigin(), "/some/where");
   EXPECT_EQ(vsSetorigin(std::string(256, 'o').c_str()), vsDENIED);
+  ASSERT_EQ(vsSetorigin(vsGetorigin()), vsOK); // setting it to itself keeps it
+  EXPECT_STREQ(vsGetorigin(), "/some/where");
   ASSERT_EQ(vsSetorigin(nullptr), vsOK);
   EXPECT_EQ(vsGetorigin(), nullptr);
 
@@ -403,6 +405,11 @@ TEST_F(Vs, SrchdirsFollowsTheSearchOrder) {
   EXPECT_EQ(root + "bin/only.ini", result(vsGetini("only.ini", out), out));
   char exeOut[vsMAXPATH];
   EXPECT_EQ(out, result(vsSrchExeDir("", "only", "ini", vsFILE, exeOut), exeOut));
+  // A file name with a final "." is looked for as it stands, dot and all.
+  touch("bin/dotted");
+  EXPECT_EQ(vsGetini("dotted.", out), vsNOTFOUND);
+  touch("bin/dotted.");
+  EXPECT_EQ(root + "bin/dotted.", result(vsGetini("dotted.", out), out));
 
   // An absolute spec is only looked for where it stands; a spec not found
   // is handed back as it was.
