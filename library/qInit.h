@@ -49,7 +49,7 @@
 // names are upper case; object and layer fields never exceed their widths
 // (values are masked to 8, 5 and 3 bits).
 //
-// Defaults (set by q_set_defaults and whenever the file is read afresh):
+// Defaults (set by q_set_defaults, and so at every call of q_scrib_init):
 //   values   GRID 10, DOTSIZE 5, AUTOLOG 0, TEXTSIZE 10, TEXTORIGIN 3,
 //            BUSWIDTH 3, SHEETSIZE 0, SDISTANCE 10, BUBBLESIZE 5,
 //            ROUTE_MODE 0, ADISTANCE 10, SCOPE 0, BOXSIZE 5,
@@ -300,9 +300,10 @@ int q_netname_listed(const char *name);
 // file; vqProjBuiltinCheck then re-reads the project's library list.
 extern int vqBuiltinAddedKludgeV;
 
-// Finds scribant.ini (vsGetini) and reads it unless it is the file read last
-// with the same modification time. A file that is read starts from the
-// defaults (q_set_defaults). Returns the version number (541), or -1: file
+// Fills the defaults (q_set_defaults), then finds scribant.ini (vsGetini) and
+// reads it unless it is the file read last with the same modification time:
+// an unchanged file is not applied again, so the settings are then the
+// defaults. Returns the version number (541), or -1: file
 // not found (message 1240), not examinable (1019), or read with errors
 // (q_read_init 0; the file will be read again by the next call).
 int q_scrib_init();

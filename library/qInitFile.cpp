@@ -278,17 +278,18 @@ int q_read_init(const char *path) {
 
 int q_scrib_init() {
   State &s = state();
+  // Every call starts from the defaults, also when the file is not read
+  // again because it has not changed.
+  q_set_defaults();
   char found[vsMAXPATH];
   if (vsGetini(vqInitFileNameV, found) != vsOK) {
     forget();
-    q_set_defaults();
     show(sbMsgBuild(1240, vqInitFileNameV));
     return -1;
   }
   long time = 0;
   if (vsInfo(found, &time, nullptr, nullptr) != vsOK) {
     forget();
-    q_set_defaults();
     show(sbMsgBuild(1019, found));
     return -1;
   }
@@ -297,7 +298,6 @@ int q_scrib_init() {
   s.remembered = true;
   s.lastPath = found;
   s.lastTime = time;
-  q_set_defaults();
   if (!q_read_init(found)) {
     forget();
     return -1;

@@ -325,9 +325,11 @@ TEST_F(ScribInit, TheFileIsReadOncePerPathAndTime) {
   std::string path = write("scribant.ini", "dir [pw] @\ngrid 20\n");
   EXPECT_EQ(541, q_scrib_init());
   EXPECT_EQ(20.0f, q_values[qV_GRID].value);
+  // Every call starts from the defaults; the unchanged file is not applied
+  // again on top of them.
   EXPECT_EQ(0, q_read_param("grid 99"));
   EXPECT_EQ(541, q_scrib_init());
-  EXPECT_EQ(99.0f, q_values[qV_GRID].value); // not read again
+  EXPECT_EQ(10.0f, q_values[qV_GRID].value);
 
   write("scribant.ini", "dir [pw] @\ntextsize 7\n");
   struct utimbuf later = {std::time(nullptr) + 100, std::time(nullptr) + 100};
