@@ -204,10 +204,13 @@ ulErr *ulErrAppendText(ulErr *record, const char *text) {
   if (record == nullptr)
     return nullptr;
   char *joined;
-  if (record->text == nullptr)
+  if (record->text == nullptr) {
     joined = ulStrCpy(text);
-  else
-    joined = ulStrCatAlloc(ulStrCat(record->text, "\n"), text);
+  } else {
+    // Built without ulStrCat: text may be that buffer's current result.
+    std::string both = std::string(record->text) + "\n" + (text != nullptr ? text : "");
+    joined = ulStrCpy(both.c_str());
+  }
   ulStrFree(record->text);
   record->text = joined;
   return record;

@@ -180,6 +180,9 @@ TEST(ulErrChain, AppendTextAndLoopStop) {
   ulErrAppendText(e, "one");
   ulErrAppendText(e, "two");
   EXPECT_STREQ(ulErrText(e), "one\ntwo");
+  // The text may itself live in the concatenation buffer.
+  ulErrAppendText(e, ulStrCat("thr", "ee"));
+  EXPECT_STREQ(ulErrText(e), "one\ntwo\nthree");
   ulErr *chain = ulErrAppend(e, ulErrCreate2("b", ulErrERROR, "b"));
   int visited = 0;
   auto stopAtFirst = [](ulErr *, void *data) {
