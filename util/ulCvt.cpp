@@ -74,11 +74,6 @@ const char *ulCvtFloatStr(double x) {
     if (length > 0 && text[length - 1] == '.')
       text[--length] = '\0';
   }
-  // "-0" would read oddly for a value that printed as -0.000000.
-  if (std::strcmp(text, "-0") == 0) {
-    std::strcpy(text, "0");
-    length = 1;
-  }
   std::memcpy(state.number, text, static_cast<size_t>(length) + 1); // length < 32 here
   return state.number;
 }

