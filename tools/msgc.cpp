@@ -14,8 +14,8 @@
 // Texts are written in double quotes with the escapes \n \t \r \\ \" and
 // \'; anything else after a backslash is an error. A message number is a
 // signed decimal that fits 32 bits; numbers may come in any order and are
-// sorted, but a number may appear only once. Every error is reported as
-// "FILE:LINE: error: ..." and no output is written.
+// sorted, but a number may appear only once. Every error in the source is
+// reported as "FILE:LINE: error: ..." and no output is written.
 //
 // Output layout (every word 32-bit big-endian): a 15-word header (marker
 // 0x00010203, major, minor, patch, index offset, 0, application-record offset,
@@ -65,6 +65,7 @@ public:
     std::string line;
     int lineNo = 0;
     Message *last = nullptr; // entry that a continuation line extends
+    bool inEntry = false;    // after a message line, also a refused one
     std::map<int32_t, int> seen;
     while (std::getline(in, line)) {
       ++lineNo;
@@ -73,18 +74,22 @@ public:
       size_t p = line.find_first_not_of(" \t");
       if (p == std::string::npos || line[p] == '#') {
         last = nullptr;
+        inEntry = false;
         continue;
       }
       if (line[p] == '"') {
+        // The continuation of a refused entry is still checked, but its
+        // entry's error has been told already.
         std::string more;
-        if (!last) {
+        if (!inEntry) {
           error(lineNo, "a quoted text with no message entry above it");
-        } else if (parseQuoted(line, p, lineNo, more)) {
+        } else if (parseQuoted(line, p, lineNo, more) && last) {
           last->text += more;
         }
         continue;
       }
       last = nullptr;
+      inEntry = false;
       size_t wordEnd = line.find_first_of(" \t", p);
       std::string word =
           line.substr(p, wordEnd == std::string::npos ? std::string::npos : wordEnd - p);
@@ -111,6 +116,7 @@ public:
         else
           out.haveRelease = true;
       } else if (auto number = parseNumber(word)) {
+        inEntry = true;
         std::string text;
         if (rest >= line.size() || line[rest] != '"') {
           error(lineNo, "message " + word + " needs a quoted text");
@@ -128,6 +134,10 @@ public:
         error(lineNo, "unknown entry `" + word + "'");
       }
     }
+    // A read error (a directory, a failing disk) ends the loop like the end
+    // of the file would; a cut source must not compile.
+    if (in.bad())
+      error(lineNo + 1, std::string("cannot read the source: ") + std::strerror(errno));
     if (out.messages.size() > kMaxEntries)
       error(lineNo, "more than 200000 messages");
     return errors_ == 0;

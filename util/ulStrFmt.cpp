@@ -37,15 +37,18 @@ int digits(const char *f, int &i) {
   return static_cast<int>(v);
 }
 
-// Reads "*" or "*n$" at f[i] when present: true, i advanced.
-bool starArgument(const char *f, int &i) {
+// Reads "*" or "*n$" at f[i]: 1 when present (i advanced), 0 when absent,
+// -1 for the position 0, which names no argument.
+int starArgument(const char *f, int &i) {
   if (f[i] != '*')
-    return false;
+    return 0;
   int j = i + 1;
   int k = j;
-  digits(f, k);
+  int n = digits(f, k);
+  if (k > j && f[k] == '$' && n == 0)
+    return -1;
   i = (k > j && f[k] == '$') ? k + 1 : j;
-  return true;
+  return 1;
 }
 
 // Parses the conversion whose '%' is at f[i]; returns the index behind it, or
@@ -56,6 +59,8 @@ int parseOne(const char *f, int i, Conversion &c) {
   int k = j;
   int n = digits(f, k);
   if (k > j && f[k] == '$') {
+    if (n == 0)
+      return -1; // arguments count from 1
     c.position = n;
     j = k + 1;
   }
@@ -63,13 +68,19 @@ int parseOne(const char *f, int i, Conversion &c) {
   static constexpr char kFlags[] = "-+ #0'";
   for (const char *flag; f[j] != '\0' && (flag = std::strchr(kFlags, f[j])) != nullptr; ++j)
     c.flags |= 1 << (flag - kFlags);
-  if (starArgument(f, j))
+  int star = starArgument(f, j);
+  if (star < 0)
+    return -1;
+  if (star > 0)
     c.width = ulSpFmtFROMARG;
   else if (f[j] >= '1' && f[j] <= '9')
     c.width = digits(f, j);
   if (f[j] == '.') {
     ++j;
-    c.precision = starArgument(f, j) ? ulSpFmtFROMARG : digits(f, j);
+    star = starArgument(f, j);
+    if (star < 0)
+      return -1;
+    c.precision = star > 0 ? ulSpFmtFROMARG : digits(f, j);
   }
   switch (f[j]) {
   case 'h':
@@ -91,7 +102,8 @@ int parseOne(const char *f, int i, Conversion &c) {
   default:
     break;
   }
-  if (f[j] == '\0' || std::strchr("diouxXeEfFgGaAcspn%", f[j]) == nullptr)
+  // C and S are the wide forms of c and s; m is the text of errno.
+  if (f[j] == '\0' || std::strchr("diouxXeEfFgGaAcspnCSm%", f[j]) == nullptr)
     return -1;
   c.conversion = f[j];
   c.length = j + 1 - i;

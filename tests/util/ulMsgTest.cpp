@@ -455,6 +455,22 @@ TEST_F(MsgTest, CompilerRefusesMalformedSourcesWithFileAndLine) {
     EXPECT_THAT(errors_, HasSubstr(": error: unknown entry `bogus'")); // every error is told
     EXPECT_FALSE(std::filesystem::exists(dir / "in.umb")) << "no output after an error";
   }
+  // The continuation lines of a refused entry still belong to it.
+  EXPECT_EQ(compileStatus("in", "5 \"b\"\n5 \"c\"\n  \"d\"\n"), 1);
+  EXPECT_THAT(errors_, HasSubstr("in.msg:2: error: duplicate message number 5"));
+  EXPECT_THAT(errors_, ::testing::Not(HasSubstr("no message entry above it")));
+}
+
+TEST_F(MsgTest, CompilerRefusesASourceItCannotRead) {
+  // A directory opens like a file but every read fails: that must not pass
+  // for an empty source.
+  std::filesystem::create_directory(dir / "src.msg");
+  std::string cmd = std::string(vsExeDir()) + "msgc " + (dir / "src.msg") + " " +
+                    (dir / "src.umb") + " 2>" + (dir / "errors");
+  int status = std::system(cmd.c_str());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  EXPECT_THAT(readFile(dir / "errors"), HasSubstr(dir / "src.msg:1: error: cannot read"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "src.umb"));
 }
 
 } // namespace

@@ -244,6 +244,21 @@ TEST(ulSpFmt, SplitsConversions) {
   EXPECT_EQ(ulSpFmtParse(nullptr), nullptr);
 }
 
+TEST(ulSpFmt, TakesWhatTheEngineFormatsAndNothingElse) {
+  // The wide-character letters and the error-text conversion are formatted
+  // by the engine, so the parser must know them too.
+  ulSpFmt *f = ulSpFmtParse("%C|%5S|%m");
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(ulSpFmtCount(f), 3);
+  EXPECT_EQ(ulSpFmtConversion(f, 0), 'C');
+  EXPECT_EQ(ulSpFmtWidth(f, 1), 5);
+  EXPECT_EQ(ulSpFmtConversion(f, 2), 'm');
+  ulSpFmtFree(f);
+  // Arguments count from 1; position 0 would read as "no position".
+  EXPECT_EQ(ulSpFmtParse("%0$d"), nullptr);
+  EXPECT_EQ(ulSpFmtParse("%1$*0$d"), nullptr);
+}
+
 // ---- Comparison and matching -------------------------------------------------
 
 TEST(ulStrCompare, IgnoringCaseWithNulls) {
