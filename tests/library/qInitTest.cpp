@@ -264,7 +264,7 @@ TEST_F(ReadFile, NoPrimaryDirectoryIsAnError) {
   std::string path = write("a.ini", "dir [w] @ (lib)\ngrid 2\n");
   std::string out;
   EXPECT_EQ(0, readInit(path, out));
-  EXPECT_EQ(path + ", line 2:\nNo primary library directory found in 2 lines.\n"
+  EXPECT_EQ(path + ", line 2:\nNo primary library directory found (lines read: 2).\n"
                    "Set one library directory as primary with the type [p] or [pw].\n"
                    "1 error in the initialisation file.\n",
             out);

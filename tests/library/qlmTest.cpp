@@ -324,7 +324,7 @@ TEST_F(QdDirRead, RefusalsShowTheMessageOfTheirStatus) {
       {"dir [rw] @/b", "contradictory type letters."},
       {"dir [w] @/f", "the path is not a directory."},
       {"dir [x] @/b", "unknown type letter."},
-      {"dir [w]", "the path cannot be made absolute."},
+      {"dir [w]", "the path is missing, too long or cannot be made absolute."},
       {"dir [] @/b", "it does not describe a library directory."},
       {"dir [w @/b", "it does not describe a library directory."},
   };
