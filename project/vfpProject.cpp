@@ -4,10 +4,12 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "ulErr.h"
 #include "ulStr.h"
 #include "vfpInternal.h"
 
@@ -177,6 +179,17 @@ int vfpInit(int facility, const char *facilityVersion) {
   if (s.initialised)
     return vfpALREADY_INIT;
   s.initialised = true;
+  // The error and exception layers start with the database: they learn the
+  // program's name (for error records and the log file name), read their
+  // "err" and "ex" preferences and install the fault handlers. Both act on
+  // their first call only. The command line stays the program's own: only
+  // the name is handed over, so no argument is taken away from it.
+  static char programName[256];
+  std::strncpy(programName, program_invocation_short_name, sizeof programName - 1);
+  char *args[] = {programName, nullptr};
+  int count = 1;
+  ulErrInit(&count, args);
+  ulExInit(&count, args);
   s.facility = facility;
   s.facilityVersion = facilityVersion == nullptr ? "" : facilityVersion;
   if (s.objects.empty())

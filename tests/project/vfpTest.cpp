@@ -7,6 +7,7 @@
 #include <string>
 
 #include "support/TestSupport.h"
+#include "ulErr.h"
 #include "vfp.h"
 
 namespace {
@@ -403,3 +404,17 @@ TEST_F(VfpProject, OpenFailuresAndMissingFile) {
 }
 
 } // namespace
+
+// Starting the database starts the error layer under the program's name:
+// an error logged afterwards goes into <program>.err in UL_LOGDIR.
+TEST(VfpInit, StartsTheErrorLayerUnderTheProgramName) {
+  testsupport::TempDir logs;
+  testsupport::ScopedEnv logDir("UL_LOGDIR", logs.path());
+  ASSERT_EQ(vfpInit(4, "5.41"), vfpOK);
+  testing::internal::CaptureStderr();
+  ulErrReport2("vfpTest", ulErrERROR, "logged after start-up");
+  testing::internal::GetCapturedStderr();
+  EXPECT_NE(testsupport::readFile(logs / "vfpTest.err").find("logged after start-up"),
+            std::string::npos);
+  vfpExit();
+}
