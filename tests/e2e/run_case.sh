@@ -11,6 +11,8 @@
 #   stdout     expected standard output, byte for byte (@TMP@ as above)
 #   expected/  files that must exist in the scratch directory afterwards, byte for byte
 #   absent     optional list of paths (one a line) that must not exist afterwards
+#   bare       optional, empty: run a copy of retag that has its message files
+#              beside it but not the default scribant.ini of the build
 # The run sees no WDIR, UL_* or HOME of the caller unless env sets them.
 set -u
 retag=$(realpath "$1")
@@ -18,6 +20,11 @@ case=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 [ -d "$case/project" ] && cp -r "$case/project/." "$work/"
+if [ -f "$case/bare" ]; then
+  mkdir "$work/.bin"
+  cp "$retag" "$(dirname "$retag")"/*.umb "$work/.bin/"
+  retag="$work/.bin/retag"
+fi
 
 envs=(PATH=/usr/bin:/bin HOME="$work")
 if [ -f "$case/env" ]; then
