@@ -418,31 +418,32 @@ bool dumpAttribute(AttributeInfo *attribute) {
 
 // ---- Reader -----------------------------------------------------------------
 
-int vaAMReadSymbolLine(FILE *fp, SymbolInfo *symbol, int line, const char *fileName) {
+namespace {
+
+// Reads the rest of the current record line and hands it to parse; at the
+// end of the file the line is missing: "File read error".
+template <class Record, class Parse>
+int readRestOfLine(FILE *fp, Record *record, int line, const char *fileName, Parse parse) {
   char rest[kLineSize];
   if (ulDufsFgets(rest, sizeof rest, fp) == nullptr) {
     setError("File read error");
     return 1;
   }
-  return parseSymbolLine(rest, symbol, line, fileName);
+  return parse(rest, record, line, fileName);
+}
+
+} // namespace
+
+int vaAMReadSymbolLine(FILE *fp, SymbolInfo *symbol, int line, const char *fileName) {
+  return readRestOfLine(fp, symbol, line, fileName, parseSymbolLine);
 }
 
 int vaAMReadPinLine(FILE *fp, SymbolInfo *symbol, int line, const char *fileName) {
-  char rest[kLineSize];
-  if (ulDufsFgets(rest, sizeof rest, fp) == nullptr) {
-    setError("File read error");
-    return 1;
-  }
-  return parsePinLine(rest, symbol, line, fileName);
+  return readRestOfLine(fp, symbol, line, fileName, parsePinLine);
 }
 
 int vaAMReadAttributeLine(FILE *fp, AttributeInfo *attribute, int line, const char *fileName) {
-  char rest[kLineSize];
-  if (ulDufsFgets(rest, sizeof rest, fp) == nullptr) {
-    setError("File read error");
-    return 1;
-  }
-  return parseAttributeLine(rest, attribute, line, fileName);
+  return readRestOfLine(fp, attribute, line, fileName, parseAttributeLine);
 }
 
 int vaAMReadLTFFile(FILE *fp, SymbolInfo **list, KeywordEntry *keywords, const char *fileName) {

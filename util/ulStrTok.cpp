@@ -50,17 +50,23 @@ private:
   ulStrBuf *buffer_;
 };
 
+// Skips the delimiters in front of a token. Null (with the sink finished,
+// so the token is empty) when s is null or holds no further token.
+template <class Sink> const char *tokenStart(const char *s, Sink &out, const char *delimiters) {
+  if (s != nullptr) {
+    while (inSet(delimiters, *s))
+      ++s;
+    if (*s != '\0')
+      return s;
+  }
+  out.finish();
+  return nullptr;
+}
+
 template <class Sink> char *plainToken(const char *s, Sink &out, const char *delimiters) {
-  if (s == nullptr) {
-    out.finish();
+  s = tokenStart(s, out, delimiters);
+  if (s == nullptr)
     return nullptr;
-  }
-  while (inSet(delimiters, *s))
-    ++s;
-  if (*s == '\0') {
-    out.finish();
-    return nullptr;
-  }
   for (; *s != '\0' && !inSet(delimiters, *s); ++s)
     out.put(*s);
   out.finish();
@@ -68,16 +74,9 @@ template <class Sink> char *plainToken(const char *s, Sink &out, const char *del
 }
 
 template <class Sink> char *quotedToken(const char *s, Sink &out, const char *delimiters) {
-  if (s == nullptr) {
-    out.finish();
+  s = tokenStart(s, out, delimiters);
+  if (s == nullptr)
     return nullptr;
-  }
-  while (inSet(delimiters, *s))
-    ++s;
-  if (*s == '\0') {
-    out.finish();
-    return nullptr;
-  }
   bool quoted = *s == '"';
   if (quoted)
     ++s;
