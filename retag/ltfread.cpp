@@ -7,6 +7,7 @@
 #include <string>
 
 #include "retag.h"
+#include "retagInternal.h"
 #include "symlist.h"
 #include "ulCvt.h"
 #include "ulMem.h"
@@ -14,16 +15,11 @@
 
 HashEntry *vaAMHashTableV[vaAM_HASH_SIZE];
 
+using vaam::kLineSize;
+using vaam::kNullPointer;
+using vaam::setError;
+
 namespace {
-
-// A word or a line of a record: at most 159 characters and the terminator.
-constexpr int kLineSize = 160;
-constexpr const char *kNullPointer = "Unexpected null pointer";
-constexpr const char *kParseError = "File parse error";
-
-void setError(const char *text) {
-  std::snprintf(vaAMErrorBufferV, sizeof vaAMErrorBufferV, "%s", text);
-}
 
 // Keeps the first n characters of text, the last three of them "..." when
 // text is longer than n.
@@ -50,7 +46,7 @@ std::string clipHead(const char *text, size_t n) {
 void parseError(int line, const char *file, const char *lead, const char *word = nullptr,
                 const char *trail = "") {
   char head[64];
-  std::snprintf(head, sizeof head, "%s at line %d in file ", kParseError, line);
+  std::snprintf(head, sizeof head, "File parse error at line %d in file ", line);
   if (file == nullptr)
     file = "";
   if (word == nullptr)
@@ -397,23 +393,6 @@ int parseAttributeLine(const char *rest, AttributeInfo *attribute, int line,
   return 0;
 }
 
-// Prints one attribute for the dump; false when it has no name.
-bool dumpAttribute(AttributeInfo *attribute) {
-  if (attribute->name == nullptr) {
-    setError("Empty attribute name field");
-    vaAMHandleError(nullptr);
-    return false;
-  }
-  if (attribute->value == nullptr)
-    attribute->value = ulStrCpy(vaAM_EMPTY_VALUE);
-  std::printf("X = %d  Y = %d  VIS = %d  SIZE = %d  ORIEN = %d  ORIGIN = %d  ", attribute->x,
-              attribute->y, attribute->visibility, attribute->size, attribute->orientation,
-              attribute->origin);
-  std::printf("%s=", attribute->name);
-  std::printf("%s\n", attribute->value);
-  return true;
-}
-
 } // namespace
 
 // ---- Reader -----------------------------------------------------------------
@@ -492,10 +471,7 @@ int vaAMReadLTFFile(FILE *fp, SymbolInfo **list, KeywordEntry *keywords, const c
         header = true;
         continue;
       }
-      if (std::snprintf(vaAMErrorBufferV, sizeof vaAMErrorBufferV,
-                        "%s at line %d in file %s: Multiple file headers\n", kParseError, line,
-                        fileName) >= static_cast<int>(sizeof vaAMErrorBufferV))
-        std::snprintf(vaAMErrorBufferV, sizeof vaAMErrorBufferV, "%s\n", kParseError);
+      vaam::setParseErrorOrShort(line, fileName, ": Multiple file headers");
       return 1;
     }
     if (!header) {
@@ -560,18 +536,24 @@ int vaAMReadLTFFile(FILE *fp, SymbolInfo **list, KeywordEntry *keywords, const c
 // ---- Dump -----------------------------------------------------------------------
 
 int vaAMDumpSymbolList(SymbolInfo *list) {
+  auto dump = [](AttributeInfo *a) {
+    if (vaam::printAttribute(stdout, a, vaam::AttributeForm::Readable))
+      return true;
+    vaAMHandleError(nullptr);
+    return false;
+  };
   for (SymbolInfo *symbol = list; symbol != nullptr; symbol = symbol->next) {
     std::printf("Symbol = %s  Sheet = %d\n", symbol->name != nullptr ? symbol->name : "",
                 symbol->sheet);
     std::printf("Symbol Attributes:\n");
     for (AttributeInfo *a = symbol->attributes; a != nullptr; a = a->next)
-      if (!dumpAttribute(a))
+      if (!dump(a))
         return 0;
     std::printf("Pins and Attributes:\n");
     for (PinInfo *pin = symbol->pins; pin != nullptr; pin = pin->next) {
       std::printf("%s%s\n", pin->inverted == 1 ? "~" : "", pin->name != nullptr ? pin->name : "");
       for (AttributeInfo *a = pin->attributes; a != nullptr; a = a->next)
-        if (!dumpAttribute(a))
+        if (!dump(a))
           return 0;
     }
   }

@@ -8,6 +8,7 @@
 
 #include "gpi.h"
 #include "retag.h"
+#include "retagInternal.h"
 #include "symlist.h"
 #include "ulCvt.h"
 #include "ulMem.h"
@@ -73,7 +74,7 @@ int main(int argc, char **argv) {
 
   char *configName = ulStrOldCopy(kConfigName);
   if (configName == nullptr) {
-    vaAMSetError("Unexpected null pointer");
+    vaam::setError(vaam::kNullPointer);
     fatal(run);
   }
   vaAMResetRunState();
