@@ -219,8 +219,8 @@ public:
 
 private:
   const KeywordEntry *list_;
-  bool known_[256] = {};
-  int single_[256] = {};
+  bool known_[UCHAR_MAX + 1] = {};
+  int single_[UCHAR_MAX + 1] = {};
 };
 
 // Reads the next word of the file as ulTklex(fp, word, kLineSize, "\n\t ",

@@ -43,7 +43,7 @@ struct Run {
 FILE *openConfig(Run &run, const char *name) {
   if (FILE *fp = std::fopen(name, "r"))
     return fp;
-  char found[256] = {};
+  char found[vsMAXPATH] = {};
   switch (vsSrchwdirs(name, vsFILE, found)) {
   case vsOK:
     break;

@@ -104,9 +104,9 @@ int vaAMResolveLibraryAlias(const char *alias, char **path) {
     vaAMSetError("%s: '%s'\n", "Nonexistent library", alias);
     return 1;
   }
-  char directory[256] = {};
-  char foundAlias[256] = {};
-  char access[256] = {};
+  char directory[vfpPATH_SIZE] = {};
+  char foundAlias[vfpALIAS_SIZE] = {};
+  char access[vfpTYPE_SIZE] = {};
   vfpGetLibInfo2(ProjectID, library, directory, foundAlias, access, nullptr);
   if (ulStrIcmp(foundAlias, alias) != 0) {
     vaAMSetError("Library name mismatch");
