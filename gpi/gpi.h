@@ -10,10 +10,12 @@
 // list comes from that file's DIR lines), reads the editor settings from the
 // same file, and re-reads the library list if reading the settings rewrote
 // the file. Messages about the settings file appear on standard output, as
-// the editor shows them; nothing else is printed.
+// the editor shows them; why a project cannot be opened goes to standard
+// error (see Errors); nothing else is printed.
 //
 // Errors: every operation returns 1 (non-zero) for success and 0 for
-// failure and prints nothing about the failure; the caller reports. The
+// failure; the caller reports the failure. gpi_init alone also reports why
+// the project could not be opened, through the error layer (ulErr.h). The
 // editor's message file that cannot be opened raises the message layer's
 // exception (see ulMsg.h).
 //
@@ -38,8 +40,9 @@ extern char q_bad_data;
 // reads the editor settings (q_scrib_init; a settings file read with errors
 // still lets the interface start, with what could be applied) and completes
 // the project's library list (vqProjBuiltinCheck). 1 on success; 0 when the
-// version cannot be had or the project cannot be opened (the reason is
-// discarded: the interface prints nothing).
+// version cannot be had or the project cannot be opened. The reason a
+// project cannot be opened is reported through the error layer (standard
+// error and the error log) before the 0 is returned.
 int gpi_init();
 
 // Closes the project database and the message files. Returns 1.

@@ -9,6 +9,7 @@
 #   env        optional VAR=value lines added to the environment (@TMP@ is the scratch directory)
 #   status     expected exit status (default 0)
 #   stdout     expected standard output, byte for byte (@TMP@ as above)
+#   stderr     optional: expected standard error, byte for byte (@TMP@ as above)
 #   expected/  files that must exist in the scratch directory afterwards, byte for byte
 #   absent     optional list of paths (one a line) that must not exist afterwards
 #   bare       optional, empty: run a copy of retag that has its message files
@@ -46,6 +47,12 @@ fi
 if [ -f "$case/stdout" ]; then
   if ! diff -u <(sed "s|@TMP@|$work|g" "$case/stdout") "$work/.stdout"; then
     echo "standard output differs (above)"
+    fail=1
+  fi
+fi
+if [ -f "$case/stderr" ]; then
+  if ! diff -u <(sed "s|@TMP@|$work|g" "$case/stderr") "$work/.stderr"; then
+    echo "standard error differs (above)"
     fail=1
   fi
 fi
