@@ -300,8 +300,7 @@ int parsePinLine(const char *rest, SymbolInfo *symbol, int line, const char *fil
   return 0;
 }
 
-int parseAttributeLine(const char *rest, AttributeInfo *attribute, int line,
-                       const char *fileName) {
+int parseAttributeLine(const char *rest, AttributeInfo *attribute, int line, const char *fileName) {
   if (attribute == nullptr) {
     setError(kNullPointer);
     return 1;

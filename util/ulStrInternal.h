@@ -46,7 +46,7 @@ struct State {
   char **blocks;
   int blockCount;
   int blockCapacity;
-  long freeBytes;            // bytes of all slots on the free lists
+  long freeBytes; // bytes of all slots on the free lists
 
   ulStrBuf *cat[2]; // ulStrCat's build and result buffers
 
