@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "qInit.h"
 #include "qlm.h"
 #include "sbMsg.h"
+#include "ulBase.h"
 #include "ulStr.h"
 #include "vs.h"
 
@@ -201,9 +203,7 @@ const char *q_ini_scanf(const char *prompt) {
   std::fflush(stdout);
   std::string answer;
   readLine(stdin, answer, kAnswerMax);
-  size_t cut = answer.find_first_of(" \t\r\n");
-  if (cut != std::string::npos)
-    answer.resize(cut);
+  answer.erase(std::find_if(answer.begin(), answer.end(), ulCharIsLineSpace), answer.end());
   ulStrFree(s.answer);
   s.answer = ulStrCpy(answer.c_str());
   return s.answer;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "qlm.h"
+#include "ulBase.h"
 #include "ulMem.h"
 #include "ulStr.h"
 #include "vs.h"
@@ -35,18 +36,14 @@ Lists &lists() {
 constexpr int maxName = 32;
 constexpr int maxPath = vsMAXPATH - 1;
 
-bool isBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 const char *skipBlanks(const char *s) {
-  while (isBlank(*s))
+  while (ulCharIsLineSpace(*s))
     ++s;
   return s;
 }
 
 const char *tokenEnd(const char *s) {
-  while (*s != '\0' && !isBlank(*s))
+  while (*s != '\0' && !ulCharIsLineSpace(*s))
     ++s;
   return s;
 }
@@ -219,7 +216,7 @@ int parseLine(const char *rest, Line &out) {
       return qlmE_BRACKET;
     const char *b = skipBlanks(s + 1);
     const char *end = close;
-    while (end > b && isBlank(end[-1]))
+    while (end > b && ulCharIsLineSpace(end[-1]))
       --end;
     out.name.assign(b, end);
     s = skipBlanks(close + 1);
