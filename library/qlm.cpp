@@ -3,6 +3,7 @@
 #include <string>
 
 #include "qlm.h"
+#include "qlmInternal.h"
 #include "ulBase.h"
 #include "ulMem.h"
 #include "ulStr.h"
@@ -135,6 +136,7 @@ struct Line {
   int number = -1;
   std::string wpath; // as written
   std::string name;
+  std::string qualifier; // the braced field as written, braces included; "" when none
 };
 
 int parseType(const char *b, const char *e, Line &out) {
@@ -191,7 +193,9 @@ int parseType(const char *b, const char *e, Line &out) {
   return 0;
 }
 
-int parseLine(const char *rest, Line &out) {
+// Parses a line rest; checkPrimary refuses a primary directory when the list
+// has one already.
+int parseLine(const char *rest, Line &out, bool checkPrimary) {
   std::string text = rest == nullptr ? "" : rest;
   text = text.substr(0, text.find('|'));
   const char *s = skipBlanks(text.c_str());
@@ -200,7 +204,7 @@ int parseLine(const char *rest, Line &out) {
   const char *e = tokenEnd(s);
   if (const int st = parseType(s, e, out); st != 0)
     return st;
-  if ((out.type & qlmTYPE_PRIMARY) && qlm_get_primary_dir() != nullptr)
+  if (checkPrimary && (out.type & qlmTYPE_PRIMARY) && qlm_get_primary_dir() != nullptr)
     return qlmE_PRIMARY;
 
   s = skipBlanks(e);
@@ -227,6 +231,7 @@ int parseLine(const char *rest, Line &out) {
     const char *close = std::strchr(s, '}');
     if (close == nullptr)
       return qlmE_BRACKET;
+    out.qualifier.assign(s, close + 1);
     s = skipBlanks(close + 1);
   }
   if (*s != '\0')
@@ -251,7 +256,7 @@ bool absolute(const std::string &written, char *abs) {
 
 qlmDirId readLine(const char *rest, bool create) {
   Line line;
-  if (const int st = parseLine(rest, line); st != 0)
+  if (const int st = parseLine(rest, line, true); st != 0)
     return fail(st, static_cast<qlmDir *>(nullptr));
   char abs[vsMAXPATH];
   if (!absolute(line.wpath, abs))
@@ -292,6 +297,11 @@ qlmDirId qlm_read(const char *rest) {
 
 qlmDirId qlm_read_and_create(const char *rest) {
   return readLine(rest, true);
+}
+
+std::string qlmiQualifierField(const char *rest) {
+  Line line;
+  return parseLine(rest, line, false) == 0 ? line.qualifier : std::string();
 }
 
 int qlm_chk_library_name(const char *name) {
