@@ -12,6 +12,7 @@
 #include "sbMsg.h"
 #include "ulBase.h"
 #include "ulBus.h"
+#include "ulErr.h"
 #include "ulMem.h"
 #include "ulStr.h"
 
@@ -259,12 +260,11 @@ int addNetname(const std::string &name) {
     addName(q_netname_list, name);
     return 0;
   }
-  if (q_ini_file() != nullptr) {
-    std::string where = sbMsgBuild(1213, q_ini_file(), q_ini_line());
-    sbErrReportLoc(1099, where.c_str(), name.c_str());
-  } else {
+  // The location is "FILE, line N": the report adds the colon itself.
+  if (q_ini_file() != nullptr)
+    sbErrReportLoc(1099, ulErrLocationLine(q_ini_file(), q_ini_line()), name.c_str());
+  else
     sbErrReport(1099, name.c_str());
-  }
   return 1;
 }
 

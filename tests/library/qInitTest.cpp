@@ -260,6 +260,17 @@ TEST_F(ReadFile, RefusedDirectoryLinesAloneDoNotFailTheRead) {
   EXPECT_EQ(nullptr, q_attr_reset_find("X"));
 }
 
+TEST_F(ReadFile, ABadNetNameIsReportedWithItsFileAndLine) {
+  std::string path = write("a.ini", "dir [pw] @\nnetname d[7:0\n");
+  std::string out;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(0, readInit(path, out));
+  EXPECT_EQ("scrib: Error 1099: " + path +
+                ", line 2: Net name `d[7:0' has no bus width that can be worked out.\n",
+            testing::internal::GetCapturedStderr());
+  EXPECT_EQ("1 error in the initialisation file.\n", out);
+}
+
 TEST_F(ReadFile, NoPrimaryDirectoryIsAnError) {
   std::string path = write("a.ini", "dir [w] @ (lib)\ngrid 2\n");
   std::string out;
