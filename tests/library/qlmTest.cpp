@@ -260,7 +260,7 @@ TEST_F(Qlm, SubdirectoriesOfARecord) {
   qlmDirId d = read("[w] @/a/ (lib)");
   auto built = [&](const std::string &subdirs) {
     char *path = qlm_id_build_path(d, subdirs.c_str());
-    const std::string s = path ? path : "status " + std::to_string(qlm_errno);
+    std::string s = path ? path : "status " + std::to_string(qlm_errno);
     ulStrFree(path);
     return s;
   };
