@@ -1,12 +1,14 @@
 // Fuzz target: arbitrary bytes as an LTF file. The reader must not crash or
 // overrun a buffer; on failure its message is in the error buffer and fits
-// it; on success the list is well formed, and writing and dumping it work.
+// it; on success writing and dumping the list work.
 //
 // The reader is also compared with a plain one written here straight from
 // the format's rules on the token layer (ulTklex, ulDufsFgets, ulStrTok,
 // vaAMParseAttribute): the fast reader re-implements those rules for speed,
 // and any input on which the two differ in status, records (also those of a
-// read that failed) or message is a finding.
+// read that failed) or message is a finding. The plain reader stores every
+// name and value through the store functions, so equal lists are also well
+// formed ones.
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -28,11 +30,6 @@ constexpr int kLine = 160;
 
 KeywordEntry *gKeywords = nullptr;
 FILE *gSink = nullptr;
-
-void checkAttributes(const AttributeInfo *a) {
-  for (; a != nullptr; a = a->next)
-    check(a->name != nullptr && a->value != nullptr && std::strlen(a->value) <= 159);
-}
 
 // ---- The plain reader ---------------------------------------------------------
 
@@ -239,14 +236,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   vaAMFreeSymbolInfo(plainList);
 
   if (status == 0) {
-    for (SymbolInfo *s = list; s != nullptr; s = s->next) {
-      check(s->name != nullptr);
-      checkAttributes(s->attributes);
-      for (PinInfo *p = s->pins; p != nullptr; p = p->next) {
-        check(p->name != nullptr && (p->inverted == 0 || p->inverted == 1));
-        checkAttributes(p->attributes);
-      }
-    }
     check(vaAMWriteLTFFile(gSink, list) == 0);
     vaAMDumpSymbolList(list);
   }
