@@ -18,39 +18,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Each test runs in a fresh temporary directory, the current directory, with
-// the program directory taken away and WDIR pointing at a directory that
-// holds only the message files.
-class Gpi : public ::testing::Test {
+class Gpi : public testsupport::ProjectTest {
 protected:
-  testsupport::TempDir dir;
-  const std::string tmp = dir.path();
-  testsupport::ScopedEnv wdir{"WDIR", tmp + "/msg"};
-
-  void SetUp() override {
-    fs::create_directory(dir / "msg");
-    for (auto &e : fs::directory_iterator(bin()))
-      if (e.path().extension() == ".umb")
-        fs::create_symlink(e.path(), dir / ("msg/" + e.path().filename().string()));
-    vsResetWdirCache();
-    vsSetexedir("/nonexistent/program");
-    ASSERT_EQ(vsOK, vsSetdef(tmp.c_str()));
-  }
-  static fs::path bin() { return fs::read_symlink("/proc/self/exe").parent_path(); }
-  // Writes scribant.ini, "@" standing for tmp.
-  void writeIni(std::string text) {
-    for (size_t i; (i = text.find('@')) != std::string::npos;)
-      text.replace(i, 1, tmp);
-    dir.write("scribant.ini", text);
-  }
-  // gpi_init with what it printed on standard output.
-  int init(std::string &out) {
-    testing::internal::CaptureStdout();
-    int r = gpi_init();
-    std::fflush(stdout);
-    out = testing::internal::GetCapturedStdout();
-    return r;
-  }
+  void writeIni(const std::string &text) { write("scribant.ini", text); }
+  int init(std::string &out) { return printed(out, gpi_init); }
   static vfpObjId project() { return vfpObjGetCurObj(vfpOvDatabaseID, vfpClassPROJECT); }
   // The directory of the library with that alias, or "" when there is none.
   static std::string library(const char *alias) {

@@ -23,43 +23,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// text with every from replaced by to.
-std::string replaced(std::string text, const std::string &from, const std::string &to) {
-  for (size_t i = 0; (i = text.find(from, i)) != std::string::npos; i += to.size())
-    text.replace(i, from.size(), to);
-  return text;
-}
+using testsupport::replaced;
 
-// Every test works in a fresh temporary directory that is also the current
-// directory. The program directory is taken away and the message files are
-// found through WDIR in a directory of their own, so that no scribant.ini is
-// found anywhere but where a test puts one.
-class QInit : public ::testing::Test {
+// q_read_init of a file, with what it printed.
+class QInit : public testsupport::ProjectTest {
 protected:
-  testsupport::TempDir dir;
-  const std::string tmp = dir.path();
-  testsupport::ScopedEnv wdir{"WDIR", tmp + "/msg"};
-
-  void SetUp() override {
-    fs::create_directory(dir / "msg");
-    for (auto &e : fs::directory_iterator(fs::read_symlink("/proc/self/exe").parent_path()))
-      if (e.path().extension() == ".umb")
-        fs::create_symlink(e.path(), dir / ("msg/" + e.path().filename().string()));
-    vsResetWdirCache();
-    vsSetexedir("/nonexistent/program");
-    ASSERT_EQ(vsOK, vsSetdef(tmp.c_str()));
-  }
-  // Writes a file under tmp, "@" standing for tmp.
-  std::string write(const std::string &name, const std::string &text) {
-    return dir.write(name, replaced(text, "@", tmp));
-  }
-  // q_read_init of a file, with what it printed.
   int readInit(const std::string &path, std::string &out) {
-    testing::internal::CaptureStdout();
-    int r = q_read_init(path.c_str());
-    std::fflush(stdout);
-    out = testing::internal::GetCapturedStdout();
-    return r;
+    return printed(out, [&] { return q_read_init(path.c_str()); });
   }
 };
 

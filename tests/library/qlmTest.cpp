@@ -14,12 +14,7 @@
 
 namespace {
 
-// text with every from replaced by to.
-std::string replaced(std::string text, const std::string &from, const std::string &to) {
-  for (size_t i = 0; (i = text.find(from, i)) != std::string::npos; i += to.size())
-    text.replace(i, from.size(), to);
-  return text;
-}
+using testsupport::replaced;
 
 // Every test works in a fresh temporary directory holding the directories
 // a, b and c and the plain file f. In line rests and in what the tests
