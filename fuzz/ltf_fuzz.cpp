@@ -166,31 +166,27 @@ int plainRead(FILE *fp, SymbolInfo **list) {
 
 // ---- Comparison -----------------------------------------------------------------
 
-bool sameText(const char *a, const char *b) {
-  return (a == nullptr) == (b == nullptr) && (a == nullptr || std::strcmp(a, b) == 0);
-}
-
-void compareAttributes(const AttributeInfo *a, const AttributeInfo *b) {
-  for (; a != nullptr && b != nullptr; a = a->next, b = b->next)
-    check(sameText(a->name, b->name) && sameText(a->value, b->value) && a->x == b->x &&
-          a->y == b->y && a->visibility == b->visibility && a->size == b->size &&
-          a->orientation == b->orientation && a->origin == b->origin);
-  check(a == nullptr && b == nullptr);
-}
-
-void compareLists(const SymbolInfo *a, const SymbolInfo *b) {
-  for (; a != nullptr && b != nullptr; a = a->next, b = b->next) {
-    check(sameText(a->name, b->name) && a->sheet == b->sheet);
-    compareAttributes(a->attributes, b->attributes);
-    const PinInfo *p = a->pins;
-    const PinInfo *q = b->pins;
-    for (; p != nullptr && q != nullptr; p = p->next, q = q->next) {
-      check(sameText(p->name, q->name) && p->inverted == q->inverted);
-      compareAttributes(p->attributes, q->attributes);
+// A list as text: every record with every field, null strings marked.
+std::string describe(const SymbolInfo *s) {
+  auto text = [](const char *t) {
+    return t == nullptr ? std::string("(null)") : "'" + std::string(t) + "'";
+  };
+  auto attributes = [&](const AttributeInfo *a) {
+    std::string d;
+    for (; a != nullptr; a = a->next) {
+      for (int v : {a->x, a->y, a->visibility, a->size, a->orientation, a->origin})
+        d += std::to_string(v) + " ";
+      d += text(a->name) + "=" + text(a->value) + "\n";
     }
-    check(p == nullptr && q == nullptr);
+    return d;
+  };
+  std::string d;
+  for (; s != nullptr; s = s->next) {
+    d += "S " + text(s->name) + " " + std::to_string(s->sheet) + "\n" + attributes(s->attributes);
+    for (const PinInfo *p = s->pins; p != nullptr; p = p->next)
+      d += "P " + text(p->name) + std::to_string(p->inverted) + "\n" + attributes(p->attributes);
   }
-  check(a == nullptr && b == nullptr);
+  return d;
 }
 
 // The fast reader's message against the whole one: equal when the whole one
@@ -231,7 +227,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   SymbolInfo *plainList = nullptr;
   gExpected.clear();
   check(plainRead(fuzzsupport::InputFile(data, size).get(), &plainList) == status);
-  compareLists(list, plainList);
+  check(describe(list) == describe(plainList));
   compareMessages(message, gExpected);
   vaAMFreeSymbolInfo(plainList);
 
