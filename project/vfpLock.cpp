@@ -274,25 +274,34 @@ int createLock(const std::string &path, const char *className, int tests) {
   const std::string dir = path.substr(0, path.rfind('/'));
   if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST)
     return vfpCANNOT_ACCESS;
-  const std::string temp = writeTemp(path, -1, className, tests);
-  if (temp.empty())
-    return errno == EACCES || errno == EPERM || errno == EROFS ? vfpCANNOT_ACCESS
-                                                               : vfpGENERAL_FAILURE;
+  auto denied = [] { return errno == EACCES || errno == EPERM || errno == EROFS; };
+  std::string temp; // written when the lock file is first found missing
   int result = vfpLOCKED;
   for (int round = 0; round < kCreateRounds; ++round) {
-    if (link(temp.c_str(), path.c_str()) == 0) {
-      result = vfpOK;
-      break;
-    }
-    if (errno != EEXIST) {
-      result = errno == EACCES || errno == EPERM || errno == EROFS ? vfpCANNOT_ACCESS : vfpLOCKED;
-      break;
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 && errno == ENOENT) {
+      if (temp.empty() && (temp = writeTemp(path, -1, className, tests)).empty()) {
+        result = denied() ? vfpCANNOT_ACCESS : vfpGENERAL_FAILURE;
+        break;
+      }
+      if (link(temp.c_str(), path.c_str()) == 0) {
+        result = vfpOK;
+        break;
+      }
+      if (errno == ENOENT) {
+        temp.clear(); // removed as stale by another process: write it again
+        continue;
+      }
+      if (errno != EEXIST) {
+        result = denied() ? vfpCANNOT_ACCESS : vfpLOCKED;
+        break;
+      }
     }
     LockInfo cur;
-    const int st = vfpiReadLock(path.c_str(), &cur);
-    if (st == vfpNOT_LOCKED)
+    const int read = vfpiReadLock(path.c_str(), &cur);
+    if (read == vfpNOT_LOCKED)
       continue; // vanished: create again
-    if (st == vfpOK) {
+    if (read == vfpOK) {
       if (vfpiTestLock(&cur) != vfpOK) {
         trace("\nLock not gained");
         break;
@@ -311,7 +320,10 @@ int createLock(const std::string &path, const char *className, int tests) {
                                       : vfpGENERAL_FAILURE;
     break;
   }
-  unlink(temp.c_str());
+  if (!temp.empty())
+    unlink(temp.c_str());
+  if (result == vfpOK)
+    vfpiRemoveTemps(path); // left by processes that died writing them
   return result;
 }
 
