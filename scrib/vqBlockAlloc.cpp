@@ -1,7 +1,7 @@
 // vqBlockAlloc.cpp: allocation and release of Blocks' drawing objects, the
 // object list and attached chains, sheet sizes, identifiers and fub status.
 
-#include "vqBlock.h"
+#include "vqBlockInternal.h"
 
 #include <cstdio>
 #include <cstring>
@@ -34,7 +34,7 @@ void setKindDefaults(vqObject *o, int kind) {
 }
 
 template <class T> T *allocObject(int kind, const char *tag) {
-  auto *o = static_cast<T *>(ulMemCalloc(1, sizeof(T), tag));
+  T *o = vqRecordAlloc<T>(tag);
   setKindDefaults(o, kind);
   return o;
 }
@@ -48,10 +48,9 @@ vqText *allocText(int kind, const char *tag) {
   return t;
 }
 
-template <class T> T *allocCell(const char *tag) {
-  void *p = ulMemFlAlloc(sizeof(T), tag);
-  std::memset(p, 0, sizeof(T));
-  return static_cast<T *>(p);
+// Bytes of a line record with count points (the points follow the record).
+size_t lineBytes(int count) {
+  return sizeof(vqLine) + static_cast<size_t>(count) * sizeof(vqPoint);
 }
 
 bool isTextKind(int kind) {
@@ -63,7 +62,7 @@ void freeTextRecord(vqText *t) {
   if (t == nullptr)
     return;
   ulStrFree(t->text);
-  ulMemFree(t);
+  vqRecordFree(t);
 }
 
 // Takes each text of an owner's chain off the owner.
@@ -108,7 +107,7 @@ int vqSheetSizeXY(int code, int *width, int *height) {
 // ---- Allocation ------------------------------------------------------------------
 
 vqBlock *q_alloc_block(int kind) {
-  auto *b = static_cast<vqBlock *>(ulMemCalloc(1, sizeof(vqBlock), "vqBLOCK"));
+  auto *b = vqRecordAlloc<vqBlock>("vqBLOCK");
   b->kind = static_cast<uint8_t>(kind);
   b->version = vqFORMAT_VERSION;
   b->refCount = 1;
@@ -145,13 +144,13 @@ vqNet *q_alloc_net() {
   return allocObject<vqNet>(vqKIND_NET, "vqNET");
 }
 vqSegment *q_alloc_segment() {
-  return allocCell<vqSegment>("vqSEGMENT");
+  return vqRecordAlloc<vqSegment>("vqSEGMENT");
 }
 vqJoint *q_alloc_joint() {
-  return allocCell<vqJoint>("vqJOINT");
+  return vqRecordAlloc<vqJoint>("vqJOINT");
 }
 vqCnt *q_alloc_cnt() {
-  return allocCell<vqCnt>("vqCNT");
+  return vqRecordAlloc<vqCnt>("vqCNT");
 }
 vqPin *q_alloc_pin() {
   return allocObject<vqPin>(vqKIND_PIN, "vqPIN");
@@ -166,7 +165,34 @@ vqArc *q_alloc_arc() {
   return allocObject<vqArc>(vqKIND_ARC, "vqARC");
 }
 vqObject *q_alloc_generic(int kind) {
-  return allocObject<vqObject>(kind, "vqOBJECT");
+  switch (kind) {
+  case vqKIND_LINE:
+    return q_alloc_line(1);
+  case vqKIND_BOX:
+    return q_alloc_box();
+  case vqKIND_TEXT:
+    return q_alloc_text();
+  case vqKIND_CIRCLE:
+    return q_alloc_circle();
+  case vqKIND_ARC:
+    return q_alloc_arc();
+  case vqKIND_NET:
+    return q_alloc_net();
+  case vqKIND_ATTRIBUTE:
+    return q_alloc_attribute();
+  case vqKIND_COMPONENT:
+    return q_alloc_comp();
+  case vqKIND_LABEL:
+    return q_alloc_label();
+  case vqKIND_PIN:
+    return q_alloc_pin();
+  case vqKIND_OATTRIBUTE:
+    return q_alloc_oattribute();
+  case vqKIND_META_ATTRIBUTE:
+    return q_alloc_meta_attribute();
+  default:
+    return allocObject<vqObject>(kind, "vqOBJECT");
+  }
 }
 
 vqComp *q_alloc_comp() {
@@ -180,8 +206,7 @@ vqLine *q_alloc_line(int count) {
   if (count < 1)
     count = 1;
   // The points follow the record in the same block.
-  size_t bytes = sizeof(vqLine) + static_cast<size_t>(count) * sizeof(vqPoint);
-  auto *l = static_cast<vqLine *>(ulMemCalloc(1, bytes, "vqOBJECT"));
+  auto *l = static_cast<vqLine *>(vqRecordAllocBytes(lineBytes(count), "vqOBJECT"));
   setKindDefaults(l, vqKIND_LINE);
   l->count = count;
   l->points = reinterpret_cast<vqPoint *>(l + 1);
@@ -189,7 +214,7 @@ vqLine *q_alloc_line(int count) {
 }
 
 vqStringRec *q_alloc_string(const char *text) {
-  auto *r = static_cast<vqStringRec *>(ulMemCalloc(1, sizeof(vqStringRec), "vqSTRING"));
+  auto *r = vqRecordAlloc<vqStringRec>("vqSTRING");
   r->text = ulStrCpy(text);
   return r;
 }
@@ -198,7 +223,7 @@ void q_free_string(vqStringRec *record) {
   if (record == nullptr)
     return;
   ulStrFree(record->text);
-  ulMemFree(record);
+  vqRecordFree(record);
 }
 
 // ---- Release -------------------------------------------------------------------------
@@ -230,7 +255,7 @@ void q_free_clls(ulCell *cells) {
 void q_free_segments(vqSegment *segments) {
   while (segments != nullptr) {
     vqSegment *next = segments->next;
-    ulMemFlFree(segments, sizeof(vqSegment));
+    vqRecordFree(segments);
     segments = next;
   }
 }
@@ -239,7 +264,7 @@ void q_free_joints(vqJoint *joints) {
   while (joints != nullptr) {
     vqJoint *next = joints->next;
     q_free_clls(joints->segments);
-    ulMemFlFree(joints, sizeof(vqJoint));
+    vqRecordFree(joints);
     joints = next;
   }
 }
@@ -247,7 +272,7 @@ void q_free_joints(vqJoint *joints) {
 void q_free_cnts(vqCnt *cnts) {
   while (cnts != nullptr) {
     vqCnt *next = cnts->next;
-    ulMemFlFree(cnts, sizeof(vqCnt));
+    vqRecordFree(cnts);
     cnts = next;
   }
 }
@@ -265,7 +290,7 @@ void q_free_net(vqNet *net) {
   if (net == nullptr)
     return;
   q_free_net_data(net);
-  ulMemFree(net);
+  vqRecordFree(net);
 }
 
 void q_free_comp(vqComp *comp) {
@@ -278,31 +303,54 @@ void q_free_comp(vqComp *comp) {
   ulStrFree(comp->refdes);
   ulStrFree(comp->child);
   vqBlock *symbol = comp->symbol;
-  ulMemFree(comp);
+  vqRecordFree(comp);
   q_free_block(symbol);
 }
 
 void q_free_pin(vqPin *pin) {
-  ulMemFree(pin);
+  vqRecordFree(pin);
 }
 void q_free_circle(vqCircle *circle) {
-  ulMemFree(circle);
+  vqRecordFree(circle);
 }
 void q_free_arc(vqArc *arc) {
-  ulMemFree(arc);
+  vqRecordFree(arc);
 }
 
 void q_free_generic(vqObject *object) {
   if (object == nullptr)
     return;
-  if (isTextKind(object->kind))
+  if (isTextKind(object->kind)) {
     freeTextRecord(static_cast<vqText *>(object));
-  else if (object->kind == vqKIND_NET)
+    return;
+  }
+  switch (object->kind) {
+  case vqKIND_LINE: {
+    auto *l = static_cast<vqLine *>(object);
+    vqRecordFreeBytes(l, lineBytes(l->count));
+    break;
+  }
+  case vqKIND_BOX:
+    vqRecordFree(static_cast<vqBox *>(object));
+    break;
+  case vqKIND_CIRCLE:
+    q_free_circle(static_cast<vqCircle *>(object));
+    break;
+  case vqKIND_ARC:
+    q_free_arc(static_cast<vqArc *>(object));
+    break;
+  case vqKIND_NET:
     q_free_net(static_cast<vqNet *>(object));
-  else if (object->kind == vqKIND_COMPONENT)
+    break;
+  case vqKIND_COMPONENT:
     q_free_comp(static_cast<vqComp *>(object));
-  else
-    ulMemFree(object);
+    break;
+  case vqKIND_PIN:
+    q_free_pin(static_cast<vqPin *>(object));
+    break;
+  default:
+    vqRecordFree(object);
+  }
 }
 
 void q_free_olist(vqObject *objects) {

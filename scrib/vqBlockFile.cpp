@@ -23,7 +23,7 @@ void q_free_block(vqBlock *block) {
   vqBlock *linked = block->linked;
   ulStrFree(block->name);
   ulStrFree(block->library);
-  ulMemFree(block);
+  vqRecordFree(block);
   q_free_block(linked);
 }
 
