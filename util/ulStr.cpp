@@ -171,6 +171,9 @@ void setUp() {
 
 using namespace ulstr;
 
+const char ulStrWhitespaceV[] = " \n\t";
+const char ulStrWildcardV[] = "*";
+
 // ---- Allocation -------------------------------------------------------------
 
 char *ulStrCpy(const char *s) {
