@@ -118,10 +118,9 @@ char *vqTrimTrail(char *text) {
 namespace vqread {
 
 bool nextLine(Reader &r) {
-  if (!vqReadContLine(r.line, r.stream, 0, &r.lineNo))
-    return false;
+  int read = vqReadContLine(r.line, r.stream, 0, &r.lineNo);
   r.pos = ulStrBufString(r.line);
-  return true;
+  return read != 0;
 }
 
 void missingField(Reader &r) {
