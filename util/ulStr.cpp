@@ -171,8 +171,6 @@ void setUp() {
 
 using namespace ulstr;
 
-const char ulStrWhitespaceV[] = " \n\t";
-const char ulStrWildcardV[] = "*";
 
 // ---- Allocation -------------------------------------------------------------
 
