@@ -187,8 +187,8 @@ TEST_F(Edit, PinAttributesStackAtThePinsConnectingEndAndHeadItsChain) {
   vqPin *pin = addPin(block, 4);
   pin->p1 = {30, 0};
   pin->p2 = {50, 0};
-  addAttr(block, "#=3", pin, 0);
-  pin->attached->x = 99; // another column
+  addAttr(block, "CLK", pin, 0, vqKIND_LABEL);
+  addAttr(block, "#=3", pin, 0); // both at x 0, outside the pin's column
 
   ASSERT_EQ(1, gpi_a_attribute("PINTYPE=IN", pin, 5));
   vqText *a = head(block);
@@ -198,7 +198,9 @@ TEST_F(Edit, PinAttributesStackAtThePinsConnectingEndAndHeadItsChain) {
   EXPECT_EQ(10, a->y); // the pin lies on the axis: one spacing up
   ASSERT_EQ(1, gpi_a_attribute("PINTYPE=IN", pin, 0));
   EXPECT_EQ(20, head(block)->y);
-  EXPECT_EQ((std::vector<std::string>{"PINTYPE=IN", "PINTYPE=IN", "#=3"}), chain(pin->attached));
+  // New attributes go before the pin's label, which stays the first label.
+  EXPECT_EQ((std::vector<std::string>{"PINTYPE=IN", "PINTYPE=IN", "CLK", "#=3"}),
+            chain(pin->attached));
 
   vqPin *high = addPin(block, 5);
   high->p1 = {0, 60};
