@@ -52,7 +52,8 @@ double spacing() {
 // v truncated towards 0 to an int; values beyond the int range (from a
 // spacing far outside what drawings use) stop at its ends.
 int truncate(double v) {
-  return static_cast<int>(std::clamp(v, static_cast<double>(INT_MIN), static_cast<double>(INT_MAX)));
+  return static_cast<int>(
+      std::clamp(v, static_cast<double>(INT_MIN), static_cast<double>(INT_MAX)));
 }
 
 // The name of an attribute text (trailing blanks of text removed in place),

@@ -30,7 +30,8 @@ int place(long v, float scale, int offset) {
   double r = std::round(static_cast<double>(v) * scale) + offset;
   if (std::isnan(r))
     return offset;
-  return static_cast<int>(std::clamp(r, static_cast<double>(INT_MIN), static_cast<double>(INT_MAX)));
+  return static_cast<int>(
+      std::clamp(r, static_cast<double>(INT_MIN), static_cast<double>(INT_MAX)));
 }
 
 // Carries (x, y) through one placement: mirror, turn, scale, move.

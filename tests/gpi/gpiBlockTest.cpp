@@ -101,7 +101,8 @@ TEST_F(Access, AMissingFileGivesAnEmptyTemporaryBlockAndNoFileUntilItsSave) {
   EXPECT_EQ(1, gpi_unload());
   EXPECT_EQ(nullptr, loaded("new"));
   // Saved and kept: the release closes the file instead of deleting it.
-  EXPECT_NE(std::string::npos, testsupport::readFile(sym("new.2")).find("U 0 10 10 0 3 1 PART=NEW"));
+  EXPECT_NE(std::string::npos,
+            testsupport::readFile(sym("new.2")).find("U 0 10 10 0 3 1 PART=NEW"));
   EXPECT_FALSE(fs::exists(lock("new.2")));
 
   // Without a save nothing comes into being.
@@ -240,29 +241,6 @@ TEST_F(Access, FreeSymsReleasesTheSymbolsNobodyElseHolds) {
   EXPECT_EQ(1, q_clr_undone_original());
   q_free_block(or2);
   q_free_block(or2);
-}
-
-TEST_F(Access, CheckCountersAddUpTheCheckersRuns) {
-  testsupport::writeFile(lib + "/sch/top.1", "V 50\ni 3\nI 1 mylib:gone 1 0 0 0 1 '\n"
-                                             "U 0 0 10 0 3 1 T=1\nU 0 0 10 0 3 1 T=2\nE\n");
-  ASSERT_EQ(1, gpi_check_init_count());
-  unsigned errors = 9, warnings = 9;
-  gpi_check_get_count(&errors, &warnings);
-  EXPECT_EQ(0u, errors + warnings);
-  testing::internal::CaptureStdout(); // the reader reports the missing symbol
-  gpi_load("mylib:top", 0, 1);
-  testing::internal::GetCapturedStdout();
-  ASSERT_NE(nullptr, q_get_block());
-  EXPECT_EQ(1, gpi_check());
-  EXPECT_EQ(1, gpi_check());
-  EXPECT_EQ(1, gpi_check_inc_count());
-  gpi_check_get_count(&errors, &warnings);
-  EXPECT_EQ(3u, errors);   // the instance without its symbol, three times
-  EXPECT_EQ(3u, warnings); // the repeated block attribute, three times
-  EXPECT_EQ(1, gpi_check_init_count());
-  gpi_check_get_count(&errors, nullptr);
-  EXPECT_EQ(0u, errors);
-  gpi_unload();
 }
 
 } // namespace

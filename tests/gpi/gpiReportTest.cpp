@@ -128,8 +128,8 @@ TEST_F(Report, LinePrintersAndThePromptFallSilentWhenQuiet) {
 }
 
 TEST_F(Report, ThePromptKeepsTheFirstWordOfAtMost79Characters) {
-  const std::string input = dir.write("input", "first word\n" + std::string(100, 'x') + "\n" +
-                                                   "\ttabbed\nlast");
+  const std::string input =
+      dir.write("input", "first word\n" + std::string(100, 'x') + "\n" + "\ttabbed\nlast");
   ASSERT_NE(nullptr, std::freopen(input.c_str(), "r", stdin));
   std::string answer;
   const auto ask = [&](const char *prompt) {
