@@ -256,7 +256,7 @@ void takeFromSymbol(vqText *a, vqComp *c, const std::string &name, vqId part) {
 }
 
 // Adds an attribute holding text (pooled, taken over; its trailing blanks
-// already removed) to owner at part, without the may-add rule. The new
+// already removed) to owner at part (0 for a pin), without the may-add rule. The new
 // attribute, or null (text freed, Block as before) when no default position
 // can be had.
 vqText *addAttribute(vqBlock *block, char *text, const std::string &name, vqObject *owner,
@@ -268,7 +268,7 @@ vqText *addAttribute(vqBlock *block, char *text, const std::string &name, vqObje
   a->text = text;
   vqBlockInsertObject(block, a, nullptr);
   if (owner != nullptr)
-    vqAttachText(owner, a, isKind(owner, vqKIND_PIN) ? 0 : part, 0);
+    vqAttachText(owner, a, part, 0);
   if (!defaultPosition(block, a, owner, part)) {
     vqBlockDeleteObject(block, a);
     return nullptr;
@@ -322,6 +322,8 @@ int gpi_a_attribute(const char *text, vqObject *owner, vqId part) {
   if (owner != nullptr && !isKind(owner, vqKIND_COMPONENT) && !isKind(owner, vqKIND_NET) &&
       !isKind(owner, vqKIND_PIN))
     return 0;
+  if (isKind(owner, vqKIND_PIN))
+    part = 0;
   char *copy = ulStrCpy(text);
   std::string name = nameOf(copy);
   if (!mayAdd(block, name, owner, part)) {

@@ -166,6 +166,8 @@ TEST_F(Edit, InSchematicsOnlyTheListedNamesRepeatAndRefusalsChangeNothing) {
   addAttr(block, "PROBE=p", net, 1);
   addAttr(block, "NAME=n", net, 1);
   addAttr(block, "TOP=1");
+  vqPin *pin = addPin(block, 7);
+  addAttr(block, "PINTYPE=IN", pin, 0);
   const Texts before = texts();
   c->refdes = ulStrCpy("U1");
   c->cnts->pinIndex = 3;
@@ -177,7 +179,8 @@ TEST_F(Edit, InSchematicsOnlyTheListedNamesRepeatAndRefusalsChangeNothing) {
                                    {"TOP=2", nullptr, 0},
                                    {"REFDES=U2", c, 0},
                                    {"#=4", c, 2},
-                                   {"X=1", box, 0}})
+                                   {"X=1", box, 0},
+                                   {"PINTYPE=OUT", pin, 5}}) // a pin's part is 0
     EXPECT_EQ(0, gpi_a_attribute(text, owner, part)) << text;
   EXPECT_EQ(before, texts());
   EXPECT_EQ(0, q_data_has_changed(block));
