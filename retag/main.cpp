@@ -6,6 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "apply.h"
 #include "gpi.h"
 #include "retag.h"
 #include "retagInternal.h"
@@ -122,6 +123,14 @@ int main(int argc, char **argv) {
   vaAMINIKeywordsV = vaAMReadINIFile(run.config, run.iniKeywords, configName);
   if (vaAMINIKeywordsV == nullptr) {
     vaAMSetError("Could not parse INI file successfully");
+    fatal(run);
+  }
+
+  const int visit = vsLoop2(symbolPattern, vsFILE, vaAMApplyAttributes, run.symbols);
+  vaAMProgressEnd();
+  if (visit == vsBADSPEC || visit == vsNOTFOUND) {
+    ++vaAMErrorCountV;
+    vaAMSetError("Incorrect path specification");
     fatal(run);
   }
 
