@@ -93,6 +93,7 @@ inline constexpr int vfpCANNOT_ACCESS = 7;     // Cannot access
 inline constexpr int vfpGENERAL_FAILURE = 12;  // General Failure (no library matched)
 inline constexpr int vfpNO_OBJECT = 13;        // Object does not exist
 inline constexpr int vfpOBJECT_EXISTS = 14;    // Object already exists
+inline constexpr int vfpFILE_OPEN_ERROR = 15;  // File open error
 inline constexpr int vfpNOT_LOCKED = 17;       // Object is not locked
 inline constexpr int vfpLOCKED = 18;           // Object is locked
 inline constexpr int vfpLOCK_ERROR = 19;       // Error locking or unlocking object

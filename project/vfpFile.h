@@ -200,11 +200,15 @@ int vfpObjMode(vfpObjId obj);
 // be removed (the object is freed all the same); 13 when it did not exist.
 int vfpDeleteObject(vfpObjId obj);
 
+inline constexpr int vfpCOPY_REPLACE = 1;    // a copy replaces an existing one
+inline constexpr int vfpCOPY_SYNC = 0x80000; // the copy is synced to disk
+
 // Copies the object's file into library directory dest as an object of
 // class cls (0: the object's own class) with the same name and version,
 // through a temporary file and a rename (so a copy is never seen half
-// done), with the permission bits of the source. option 1 replaces an
-// existing copy; without it an existing copy gives 14. 0; 74; 63 for a bad
+// done), with the permission bits and times of the source. option (bits
+// above): vfpCOPY_REPLACE replaces an existing copy, without it an existing
+// copy gives 14; vfpCOPY_SYNC syncs the copy as vfpCLOSE_SYNC does a write. 0; 74; 63 for a bad
 // destination; 13 when the source file does not exist; 35 when source and
 // copy are the same file; 34 when the copy failed (an existing copy is then
 // untouched). The object's own state (open file, write in progress) is left
@@ -312,6 +316,11 @@ char *vfpLockTestText(int tests, char *text);
 // The tests a LockTest line names: "DEFAULT" anywhere gives 0, else "ALL"
 // anywhere 31, else the bits whose names appear.
 int vfpLockTestDecode(const char *line);
+
+// The text of a lock's creation time (vsInfo seconds) into text (at least
+// 48 bytes): month abbreviation, day, year, hours:minutes:seconds, numbers
+// without leading zeros ("Mar 7 2024 9:5:0"). Returns text.
+char *vfpLockDateText(long seconds, char *text);
 
 // Writes the lock file content of info (ten lines and 212 blanks) into out
 // (size bytes). The length written, or -1 when it does not fit.

@@ -9,6 +9,7 @@
 #include "retag.h"
 #include "retagInternal.h"
 #include "symlist.h"
+#include "ulBase.h"
 #include "ulMem.h"
 #include "ulStr.h"
 
@@ -352,7 +353,7 @@ char *vaAMRemoveBlanks(char *text) {
   }
   char *to = text;
   for (const char *from = text; *from != '\0'; ++from)
-    if (*from != ' ' && *from != '\t')
+    if (!ulCharIsSpaceOrTab(*from))
       *to++ = *from;
   *to = '\0';
   return text;
@@ -474,7 +475,7 @@ IniKeyValue *vaAMReadINIFile(FILE *fp, KeywordEntry *keywords, const char *fileN
       ulStrFree(keyword);
       continue;
     }
-    char *after = ulStrTok(ulStrBlk(rest), valueWord, sizeof valueWord, " \n\t");
+    char *after = ulStrTok(ulStrBlk(rest), valueWord, sizeof valueWord, ulStrWhitespaceV);
     if (after == nullptr) {
       vaam::setParseErrorOrShort(line, fileName, "");
       std::printf("%s\n", vaAMErrorBufferV);

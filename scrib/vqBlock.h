@@ -60,12 +60,17 @@
 // the one extra reference taken at the first change; a Block is on at most
 // one loaded-block list, the one of its kind.
 //
-// Memory tags: Block "vqBLOCK"; line, box and generic objects "vqOBJECT";
-// text "vqSIMPLE_TEXT"; circle "vqCIRCLE"; arc "vqARC"; net "vqNET";
-// attribute "vqATTRIBUTE"; instance "vqCOMPONENT"; label "vqLABEL"; pin
-// "vqPIN"; occurrence and meta attributes "vqOATTRIBUTE" and
-// "vqMETA_ATTRIBUTE"; joints "vqJOINT", segments "vqSEGMENT" and connections
-// "vqCNT" come from the fixed-size free lists; string records "vqSTRING".
+// Memory. Every record is a fixed-size record of the memory layer's free
+// lists (ulMemFlAlloc), tagged by its type: Block "vqBLOCK"; line, box and
+// generic objects "vqOBJECT"; text "vqSIMPLE_TEXT"; circle "vqCIRCLE"; arc
+// "vqARC"; net "vqNET"; attribute "vqATTRIBUTE"; instance "vqCOMPONENT";
+// label "vqLABEL"; pin "vqPIN"; occurrence and meta attributes
+// "vqOATTRIBUTE" and "vqMETA_ATTRIBUTE"; joints "vqJOINT", segments
+// "vqSEGMENT", connections "vqCNT"; string records "vqSTRING". So a Block
+// built after another of the same size was freed takes no memory from the
+// heap. Records too large for the free lists (lines of many points), and
+// every record while the free lists are off (UL_MEMFLDISABLE), are tagged
+// heap blocks. Joints list their segments in ulCell cells.
 //
 // Single-threaded: the loaded-block lists, the current Block and the
 // read-only setting are process-wide.
@@ -354,8 +359,10 @@ int vqSheetSizeXY(int code, int *width, int *height);
 //
 // Each q_alloc_* returns a zeroed record of its kind with the defaults of
 // the settings (library/qInit.h): colour, style and line style from the
-// kind's entry of q_objects; texts additionally size TEXTSIZE, origin
-// TEXTORIGIN, scope SCOPE, orientation 0, visibility 1. Never null.
+// kind's entry of q_objects (a meta attribute takes the occurrence
+// attribute's entry, as slot 11 is the bus); texts additionally size
+// TEXTSIZE, origin TEXTORIGIN, scope SCOPE, orientation 0, visibility 1, not
+// displayed. Never null.
 
 // A new Block of kind 1 (symbol) or 0 (schematic; any other kind gets the
 // schematic defaults): version 50, reference count 1, display default from
@@ -387,8 +394,9 @@ vqLine *q_alloc_line(int count);
 vqBox *q_alloc_box();
 vqCircle *q_alloc_circle();
 vqArc *q_alloc_arc();
-// A head-only object of the given kind code (defaults of q_objects when the
-// kind has an entry there).
+// An object of any kind code: the record of that kind for the codes 0 to 11
+// (a line of one point for 0), a head-only object (with the defaults of
+// q_objects when the code has an entry there) for any other code.
 vqObject *q_alloc_generic(int kind);
 // A string record holding a pooled copy of text (null stays null).
 vqStringRec *q_alloc_string(const char *text);

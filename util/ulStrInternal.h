@@ -79,12 +79,6 @@ inline State &state() {
 void releaseFormatBuffers();
 void releaseLexBuffers();
 
-// Blank in the C locale: space, tab, newline, carriage return, vertical tab,
-// form feed.
-inline bool isBlank(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
 // Membership in a delimiter set; a null set is empty and the terminator is
 // never a member.
 inline bool inSet(const char *set, char c) {
