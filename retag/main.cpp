@@ -14,6 +14,7 @@
 #include "ulCvt.h"
 #include "ulMem.h"
 #include "ulStr.h"
+#include "vqRead.h"
 #include "vs.h"
 
 namespace {
@@ -126,6 +127,9 @@ int main(int argc, char **argv) {
     fatal(run);
   }
 
+  // The loader's note for each block it reads is wanted only when debugging.
+  if (vaAMDebugV)
+    vqReadPrintLoadNotes(1);
   const int visit = vsLoop2(symbolPattern, vsFILE, vaAMApplyAttributes, run.symbols);
   vaAMProgressEnd();
   if (visit == vsBADSPEC || visit == vsNOTFOUND) {

@@ -198,10 +198,11 @@ protected:
   static SymbolInfo *list(const char *name, int sheet, const char *value) {
     SymbolInfo *s = vaAMStoreSymName(vaAMAllocateSymbolInfo(nullptr), name, sheet);
     s->attributes = vaAMStoreAnyAttribute(vaAMAllocateAnyAttribute(nullptr), "PARTNAME", value);
+    vaAMStoreAttOrigin(vaAMStoreAttSize(s->attributes, 10), 1);
     return s;
   }
-  static int visit(SymbolInfo *symbols) {
-    return vsLoop2("./lib/sym/*.*", vsFILE, vaAMApplyAttributes, symbols);
+  int visit(SymbolInfo *symbols) {
+    return vsLoop2((dir / "lib/sym/*.*").c_str(), vsFILE, vaAMApplyAttributes, symbols);
   }
   std::string logged() {
     std::fflush(vaAMLogFileFpV);
@@ -231,7 +232,7 @@ TEST_F(Visit, EachListIsMatchedOnItsOwnEvenAtTheAddressOfAFreedOne) {
   vaAMFreeSymbolInfo(second);
 }
 
-TEST_F(Visit, ProgressOnlyOnATerminalAndErasedAtTheEnd) {
+TEST_F(Visit, NoProgressWhenStandardErrorIsNoTerminal) {
   SymbolInfo *symbols = list("and2", 1, "X");
   testing::internal::CaptureStderr();
   ASSERT_EQ(visit(symbols), vsOK);
