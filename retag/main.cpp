@@ -6,6 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "apply.h"
 #include "gpi.h"
 #include "retag.h"
 #include "retagInternal.h"
@@ -13,6 +14,7 @@
 #include "ulCvt.h"
 #include "ulMem.h"
 #include "ulStr.h"
+#include "vqRead.h"
 #include "vs.h"
 
 namespace {
@@ -122,6 +124,17 @@ int main(int argc, char **argv) {
   vaAMINIKeywordsV = vaAMReadINIFile(run.config, run.iniKeywords, configName);
   if (vaAMINIKeywordsV == nullptr) {
     vaAMSetError("Could not parse INI file successfully");
+    fatal(run);
+  }
+
+  // The loader's note for each block it reads is wanted only when debugging.
+  if (vaAMDebugV)
+    vqReadPrintLoadNotes(1);
+  const int visit = vsLoop2(symbolPattern, vsFILE, vaAMApplyAttributes, run.symbols);
+  vaAMProgressEnd();
+  if (visit == vsBADSPEC || visit == vsNOTFOUND) {
+    ++vaAMErrorCountV;
+    vaAMSetError("Incorrect path specification");
     fatal(run);
   }
 
