@@ -10,7 +10,6 @@
 char q_rcancelled = 0;
 char q_canc = 0;
 char q_corrupt_display = 0;
-char q_bad_data = 0;
 
 int gpi_init() {
   q_rcancelled = 0;
@@ -23,10 +22,11 @@ int gpi_init() {
   if (version == -1)
     return 0;
   if (ulExTry(ulEX_POSTCOND, [&] { vqProjInit(version); })) {
-    // The interface reports nothing itself: the caller says that it could
-    // not start. Leave the project database closed, so a retry starts clean.
-    ulErrDestroy(ulExErrV);
-    ulExErrV = nullptr;
+    // The caller says that the interface could not start; why (no
+    // scribant.ini, a project that cannot be opened) is reported here, on
+    // standard error and in the error log, as an uncaught exception would
+    // be. Leave the project database closed, so a retry starts clean.
+    ulErrReport(nullptr, ulExErrV);
     vqProjExit();
     return 0;
   }

@@ -3,16 +3,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "qInit.h"
 #include "qlm.h"
+#include "qlmInternal.h"
 #include "sbMsg.h"
+#include "ulBase.h"
 #include "ulStr.h"
 #include "vs.h"
 
@@ -106,66 +110,104 @@ int attachBuiltin() {
   return 0;
 }
 
-// Writes the file again with each DIR line that made a record in the
-// library manager's form ("DIR " and qlm_id_write), keeping its comment, and
-// every other line as it stood. The new content goes to a temporary file
-// beside it, which then replaces it, so the file is never left half written.
-bool rewrite(const std::string &path, const std::vector<std::pair<int, qlmDirId>> &dirLines) {
-  std::vector<std::string> lines;
-  {
-    FILE *in = std::fopen(path.c_str(), "r");
-    if (in == nullptr)
-      return false;
-    std::string line;
-    while (readLine(in, line, std::string::npos))
-      lines.push_back(line);
-    std::fclose(in);
-  }
-  for (const auto &[number, dir] : dirLines) {
-    if (number < 1 || static_cast<size_t>(number) > lines.size())
-      continue;
-    std::string &line = lines[static_cast<size_t>(number) - 1];
-    bool cr = !line.empty() && line.back() == '\r';
-    if (cr)
-      line.pop_back();
-    int start, end;
-    q_ini_line_text(line.c_str(), &start, &end);
-    std::string comment = line.substr(static_cast<size_t>(end));
-    char *written = qlm_id_write(dir);
-    line = std::string("DIR ") + (written != nullptr ? written : "");
-    ulStrFree(written);
-    if (!comment.empty())
-      line += " " + comment;
-    if (cr)
-      line += '\r';
-  }
-
-  size_t slash = path.rfind('/');
-  std::string tmp =
-      (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "/.scribant.XXXXXX";
-  int fd = mkstemp(tmp.data());
+// Replaces the file at path with content so that, whatever happens, it holds
+// either its old or its complete new content: the content goes to a
+// temporary file in the same directory, which then takes the file's place.
+// The file keeps its permission bits and, where the system allows, its
+// group; a symbolic link stays in place and its target is replaced.
+bool replaceFile(const std::string &path, const std::string &content) {
+  std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), &std::free);
+  const std::string target = resolved != nullptr ? resolved.get() : path;
+  struct stat st;
+  if (stat(target.c_str(), &st) != 0)
+    return false;
+  const size_t slash = target.rfind('/');
+  std::string tmp = (slash == std::string::npos ? std::string(".") : target.substr(0, slash)) +
+                    "/.scribant.XXXXXX";
+  const int fd = mkstemp(tmp.data());
   if (fd < 0)
     return false;
-  struct stat st;
-  if (stat(path.c_str(), &st) == 0)
-    (void)fchmod(fd, st.st_mode & 07777);
-  FILE *out = fdopen(fd, "w");
-  if (out == nullptr) {
-    close(fd);
-    unlink(tmp.c_str());
-    return false;
+  // The group may be refused (a user outside the file's group); the mode
+  // never is, for a file of our own.
+  (void)!fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+  bool ok = fchmod(fd, st.st_mode & 07777) == 0;
+  for (size_t done = 0; ok && done < content.size();) {
+    const ssize_t n = write(fd, content.data() + done, content.size() - done);
+    ok = n > 0;
+    done += ok ? static_cast<size_t>(n) : 0;
   }
-  bool ok = true;
-  for (const std::string &line : lines)
-    ok = ok && std::fputs(line.c_str(), out) >= 0 && std::fputc('\n', out) != EOF;
-  ok = std::fflush(out) == 0 && ok;
-  ok = fsync(fd) == 0 && ok;
-  ok = std::fclose(out) == 0 && ok;
-  if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
+  ok = ok && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  if (!ok || std::rename(tmp.c_str(), target.c_str()) != 0) {
     unlink(tmp.c_str());
     return false;
   }
   return true;
+}
+
+// A directory line in the current format: the keyword, the record as the
+// library manager writes it and the qualifier field of the line as written
+// (body is the line from its keyword, without comment), which the record
+// does not keep.
+std::string currentForm(qlmDirId dir, const std::string &body) {
+  char *written = qlm_id_write(dir);
+  std::string line = std::string("DIR ") + (written != nullptr ? written : "");
+  ulStrFree(written);
+  const char *rest = body.c_str();
+  while (*rest != '\0' && !ulCharIsLineSpace(*rest))
+    ++rest;
+  const std::string qualifier = qlmiQualifierField(rest);
+  if (!qualifier.empty())
+    line += " " + qualifier;
+  return line;
+}
+
+// Writes the file again with each DIR line that made a record (dirLines:
+// line number from 1 and record, in file order) in the current format. Only
+// the line's keyword and fields change, and only when their current form
+// differs from what stands there: a "|5.0" mark, the blanks around the
+// fields, the comment and the line end stay, and so does every byte of the
+// other lines.
+bool rewrite(const std::string &path, const std::vector<std::pair<int, qlmDirId>> &dirLines) {
+  std::string content;
+  {
+    FILE *in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr)
+      return false;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
+      content.append(buffer, n);
+    const bool failed = std::ferror(in) != 0;
+    std::fclose(in);
+    if (failed)
+      return false;
+  }
+  std::vector<size_t> starts{0}; // where each line begins
+  for (size_t i = content.find('\n'); i != std::string::npos; i = content.find('\n', i + 1))
+    starts.push_back(i + 1);
+  // From the last line up, so that the offsets of earlier lines stay valid.
+  for (auto it = dirLines.rbegin(); it != dirLines.rend(); ++it) {
+    const auto number = static_cast<size_t>(it->first);
+    if (number < 1 || number > starts.size())
+      continue;
+    const size_t from = starts[number - 1];
+    const size_t to = number < starts.size() ? starts[number] - 1 : content.size();
+    // The part of the line that the reader applied.
+    const std::string line = content.substr(from, std::min(to - from, kLineMax));
+    int start, end;
+    q_ini_line_text(line.c_str(), &start, &end);
+    auto b = static_cast<size_t>(start);
+    auto e = static_cast<size_t>(end);
+    while (b < e && ulCharIsSpace(line[b]))
+      ++b;
+    while (e > b && ulCharIsSpace(line[e - 1]))
+      --e;
+    const std::string body = line.substr(b, e - b);
+    const std::string current = currentForm(it->second, body);
+    if (current != body)
+      content.replace(from + b, e - b, current);
+  }
+  return replaceFile(path, content);
 }
 
 void forget() {
@@ -201,9 +243,7 @@ const char *q_ini_scanf(const char *prompt) {
   std::fflush(stdout);
   std::string answer;
   readLine(stdin, answer, kAnswerMax);
-  size_t cut = answer.find_first_of(" \t\r\n");
-  if (cut != std::string::npos)
-    answer.resize(cut);
+  answer.erase(std::find_if(answer.begin(), answer.end(), ulCharIsLineSpace), answer.end());
   ulStrFree(s.answer);
   s.answer = ulStrCpy(answer.c_str());
   return s.answer;

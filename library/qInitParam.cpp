@@ -10,7 +10,9 @@
 #include "qInit.h"
 #include "qlm.h"
 #include "sbMsg.h"
+#include "ulBase.h"
 #include "ulBus.h"
+#include "ulErr.h"
 #include "ulMem.h"
 #include "ulStr.h"
 
@@ -127,10 +129,6 @@ constexpr Keyword kKeywords[qKEYWORD_COUNT] = {
 // Longest attribute name the reset list keeps.
 constexpr size_t kAttrNameMax = 131;
 
-bool isBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
 // Reads a line's values the way the editor always has ("%*s %d %f %s"
 // conversions): blanks between values are skipped, a number is read as far
 // as it goes, and the first value that cannot be read ends the reading.
@@ -142,7 +140,7 @@ public:
   bool word(std::string &out) {
     skipBlanks();
     const char *start = p_;
-    while (*p_ != '\0' && !isBlank(*p_))
+    while (*p_ != '\0' && !ulCharIsSpace(*p_))
       ++p_;
     out.assign(start, p_);
     return p_ != start;
@@ -180,7 +178,7 @@ public:
 
 private:
   void skipBlanks() {
-    while (isBlank(*p_))
+    while (ulCharIsSpace(*p_))
       ++p_;
   }
   bool fail() {
@@ -236,10 +234,10 @@ void addReset(const char *rest) {
     name.resize(kAttrNameMax);
   std::string value = in.rest();
   size_t first = 0;
-  while (first < value.size() && isBlank(value[first]))
+  while (first < value.size() && ulCharIsSpace(value[first]))
     ++first;
   size_t last = value.size();
-  while (last > first && isBlank(value[last - 1]))
+  while (last > first && ulCharIsSpace(value[last - 1]))
     --last;
   value = value.substr(first, last - first);
   if (!value.empty() && value[0] == '|')
@@ -262,12 +260,11 @@ int addNetname(const std::string &name) {
     addName(q_netname_list, name);
     return 0;
   }
-  if (q_ini_file() != nullptr) {
-    std::string where = sbMsgBuild(1213, q_ini_file(), q_ini_line());
-    sbErrReportLoc(1099, where.c_str(), name.c_str());
-  } else {
+  // The location is "FILE, line N": the report adds the colon itself.
+  if (q_ini_file() != nullptr)
+    sbErrReportLoc(1099, ulErrLocationLine(q_ini_file(), q_ini_line()), name.c_str());
+  else
     sbErrReport(1099, name.c_str());
-  }
   return 1;
 }
 
@@ -294,18 +291,18 @@ int q_find_keyword(const char *word) {
 void q_ini_line_text(const char *line, int *start, int *end) {
   size_t n = std::strlen(line);
   size_t i = 0;
-  while (i < n && isBlank(line[i]))
+  while (i < n && ulCharIsSpace(line[i]))
     ++i;
   size_t tokenEnd = i;
-  while (tokenEnd < n && !isBlank(line[tokenEnd]))
+  while (tokenEnd < n && !ulCharIsSpace(line[tokenEnd]))
     ++tokenEnd;
   size_t from = 0;
   size_t searchFrom = 0;
   if (tokenEnd - i == 4 && std::strncmp(line + i, "|5.0", 4) == 0) {
     from = searchFrom = tokenEnd;
-    while (searchFrom < n && isBlank(line[searchFrom]))
+    while (searchFrom < n && ulCharIsSpace(line[searchFrom]))
       ++searchFrom;
-    while (searchFrom < n && !isBlank(line[searchFrom]))
+    while (searchFrom < n && !ulCharIsSpace(line[searchFrom]))
       ++searchFrom;
   }
   const char *bar = std::strchr(line + searchFrom, '|');
@@ -323,7 +320,7 @@ int q_read_param(const char *line) {
   int start, end;
   q_ini_line_text(line, &start, &end);
   std::string text(line + start, line + end);
-  while (!text.empty() && isBlank(text.back())) // the line end, a carriage return
+  while (!text.empty() && ulCharIsSpace(text.back())) // the line end, a carriage return
     text.pop_back();
   Scanner in(text.c_str());
   std::string keyword;

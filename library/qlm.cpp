@@ -3,6 +3,8 @@
 #include <string>
 
 #include "qlm.h"
+#include "qlmInternal.h"
+#include "ulBase.h"
 #include "ulMem.h"
 #include "ulStr.h"
 #include "vs.h"
@@ -35,18 +37,14 @@ Lists &lists() {
 constexpr int maxName = 32;
 constexpr int maxPath = vsMAXPATH - 1;
 
-bool isBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 const char *skipBlanks(const char *s) {
-  while (isBlank(*s))
+  while (ulCharIsLineSpace(*s))
     ++s;
   return s;
 }
 
 const char *tokenEnd(const char *s) {
-  while (*s != '\0' && !isBlank(*s))
+  while (*s != '\0' && !ulCharIsLineSpace(*s))
     ++s;
   return s;
 }
@@ -138,6 +136,7 @@ struct Line {
   int number = -1;
   std::string wpath; // as written
   std::string name;
+  std::string qualifier; // the braced field as written, braces included; "" when none
 };
 
 int parseType(const char *b, const char *e, Line &out) {
@@ -194,7 +193,9 @@ int parseType(const char *b, const char *e, Line &out) {
   return 0;
 }
 
-int parseLine(const char *rest, Line &out) {
+// Parses a line rest; checkPrimary refuses a primary directory when the list
+// has one already.
+int parseLine(const char *rest, Line &out, bool checkPrimary) {
   std::string text = rest == nullptr ? "" : rest;
   text = text.substr(0, text.find('|'));
   const char *s = skipBlanks(text.c_str());
@@ -203,7 +204,7 @@ int parseLine(const char *rest, Line &out) {
   const char *e = tokenEnd(s);
   if (const int st = parseType(s, e, out); st != 0)
     return st;
-  if ((out.type & qlmTYPE_PRIMARY) && qlm_get_primary_dir() != nullptr)
+  if (checkPrimary && (out.type & qlmTYPE_PRIMARY) && qlm_get_primary_dir() != nullptr)
     return qlmE_PRIMARY;
 
   s = skipBlanks(e);
@@ -219,7 +220,7 @@ int parseLine(const char *rest, Line &out) {
       return qlmE_BRACKET;
     const char *b = skipBlanks(s + 1);
     const char *end = close;
-    while (end > b && isBlank(end[-1]))
+    while (end > b && ulCharIsLineSpace(end[-1]))
       --end;
     out.name.assign(b, end);
     s = skipBlanks(close + 1);
@@ -230,6 +231,7 @@ int parseLine(const char *rest, Line &out) {
     const char *close = std::strchr(s, '}');
     if (close == nullptr)
       return qlmE_BRACKET;
+    out.qualifier.assign(s, close + 1);
     s = skipBlanks(close + 1);
   }
   if (*s != '\0')
@@ -254,7 +256,7 @@ bool absolute(const std::string &written, char *abs) {
 
 qlmDirId readLine(const char *rest, bool create) {
   Line line;
-  if (const int st = parseLine(rest, line); st != 0)
+  if (const int st = parseLine(rest, line, true); st != 0)
     return fail(st, static_cast<qlmDir *>(nullptr));
   char abs[vsMAXPATH];
   if (!absolute(line.wpath, abs))
@@ -295,6 +297,11 @@ qlmDirId qlm_read(const char *rest) {
 
 qlmDirId qlm_read_and_create(const char *rest) {
   return readLine(rest, true);
+}
+
+std::string qlmiQualifierField(const char *rest) {
+  Line line;
+  return parseLine(rest, line, false) == 0 ? line.qualifier : std::string();
 }
 
 int qlm_chk_library_name(const char *name) {

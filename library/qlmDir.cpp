@@ -6,6 +6,7 @@
 
 #include "qlm.h"
 #include "sbMsg.h"
+#include "ulBase.h"
 #include "ulStr.h"
 
 int (*qlmPutMsgV)(const char *text, int header) = nullptr;
@@ -56,9 +57,9 @@ int refusalMessage(int status) {
 }
 
 const char *afterToken(const char *s) {
-  while (*s == ' ' || *s == '\t')
+  while (ulCharIsSpaceOrTab(*s))
     ++s;
-  while (*s != '\0' && *s != ' ' && *s != '\t' && *s != '\r' && *s != '\n')
+  while (*s != '\0' && !ulCharIsLineSpace(*s))
     ++s;
   return s;
 }
@@ -68,7 +69,7 @@ const char *afterToken(const char *s) {
 int qd_dir_read(const char *line) {
   const char *rest = line == nullptr ? "" : line;
   const char *first = rest;
-  while (*first == ' ' || *first == '\t')
+  while (ulCharIsSpaceOrTab(*first))
     ++first;
   if (std::string(first, afterToken(first)) == "|5.0")
     rest = afterToken(first);

@@ -365,9 +365,15 @@ int vsUnique(char *directory);
 // ---- Time and process end ----------------------------------------------------------
 
 // which 0: the current time as local wall-clock seconds since 1970 (the
-// count vsInfo gives for modification times). which 1: hundredths of a
-// second elapsed since the first call with 1.
+// count vsInfo gives for modification times), or vsTimerFixedV when that is
+// not 0. which 1: hundredths of a second elapsed since the first call with 1.
 long vsTimer(int which);
+
+// 0, or a fixed count that vsTimer(0) returns instead of reading the clock:
+// what a program sets when its time stamps must not depend on when it runs
+// (tests of the texts that carry the date). The elapsed-time counter of
+// vsTimer(1) does not look at it.
+extern long vsTimerFixedV;
 
 // Ends the process with a core image: flushes every open output stream and
 // aborts. Does not return.

@@ -5,6 +5,7 @@
 // which read the default directory, HOME and the user database. Results are
 // built in local buffers and copied out only when they fit, so a caller's
 // buffer is never written past its 256 bytes.
+#include "ulBase.h"
 #include "vs.h"
 
 #include <cctype>
@@ -75,19 +76,15 @@ void put(char *out, const char *from, size_t n) {
   out[n] = '\0';
 }
 
-bool isBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
 // Appends part without surrounding blanks.
 void appendTrimmed(std::string &to, const char *part) {
   if (part == nullptr)
     return;
   const char *b = part;
-  while (isBlank(*b))
+  while (ulCharIsSpaceOrTab(*b))
     ++b;
   const char *e = b + std::strlen(b);
-  while (e > b && isBlank(e[-1]))
+  while (e > b && ulCharIsSpaceOrTab(e[-1]))
     --e;
   to.append(b, e);
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "ulBase.h"
 #include "vfpInternal.h"
 
 namespace {
@@ -13,18 +14,14 @@ constexpr int maxWrittenPath = 256;
 constexpr int maxPath = vfpPATH_SIZE - 1;
 constexpr int maxName = vfpALIAS_SIZE - 1;
 
-bool isBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 const char *skipBlanks(const char *s) {
-  while (isBlank(*s))
+  while (ulCharIsLineSpace(*s))
     ++s;
   return s;
 }
 
 const char *tokenEnd(const char *s) {
-  while (*s != '\0' && !isBlank(*s))
+  while (*s != '\0' && !ulCharIsLineSpace(*s))
     ++s;
   return s;
 }
@@ -125,7 +122,7 @@ int readEnclosed(const char **s, char open, char close, char *out, int bad) {
     return bad;
   const char *e = c;
   b = skipBlanks(b);
-  while (e > b && isBlank(e[-1]))
+  while (e > b && ulCharIsLineSpace(e[-1]))
     --e;
   if (e - b > maxName)
     return bad;

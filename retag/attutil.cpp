@@ -7,20 +7,17 @@
 #include <new>
 
 #include "retag.h"
+#include "retagInternal.h"
 #include "symlist.h"
+#include "ulBase.h"
 #include "ulMem.h"
 #include "ulStr.h"
 
+using vaam::kLineSize;
+using vaam::kNullPointer;
+using vaam::setError;
+
 namespace {
-
-constexpr const char *kNullPointer = "Unexpected null pointer";
-
-// Work buffers of the readers: a word or a line of at most 159 characters.
-constexpr int kLineSize = 160;
-
-void setError(const char *text) {
-  std::snprintf(vaAMErrorBufferV, sizeof vaAMErrorBufferV, "%s", text);
-}
 
 // Keyword tables; the lists are built from them in table order, so each list
 // holds its entries in reverse table order.
@@ -87,21 +84,6 @@ bool replaceString(char *&field, const char *text) {
     return false;
   ulStrFree(field);
   field = copy;
-  return true;
-}
-
-// Writes one attribute line; false when the attribute has no name.
-bool writeAttribute(FILE *fp, AttributeInfo *attribute) {
-  if (attribute->name == nullptr) {
-    setError("Empty attribute name field");
-    return false;
-  }
-  if (attribute->value == nullptr)
-    attribute->value = ulStrCpy(vaAM_EMPTY_VALUE);
-  std::fprintf(fp, "%s %d %d %d %d %d %d ", "A", attribute->x, attribute->y, attribute->visibility,
-               attribute->size, attribute->orientation, attribute->origin);
-  std::fprintf(fp, "%s=", attribute->name);
-  std::fprintf(fp, "%s\n", attribute->value);
   return true;
 }
 
@@ -226,6 +208,7 @@ AttributeInfo *vaAMStoreAnyAttribute(AttributeInfo *attribute, const char *name,
 }
 
 void vaAMFreeSymbolInfo(SymbolInfo *list) {
+  vaam::forgetSymbolIndex(list);
   while (list != nullptr) {
     SymbolInfo *next = list->next;
     freeAttributes(list->attributes);
@@ -282,19 +265,44 @@ void vaAMFreeAllKeywords(KeywordEntry *ini, KeywordEntry *ltf) {
 
 // ---- LTF writer ---------------------------------------------------------------
 
+void vaam::setParseErrorOrShort(int line, const char *file, const char *tail) {
+  if (std::snprintf(vaAMErrorBufferV, sizeof vaAMErrorBufferV,
+                    "File parse error at line %d in file %s%s\n", line, file,
+                    tail) >= static_cast<int>(sizeof vaAMErrorBufferV))
+    setError("File parse error\n");
+}
+
+bool vaam::printAttribute(FILE *fp, AttributeInfo *attribute, AttributeForm form) {
+  if (attribute->name == nullptr) {
+    setError("Empty attribute name field");
+    return false;
+  }
+  if (attribute->value == nullptr)
+    attribute->value = ulStrCpy(vaAM_EMPTY_VALUE);
+  const AttributeInfo &a = *attribute;
+  if (form == AttributeForm::Ltf)
+    std::fprintf(fp, "A %d %d %d %d %d %d ", a.x, a.y, a.visibility, a.size, a.orientation,
+                 a.origin);
+  else
+    std::fprintf(fp, "X = %d  Y = %d  VIS = %d  SIZE = %d  ORIEN = %d  ORIGIN = %d  ", a.x, a.y,
+                 a.visibility, a.size, a.orientation, a.origin);
+  std::fprintf(fp, "%s=%s\n", a.name, a.value != nullptr ? a.value : vaAM_EMPTY_VALUE);
+  return true;
+}
+
 int vaAMWriteLTFFile(FILE *fp, SymbolInfo *list) {
   std::fprintf(fp, "%s\n", ".BL");
   for (SymbolInfo *symbol = list; symbol != nullptr; symbol = symbol->next) {
     std::fprintf(fp, "%s %s %d\n", "S", symbol->name != nullptr ? symbol->name : "", symbol->sheet);
     for (AttributeInfo *a = symbol->attributes; a != nullptr; a = a->next)
-      if (!writeAttribute(fp, a))
+      if (!vaam::printAttribute(fp, a, vaam::AttributeForm::Ltf))
         return 1;
     for (PinInfo *pin = symbol->pins; pin != nullptr; pin = pin->next) {
       std::fprintf(fp, "%s ", "P");
       std::fprintf(fp, "%s%s\n", pin->inverted == 1 ? "~" : "",
                    pin->name != nullptr ? pin->name : "");
       for (AttributeInfo *a = pin->attributes; a != nullptr; a = a->next)
-        if (!writeAttribute(fp, a))
+        if (!vaam::printAttribute(fp, a, vaam::AttributeForm::Ltf))
           return 1;
     }
   }
@@ -345,7 +353,7 @@ char *vaAMRemoveBlanks(char *text) {
   }
   char *to = text;
   for (const char *from = text; *from != '\0'; ++from)
-    if (*from != ' ' && *from != '\t')
+    if (!ulCharIsSpaceOrTab(*from))
       *to++ = *from;
   *to = '\0';
   return text;
@@ -467,12 +475,9 @@ IniKeyValue *vaAMReadINIFile(FILE *fp, KeywordEntry *keywords, const char *fileN
       ulStrFree(keyword);
       continue;
     }
-    char *after = ulStrTok(ulStrBlk(rest), valueWord, sizeof valueWord, " \n\t");
+    char *after = ulStrTok(ulStrBlk(rest), valueWord, sizeof valueWord, ulStrWhitespaceV);
     if (after == nullptr) {
-      if (std::snprintf(vaAMErrorBufferV, sizeof vaAMErrorBufferV, "%s %s %d %s %s\n",
-                        "File parse error", "at line", line, "in file",
-                        fileName) >= static_cast<int>(sizeof vaAMErrorBufferV))
-        std::snprintf(vaAMErrorBufferV, sizeof vaAMErrorBufferV, "%s\n", "File parse error");
+      vaam::setParseErrorOrShort(line, fileName, "");
       std::printf("%s\n", vaAMErrorBufferV);
       ulStrFree(keyword);
       vaAMFreeINIKeyValues(list);

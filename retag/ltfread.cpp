@@ -7,23 +7,20 @@
 #include <string>
 
 #include "retag.h"
+#include "retagInternal.h"
 #include "symlist.h"
+#include "ulBase.h"
 #include "ulCvt.h"
 #include "ulMem.h"
 #include "ulStr.h"
 
 HashEntry *vaAMHashTableV[vaAM_HASH_SIZE];
 
+using vaam::kLineSize;
+using vaam::kNullPointer;
+using vaam::setError;
+
 namespace {
-
-// A word or a line of a record: at most 159 characters and the terminator.
-constexpr int kLineSize = 160;
-constexpr const char *kNullPointer = "Unexpected null pointer";
-constexpr const char *kParseError = "File parse error";
-
-void setError(const char *text) {
-  std::snprintf(vaAMErrorBufferV, sizeof vaAMErrorBufferV, "%s", text);
-}
 
 // Keeps the first n characters of text, the last three of them "..." when
 // text is longer than n.
@@ -50,7 +47,7 @@ std::string clipHead(const char *text, size_t n) {
 void parseError(int line, const char *file, const char *lead, const char *word = nullptr,
                 const char *trail = "") {
   char head[64];
-  std::snprintf(head, sizeof head, "%s at line %d in file ", kParseError, line);
+  std::snprintf(head, sizeof head, "File parse error at line %d in file ", line);
   if (file == nullptr)
     file = "";
   if (word == nullptr)
@@ -79,35 +76,23 @@ void parseError(int line, const char *file, const char *lead, const char *word =
 }
 
 // The word scanner of the record lines: what ulStrTok gives with the
-// delimiters " \n\t" (or "\t\n" when blanks belong to the word), without
-// a set lookup per character, since it runs over every byte of a large file.
-// Skips leading delimiters, copies at most size - 1 characters of the word
-// (the rest of the word is passed over) and returns the position of the
-// delimiter or terminator behind it; null when no word is left.
-template <bool BlankIsDelimiter> const char *nextWord(const char *s, char *word, int size) {
-  auto delimiter = [](char c) { return c == '\n' || c == '\t' || (BlankIsDelimiter && c == ' '); };
+// delimiters " \n\t", without a set lookup per character, since it runs over
+// every byte of a large file. Skips leading delimiters, copies at most
+// size - 1 characters of the word (the rest of the word is passed over) and
+// returns the position of the delimiter or terminator behind it; null when no
+// word is left.
+const char *nextWord(const char *s, char *word, int size) {
   word[0] = '\0';
-  while (*s != '\0' && delimiter(*s))
+  while (*s != '\0' && ulCharIsDelimiter(*s))
     ++s;
   if (*s == '\0')
     return nullptr;
   int n = 0;
-  for (; *s != '\0' && !delimiter(*s); ++s)
+  for (; *s != '\0' && !ulCharIsDelimiter(*s); ++s)
     if (n < size - 1)
       word[n++] = *s;
   word[n] = '\0';
   return s;
-}
-
-// Blank as ulStrBlk counts it: space, tab, newline, carriage return, vertical
-// tab, form feed.
-inline bool blank(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-// A delimiter between the words of a record line.
-inline bool delimiter(char c) {
-  return c == ' ' || c == '\n' || c == '\t';
 }
 
 // Nearly every number of a real file is a plain integer: an optional sign
@@ -129,7 +114,7 @@ inline bool delimiter(char c) {
     v = v * 10 + static_cast<int>(digit);
     digit = static_cast<unsigned char>(*++p) - '0';
   } while (++digits < 9 && digit <= 9);
-  if (!(*p == '\0' || delimiter(*p)))
+  if (!(*p == '\0' || ulCharIsDelimiter(*p)))
     return false;
   *value = negative ? -v : v;
   s = p;
@@ -223,8 +208,8 @@ public:
 
 private:
   const KeywordEntry *list_;
-  bool known_[256] = {};
-  int single_[256] = {};
+  bool known_[UCHAR_MAX + 1] = {};
+  int single_[UCHAR_MAX + 1] = {};
 };
 
 // Reads the next word of the file as ulTklex(fp, word, kLineSize, "\n\t ",
@@ -233,7 +218,7 @@ private:
 // Returns the word's length, or -1 when only blanks were left.
 inline int readWord(FILE *fp, char *word, int *end) {
   int c = ulTkGetc(fp);
-  while (c == ' ' || c == '\n' || c == '\t')
+  while (c != EOF && ulCharIsDelimiter(static_cast<char>(c)))
     c = ulTkGetc(fp);
   if (c == EOF)
     return -1;
@@ -242,7 +227,7 @@ inline int readWord(FILE *fp, char *word, int *end) {
     if (length < kLineSize - 1)
       word[length++] = static_cast<char>(c);
     c = ulTkGetc(fp);
-  } while (c != EOF && c != ' ' && c != '\n' && c != '\t');
+  } while (c != EOF && !ulCharIsDelimiter(static_cast<char>(c)));
   word[length] = '\0';
   *end = c;
   return length;
@@ -254,12 +239,12 @@ inline int readWord(FILE *fp, char *word, int *end) {
 int parseSymbolLine(const char *rest, SymbolInfo *symbol, int line, const char *fileName) {
   char name[kLineSize];
   char sheet[kLineSize];
-  const char *p = nextWord<true>(ulStrBlk(rest), name, sizeof name);
+  const char *p = nextWord(ulStrBlk(rest), name, sizeof name);
   if (p == nullptr) {
     parseError(line, fileName, "Symbol name not found");
     return 1;
   }
-  if (nextWord<true>(p, sheet, sizeof sheet) == nullptr) {
+  if (nextWord(p, sheet, sizeof sheet) == nullptr) {
     parseError(line, fileName, "Symbol sheet not found");
     return 1;
   }
@@ -275,14 +260,14 @@ int parsePinLine(const char *rest, SymbolInfo *symbol, int line, const char *fil
   // The name is the first word, taken from the line in place: the line is
   // shorter than a word buffer, so nothing of it is cut.
   const char *start = rest;
-  while (blank(*start))
+  while (ulCharIsSpace(*start))
     ++start;
   if (*start == '\0') {
     parseError(line, fileName, "Pin name not found");
     return 1;
   }
   const char *end = start;
-  while (*end != '\0' && !delimiter(*end))
+  while (*end != '\0' && !ulCharIsDelimiter(*end))
     ++end;
   const bool inverted = *start == '~';
   if (inverted)
@@ -304,8 +289,7 @@ int parsePinLine(const char *rest, SymbolInfo *symbol, int line, const char *fil
   return 0;
 }
 
-int parseAttributeLine(const char *rest, AttributeInfo *attribute, int line,
-                       const char *fileName) {
+int parseAttributeLine(const char *rest, AttributeInfo *attribute, int line, const char *fileName) {
   if (attribute == nullptr) {
     setError(kNullPointer);
     return 1;
@@ -315,15 +299,15 @@ int parseAttributeLine(const char *rest, AttributeInfo *attribute, int line,
   // right after six narrow stores (a store-forwarding stall on every line).
   int x, y, visibility, size, orientation, origin;
   const char *p = rest;
-  while (blank(*p))
+  while (ulCharIsSpace(*p))
     ++p;
   auto number = [&](int i, int *value) __attribute__((always_inline)) {
-    while (delimiter(*p))
+    while (ulCharIsDelimiter(*p))
       ++p;
     if (plainInteger(p, value))
       return true;
     char word[kLineSize];
-    const char *after = nextWord<true>(p, word, sizeof word);
+    const char *after = nextWord(p, word, sizeof word);
     if (after == nullptr) {
       parseError(line, fileName,
                  i < 2 ? "No more tokens on line" : "No valid attribute string found");
@@ -395,23 +379,6 @@ int parseAttributeLine(const char *rest, AttributeInfo *attribute, int line,
   attribute->name = name;
   attribute->value = value;
   return 0;
-}
-
-// Prints one attribute for the dump; false when it has no name.
-bool dumpAttribute(AttributeInfo *attribute) {
-  if (attribute->name == nullptr) {
-    setError("Empty attribute name field");
-    vaAMHandleError(nullptr);
-    return false;
-  }
-  if (attribute->value == nullptr)
-    attribute->value = ulStrCpy(vaAM_EMPTY_VALUE);
-  std::printf("X = %d  Y = %d  VIS = %d  SIZE = %d  ORIEN = %d  ORIGIN = %d  ", attribute->x,
-              attribute->y, attribute->visibility, attribute->size, attribute->orientation,
-              attribute->origin);
-  std::printf("%s=", attribute->name);
-  std::printf("%s\n", attribute->value);
-  return true;
 }
 
 } // namespace
@@ -492,10 +459,7 @@ int vaAMReadLTFFile(FILE *fp, SymbolInfo **list, KeywordEntry *keywords, const c
         header = true;
         continue;
       }
-      if (std::snprintf(vaAMErrorBufferV, sizeof vaAMErrorBufferV,
-                        "%s at line %d in file %s: Multiple file headers\n", kParseError, line,
-                        fileName) >= static_cast<int>(sizeof vaAMErrorBufferV))
-        std::snprintf(vaAMErrorBufferV, sizeof vaAMErrorBufferV, "%s\n", kParseError);
+      vaam::setParseErrorOrShort(line, fileName, ": Multiple file headers");
       return 1;
     }
     if (!header) {
@@ -560,18 +524,24 @@ int vaAMReadLTFFile(FILE *fp, SymbolInfo **list, KeywordEntry *keywords, const c
 // ---- Dump -----------------------------------------------------------------------
 
 int vaAMDumpSymbolList(SymbolInfo *list) {
+  auto dump = [](AttributeInfo *a) {
+    if (vaam::printAttribute(stdout, a, vaam::AttributeForm::Readable))
+      return true;
+    vaAMHandleError(nullptr);
+    return false;
+  };
   for (SymbolInfo *symbol = list; symbol != nullptr; symbol = symbol->next) {
     std::printf("Symbol = %s  Sheet = %d\n", symbol->name != nullptr ? symbol->name : "",
                 symbol->sheet);
     std::printf("Symbol Attributes:\n");
     for (AttributeInfo *a = symbol->attributes; a != nullptr; a = a->next)
-      if (!dumpAttribute(a))
+      if (!dump(a))
         return 0;
     std::printf("Pins and Attributes:\n");
     for (PinInfo *pin = symbol->pins; pin != nullptr; pin = pin->next) {
       std::printf("%s%s\n", pin->inverted == 1 ? "~" : "", pin->name != nullptr ? pin->name : "");
       for (AttributeInfo *a = pin->attributes; a != nullptr; a = a->next)
-        if (!dumpAttribute(a))
+        if (!dump(a))
           return 0;
     }
   }

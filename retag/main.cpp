@@ -6,12 +6,15 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "apply.h"
 #include "gpi.h"
 #include "retag.h"
+#include "retagInternal.h"
 #include "symlist.h"
 #include "ulCvt.h"
 #include "ulMem.h"
 #include "ulStr.h"
+#include "vqRead.h"
 #include "vs.h"
 
 namespace {
@@ -42,7 +45,7 @@ struct Run {
 FILE *openConfig(Run &run, const char *name) {
   if (FILE *fp = std::fopen(name, "r"))
     return fp;
-  char found[256] = {};
+  char found[vsMAXPATH] = {};
   switch (vsSrchwdirs(name, vsFILE, found)) {
   case vsOK:
     break;
@@ -73,7 +76,7 @@ int main(int argc, char **argv) {
 
   char *configName = ulStrOldCopy(kConfigName);
   if (configName == nullptr) {
-    vaAMSetError("Unexpected null pointer");
+    vaam::setError(vaam::kNullPointer);
     fatal(run);
   }
   vaAMResetRunState();
@@ -124,6 +127,17 @@ int main(int argc, char **argv) {
     fatal(run);
   }
 
+  // The loader's note for each block it reads is wanted only when debugging.
+  if (vaAMDebugV)
+    vqReadPrintLoadNotes(1);
+  const int visit = vsLoop2(symbolPattern, vsFILE, vaAMApplyAttributes, run.symbols);
+  vaAMProgressEnd();
+  if (visit == vsBADSPEC || visit == vsNOTFOUND) {
+    ++vaAMErrorCountV;
+    vaAMSetError("Incorrect path specification");
+    fatal(run);
+  }
+
   std::fprintf(vaAMLogFileFpV, "%d symbols were processed successfully.\n", vaAMSymbolCountV);
   std::fprintf(vaAMLogFileFpV, "%d errors were generated.\n", vaAMErrorCountV);
 
@@ -143,5 +157,9 @@ int main(int argc, char **argv) {
   for (char *s : {libraryPath, ltfBase, alias, configName})
     ulMemFree(s);
   AliasName = nullptr;
+  // Closing the project releases every lock this run still holds (a symbol
+  // changed and left unsaved keeps its lock until here), and the message
+  // files close with it.
+  gpi_uninit();
   std::exit(0);
 }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "retagInternal.h"
 #include "ulMem.h"
 #include "ulStr.h"
 
@@ -66,7 +67,7 @@ int vaAMParseCmdLine(int argc, char **argv, char **ltfBase, char **alias) {
     if (*ltfBase == nullptr || *alias == nullptr) {
       char *copy = ulStrOldCopy(argv[i]);
       if (copy == nullptr) {
-        vaAMSetError("Unexpected null pointer");
+        vaam::setError(vaam::kNullPointer);
         return 1;
       }
       (*ltfBase == nullptr ? *ltfBase : *alias) = copy;
@@ -103,9 +104,9 @@ int vaAMResolveLibraryAlias(const char *alias, char **path) {
     vaAMSetError("%s: '%s'\n", "Nonexistent library", alias);
     return 1;
   }
-  char directory[256] = {};
-  char foundAlias[256] = {};
-  char access[256] = {};
+  char directory[vfpPATH_SIZE] = {};
+  char foundAlias[vfpALIAS_SIZE] = {};
+  char access[vfpTYPE_SIZE] = {};
   vfpGetLibInfo2(ProjectID, library, directory, foundAlias, access, nullptr);
   if (ulStrIcmp(foundAlias, alias) != 0) {
     vaAMSetError("Library name mismatch");
@@ -121,7 +122,7 @@ int vaAMResolveLibraryAlias(const char *alias, char **path) {
   }
   *path = ulStrOldCopy(directory);
   if (*path == nullptr) {
-    vaAMSetError("Unexpected null pointer");
+    vaam::setError(vaam::kNullPointer);
     return 1;
   }
   return 0;

@@ -28,14 +28,14 @@ inline constexpr int vaAM_ERRBUF_SIZE = 128;
 inline constexpr int vaAM_OVERRIDE_UNDECIDED = -32767;
 
 extern char vaAMErrorBufferV[vaAM_ERRBUF_SIZE]; // text of the most recent error
-extern int vaAMErrorCountV;   // errors generated during the visit (written to the log)
-extern int vaAMSymbolCountV;  // symbols processed successfully (written to the log)
-extern int vaAMDebugV;        // 1 when "-debug" was the first argument
-extern int vaAMOverrideFlagV; // -32767 undecided, then 0 off or 1 on ("-override")
-extern FILE *vaAMLogFileFpV;  // the log file, open from the log-opening step to the end
+extern int vaAMErrorCountV;           // errors generated during the visit (written to the log)
+extern int vaAMSymbolCountV;          // symbols processed successfully (written to the log)
+extern int vaAMDebugV;                // 1 when "-debug" was the first argument
+extern int vaAMOverrideFlagV;         // -32767 undecided, then 0 off or 1 on ("-override")
+extern FILE *vaAMLogFileFpV;          // the log file, open from the log-opening step to the end
 extern IniKeyValue *vaAMINIKeywordsV; // configuration values read from retagcfg.ini
-extern char *AliasName;       // destination library alias as given (lower-cased)
-extern vfpObjId ProjectID;    // the current project, whose library list names the libraries
+extern char *AliasName;               // destination library alias as given (lower-cased)
+extern vfpObjId ProjectID;            // the current project, whose library list names the libraries
 
 // Parses the command line. Lower-cases every argument after the program name
 // in place. Returns -1 when the usage is to be printed (no argument, or

@@ -1,3 +1,5 @@
 #include "ulBase.h"
 
-int ulDummyProc(...) { return 0; }
+int ulDummyProc(...) {
+  return 0;
+}

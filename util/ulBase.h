@@ -5,6 +5,10 @@
 // dump given it prints nothing, a sort given it keeps loop order. Compare a
 // callback with it by address (cast it to the callback type of the interface);
 // calling it does nothing and returns 0.
+//
+// The character classes below are the word separators of the formats the
+// library reads. Each reader uses the class its format names, so that one
+// class has one definition; none depends on the locale.
 #pragma once
 
 // Does nothing and returns 0; stands for "no callback" where an interface
@@ -25,4 +29,31 @@ inline int ulHexDigitValue(int c) {
   if (c >= 'A' && c <= 'F')
     return c - 'A' + 10;
   return -1;
+}
+
+// ---- Character classes ----------------------------------------------------------
+
+// White space of the C locale: space, tab, newline, carriage return, vertical
+// tab, form feed. What ulStrBlk and ulStrTrim skip, and what separates the
+// values of an initialisation file line (read as scanf reads them).
+constexpr bool ulCharIsSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// The usual token delimiters (ulStrWhitespaceV): space, tab, newline. What
+// separates the words of an LTF record line and the tokens of ulTklex.
+constexpr bool ulCharIsDelimiter(char c) {
+  return c == ' ' || c == '\t' || c == '\n';
+}
+
+// Space and tab, and the two line-end characters: what separates the fields
+// of a directory line, which may be handed over with its line end.
+constexpr bool ulCharIsLineSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Space and tab: blanks within a line, such as those around the parts of a
+// path spec or between the digits of a byte block.
+constexpr bool ulCharIsSpaceOrTab(char c) {
+  return c == ' ' || c == '\t';
 }

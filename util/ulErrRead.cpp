@@ -1,5 +1,6 @@
 // Reading verbose error text back into records and chains.
 
+#include "ulBase.h"
 #include "ulErr.h"
 
 #include <algorithm>
@@ -66,7 +67,7 @@ ulErr *ulErrCreateFromString(const char *line) {
   if (line == nullptr)
     return nullptr;
   const char *p = line;
-  while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f')
+  while (ulCharIsSpace(*p))
     ++p;
 
   const char *end1 = std::strstr(p, kSeparator);

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 #include <sys/stat.h>
+#include <vector>
 
 #include "ulErr.h"
 #include "ulMem.h"

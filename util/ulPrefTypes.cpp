@@ -278,7 +278,7 @@ ulByteBlock *newByteBlock(int size) {
 int readByteBlock(const ulTypespec *, const char *text, void **value) {
   std::string digits;
   for (const char *p = text; *p != '\0'; p++) {
-    if (*p == ' ' || *p == '\t')
+    if (ulCharIsSpaceOrTab(*p))
       continue;
     if (ulHexDigitValue(*p) < 0)
       return 0;

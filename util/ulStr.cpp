@@ -16,6 +16,9 @@
 #include "ulStr.h"
 #include "ulStrInternal.h"
 
+const char ulStrWhitespaceV[] = " \n\t";
+const char ulStrWildcardV[] = "*";
+
 namespace ulstr {
 
 State stateV = {};

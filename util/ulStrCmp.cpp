@@ -6,10 +6,9 @@
 #include <cctype>
 #include <cstring>
 
+#include "ulBase.h"
 #include "ulStr.h"
 #include "ulStrInternal.h"
-
-using ulstr::isBlank;
 
 namespace {
 
@@ -208,7 +207,7 @@ char *ulStrUpc(char *s) {
 char *ulStrBlk(const char *s) {
   if (s == nullptr)
     return nullptr;
-  while (isBlank(*s))
+  while (ulCharIsSpace(*s))
     ++s;
   return const_cast<char *>(s);
 }
@@ -217,7 +216,7 @@ char *ulStrTrim(char *s) {
   if (s == nullptr || *s == '\0')
     return s;
   size_t n = std::strlen(s);
-  while (n > 1 && isBlank(s[n - 1]))
+  while (n > 1 && ulCharIsSpace(s[n - 1]))
     --n;
   s[n] = '\0';
   return ulStrBlk(s);
@@ -228,7 +227,7 @@ char *ulStrTrimAlloc(const char *s) {
     return nullptr;
   const char *first = ulStrBlk(s);
   size_t n = std::strlen(first);
-  while (n > 0 && isBlank(first[n - 1]))
+  while (n > 0 && ulCharIsSpace(first[n - 1]))
     --n;
   char *p = ulStrAlloc(static_cast<int>(n) + 1);
   if (n != 0)

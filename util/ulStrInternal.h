@@ -46,7 +46,7 @@ struct State {
   char **blocks;
   int blockCount;
   int blockCapacity;
-  long freeBytes;            // bytes of all slots on the free lists
+  long freeBytes; // bytes of all slots on the free lists
 
   ulStrBuf *cat[2]; // ulStrCat's build and result buffers
 
@@ -78,12 +78,6 @@ inline State &state() {
 // (ulStrTok.cpp); called by ulStrTerminate.
 void releaseFormatBuffers();
 void releaseLexBuffers();
-
-// Blank in the C locale: space, tab, newline, carriage return, vertical tab,
-// form feed.
-inline bool isBlank(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
 
 // Membership in a delimiter set; a null set is empty and the terminator is
 // never a member.

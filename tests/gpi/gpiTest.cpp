@@ -1,7 +1,7 @@
 // The start and end of the programming interface: the run flags, the project
 // opened from scribant.ini (a project's own or the installation's default
 // beside the program), the settings read, the library "builtin" completed,
-// and a start that fails without a word.
+// and a start that fails with its cause reported.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -112,11 +112,21 @@ TEST_F(Gpi, TheLibraryBuiltinIsAttachedAndVisibleInTheProject) {
   gpi_uninit();
 }
 
-TEST_F(Gpi, WithoutAnyInitialisationFileTheStartFailsSilently) {
+TEST_F(Gpi, WithoutAnyInitialisationFileTheStartFailsAndTheErrorLayerSaysWhy) {
   std::string out;
+  testing::internal::CaptureStderr();
   EXPECT_EQ(0, init(out));
+  const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ("", out);
   EXPECT_EQ(0, project());
+  // The cause goes where an uncaught exception would put it: standard error
+  // and the error log.
+  EXPECT_NE(std::string::npos, err.find("scribant.ini: Ini file not found")) << err;
+  std::string log;
+  for (auto &e : fs::directory_iterator(dir.path()))
+    if (e.path().extension() == ".err")
+      log += testsupport::readFile(e.path());
+  EXPECT_NE(std::string::npos, log.find("scribant.ini: Ini file not found")) << log;
   // A retry after the file appeared starts cleanly.
   writeIni("DIR [pw] @\n");
   EXPECT_EQ(1, init(out));

@@ -260,6 +260,17 @@ TEST_F(ReadFile, RefusedDirectoryLinesAloneDoNotFailTheRead) {
   EXPECT_EQ(nullptr, q_attr_reset_find("X"));
 }
 
+TEST_F(ReadFile, ABadNetNameIsReportedWithItsFileAndLine) {
+  std::string path = write("a.ini", "dir [pw] @\nnetname d[7:0\n");
+  std::string out;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(0, readInit(path, out));
+  EXPECT_EQ("scrib: Error 1099: " + path +
+                ", line 2: Net name `d[7:0' has no bus width that can be worked out.\n",
+            testing::internal::GetCapturedStderr());
+  EXPECT_EQ("1 error in the initialisation file.\n", out);
+}
+
 TEST_F(ReadFile, NoPrimaryDirectoryIsAnError) {
   std::string path = write("a.ini", "dir [w] @ (lib)\ngrid 2\n");
   std::string out;
@@ -287,20 +298,45 @@ TEST_F(ReadFile, MessagesAreCutAndSilencedAndOnlyShownWhileReading) {
   EXPECT_EQ("Cannot open or examine file " + tmp + "/missing.ini.\n", out);
 }
 
-TEST_F(ReadFile, BuiltinDirectoryIsNamedAndTheFileRewritten) {
-  fs::create_directory(dir / "BuiltIn");
-  std::string path = write("a.ini", "grid 3 | keep\r\ndir [pw] @ (work) | mine\n"
-                                    "dir 7 @/BuiltIn/\r\n|5.0 dir [x] @\n");
+TEST_F(ReadFile, AttachingBuiltinRewritesDirectoryLinesAndKeepsEveryOtherByte) {
+  fs::create_directories(dir / "real/BuiltIn");
+  fs::create_directories(dir / "v");
+  // Directory lines in the current format, qualifiers and comments, line
+  // ends of both kinds, a refused line, a versioned line and a last line
+  // without its line end.
+  const std::string before = "grid 3 | keep\r\n"
+                             "DIR [w] @/real (mylib) {qual} | my comment\n"
+                             "  dir   [pw]   @   (work)  {q w}|mine\n"
+                             "dir 7 @/real/BuiltIn/ {b}\r\n"
+                             "DIR [x] @ (bad) {x}\n"
+                             "|5.0 dir [W] @/v (v) | v\n"
+                             "netname d[7:0]";
+  const std::string after = "grid 3 | keep\r\n"
+                            "DIR [w] @/real (mylib) {qual} | my comment\n"
+                            "  DIR [pw] @ (work) {q w}|mine\n"
+                            "DIR  7 @/real/BuiltIn/ (builtin) {b}\r\n"
+                            "DIR [x] @ (bad) {x}\n"
+                            "|5.0 DIR [w] @/v (v) | v\n"
+                            "netname d[7:0]";
+  // The file is a link into another directory, readable by its group only.
+  const std::string target = write("real/scribant.ini", before);
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  const std::string path = tmp + "/a.ini";
+  fs::create_symlink(target, path);
+
   std::string out;
   EXPECT_EQ(1, readInit(path, out));
   EXPECT_EQ(1, vqBuiltinAddedKludgeV);
   EXPECT_NE(std::string::npos, out.find("library builtin attached"));
-  EXPECT_EQ("grid 3 | keep\r\nDIR [pw] @ (work) | mine\nDIR  7 @/BuiltIn/ (builtin)\r\n"
-            "|5.0 dir [x] @\n",
-            replaced(testsupport::readFile(path), tmp, "@"));
+  EXPECT_TRUE(fs::is_symlink(path));
+  EXPECT_EQ(after, replaced(testsupport::readFile(target), tmp, "@"));
+  EXPECT_EQ(fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read,
+            fs::status(target).permissions());
+  EXPECT_EQ(2u, std::distance(fs::directory_iterator(dir / "real"), fs::directory_iterator()));
+
   // Read again: the library exists now, nothing is rewritten.
   vqBuiltinAddedKludgeV = 0;
-  EXPECT_EQ(1, readInit(path, out));
+  EXPECT_EQ(1, readInit(path, out)); // a refused line alone does not fail the read
   EXPECT_EQ(0, vqBuiltinAddedKludgeV);
   EXPECT_EQ(std::string::npos, out.find("builtin"));
 }

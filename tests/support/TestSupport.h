@@ -83,9 +83,7 @@ private:
 // Changes the working directory for the life of the object.
 class ScopedCwd {
 public:
-  explicit ScopedCwd(const std::string &dir) : old_(fs::current_path()) {
-    fs::current_path(dir);
-  }
+  explicit ScopedCwd(const std::string &dir) : old_(fs::current_path()) { fs::current_path(dir); }
   ~ScopedCwd() {
     std::error_code ec;
     fs::current_path(old_, ec);

@@ -33,9 +33,8 @@ std::pair<std::string, std::string> readRest(const std::string &text, int size, 
 }
 
 TEST(ulDufsFgetsAfter, ReadsAsPushBackThenFgets) {
-  const std::string texts[] = {"\nnext",       "ab\nnext",    "a\r\nb\r\n", "x\r\ny",
-                               "abc\rdef\n",   "tail",        "",           "\r\n",
-                               "ab\r",         "a\r\n",       "abcdefgh\n", "\n"};
+  const std::string texts[] = {"\nnext", "ab\nnext", "a\r\nb\r\n", "x\r\ny", "abc\rdef\n", "tail",
+                               "",       "\r\n",     "ab\r",       "a\r\n",  "abcdefgh\n", "\n"};
   for (const std::string &text : texts) {
     for (int size : {2, 3, 4, 160}) {
       SCOPED_TRACE("text \"" + text + "\", size " + std::to_string(size));

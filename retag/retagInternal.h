@@ -1,0 +1,47 @@
+// retagInternal.h: what the files of the command share inside (not for other
+// modules): the size of its line buffers, its fixed message texts and the
+// writers of those messages into the error buffer, the one printer of an
+// attribute line that the LTF writer and the list dump both use, and the
+// release of the symbol index that attribute application builds.
+#pragma once
+
+#include <cstdio>
+
+#include "retag.h"
+#include "symlist.h"
+
+namespace vaam {
+
+// A word or a line of an LTF record or a configuration line: at most 159
+// characters and the terminator.
+inline constexpr int kLineSize = 160;
+
+// The message of a missing record, a missing argument or exhausted memory.
+inline constexpr const char *kNullPointer = "Unexpected null pointer";
+
+// Puts text into the error buffer as it is (cut at the buffer's end).
+inline void setError(const char *text) {
+  vaAMSetError("%s", text);
+}
+
+// Puts "File parse error at line N in file F<tail>\n" into the error buffer;
+// when that does not fit, "File parse error\n" alone. tail is "" or starts
+// with ": ".
+void setParseErrorOrShort(int line, const char *file, const char *tail);
+
+// The two forms of an attribute line.
+enum class AttributeForm {
+  Ltf,     // "A x y vis size orien origin NAME=VALUE", as an LTF file holds it
+  Readable // "X = x  Y = y  VIS = ...  NAME=VALUE", the list dump
+};
+
+// Prints one attribute line to fp. A missing value is first replaced in the
+// record by "$EMPTY_VAL$". False, with "Empty attribute name field" in the
+// error buffer and nothing printed, when the attribute has no name.
+bool printAttribute(FILE *fp, AttributeInfo *attribute, AttributeForm form);
+
+// Drops the symbol index that attribute application keeps for the list whose
+// head is list, if it has one; the list is about to be freed.
+void forgetSymbolIndex(const SymbolInfo *list);
+
+} // namespace vaam
