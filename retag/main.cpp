@@ -157,5 +157,9 @@ int main(int argc, char **argv) {
   for (char *s : {libraryPath, ltfBase, alias, configName})
     ulMemFree(s);
   AliasName = nullptr;
+  // Closing the project releases every lock this run still holds (a symbol
+  // changed and left unsaved keeps its lock until here), and the message
+  // files close with it.
+  gpi_uninit();
   std::exit(0);
 }

@@ -171,7 +171,6 @@ void setUp() {
 
 using namespace ulstr;
 
-
 // ---- Allocation -------------------------------------------------------------
 
 char *ulStrCpy(const char *s) {
