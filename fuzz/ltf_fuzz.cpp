@@ -1,17 +1,30 @@
 // Fuzz target: arbitrary bytes as an LTF file. The reader must not crash or
 // overrun a buffer; on failure its message is in the error buffer and fits
 // it; on success the list is well formed, and writing and dumping it work.
+//
+// The reader is also compared with a plain one written here straight from
+// the format's rules on the token layer (ulTklex, ulDufsFgets, ulStrTok,
+// vaAMParseAttribute): the fast reader re-implements those rules for speed,
+// and any input on which the two differ in status, records (also those of a
+// read that failed) or message is a finding.
+#include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "FuzzSupport.h"
 #include "retag.h"
 #include "symlist.h"
+#include "ulStr.h"
 
 namespace {
 
 using fuzzsupport::check;
+
+constexpr const char *kFile = "fuzz.ltf";
+constexpr int kLine = 160;
 
 KeywordEntry *gKeywords = nullptr;
 FILE *gSink = nullptr;
@@ -19,6 +32,183 @@ FILE *gSink = nullptr;
 void checkAttributes(const AttributeInfo *a) {
   for (; a != nullptr; a = a->next)
     check(a->name != nullptr && a->value != nullptr && std::strlen(a->value) <= 159);
+}
+
+// ---- The plain reader ---------------------------------------------------------
+
+// The message the plain reader expects: the whole text, which the fast
+// reader may have shortened to fit the error buffer.
+std::string gExpected;
+
+int parseError(int line, const std::string &reason) {
+  gExpected = "File parse error at line " + std::to_string(line) + " in file " + kFile + ": " +
+              reason + "\n";
+  return 1;
+}
+
+int plainError(const char *text) {
+  gExpected = text;
+  return 1;
+}
+
+// The six numbers, then the attribute string.
+int plainAttributeLine(FILE *fp, AttributeInfo *attribute, int line) {
+  char rest[kLine];
+  char word[kLine];
+  if (ulDufsFgets(rest, kLine, fp) == nullptr)
+    return plainError("File read error");
+  const char *p = ulStrBlk(rest);
+  int numbers[6];
+  for (int i = 0; i < 6; ++i) {
+    p = ulStrTok(p, word, kLine, ulStrWhitespaceV);
+    if (p == nullptr)
+      return parseError(line, i < 2 ? "No more tokens on line" : "No valid attribute string found");
+    if (!ulStrIsnum(word))
+      return parseError(line, "Illegal character in token '" + std::string(word) + "'");
+    numbers[i] = std::atoi(word);
+  }
+  if (ulStrTok(p, word, kLine, "\t\n") == nullptr || std::strchr(word, '=') == nullptr)
+    return parseError(line, "No valid attribute string found");
+  char *name = nullptr;
+  char *value = nullptr;
+  check(vaAMParseAttribute(word, &name, &value) == 0);
+  vaAMStoreAttLocation(attribute, numbers[0], numbers[1]);
+  vaAMStoreAttVisibility(attribute, numbers[2]);
+  vaAMStoreAttSize(attribute, numbers[3]);
+  vaAMStoreAttOrientation(attribute, numbers[4]);
+  vaAMStoreAttOrigin(attribute, numbers[5]);
+  vaAMStoreAnyAttribute(attribute, ulStrUpc(name), ulStrUpc(value));
+  ulStrFree(name);
+  ulStrFree(value);
+  return 0;
+}
+
+int plainSymbolLine(FILE *fp, SymbolInfo *symbol, int line) {
+  char rest[kLine];
+  char name[kLine];
+  char sheet[kLine];
+  if (ulDufsFgets(rest, kLine, fp) == nullptr)
+    return plainError("File read error");
+  const char *p = ulStrTok(ulStrBlk(rest), name, kLine, ulStrWhitespaceV);
+  if (p == nullptr)
+    return parseError(line, "Symbol name not found");
+  if (ulStrTok(p, sheet, kLine, ulStrWhitespaceV) == nullptr)
+    return parseError(line, "Symbol sheet not found");
+  if (!ulStrIsnum(sheet))
+    return parseError(line, "Illegal character in token '" + std::string(sheet) + "'");
+  vaAMStoreSymName(symbol, name, std::atoi(sheet));
+  return 0;
+}
+
+int plainPinLine(FILE *fp, SymbolInfo *symbol, int line) {
+  char rest[kLine];
+  char name[kLine];
+  if (ulDufsFgets(rest, kLine, fp) == nullptr)
+    return plainError("File read error");
+  if (ulStrTok(ulStrBlk(rest), name, kLine, ulStrWhitespaceV) == nullptr)
+    return parseError(line, "Pin name not found");
+  const bool inverted = name[0] == '~';
+  vaAMStorePinName(symbol, inverted ? name + 1 : name);
+  vaAMStorePinInversion(symbol, inverted ? 1 : 0);
+  return 0;
+}
+
+int plainRead(FILE *fp, SymbolInfo **list) {
+  bool header = false;
+  int line = 0;
+  SymbolInfo *symbol = nullptr;
+  bool pinContext = false;
+  char word[kLine];
+  for (;;) {
+    const int id = ulTklex(fp, word, kLine, "\n\t ", ulStrWhitespaceV, gKeywords);
+    if (id == -1)
+      return 0;
+    if (line < INT_MAX)
+      ++line;
+    if (id == vaAM_LTF_BEGIN) {
+      if (header) {
+        const std::string full = "File parse error at line " + std::to_string(line) + " in file " +
+                                 kFile + ": Multiple file headers\n";
+        return plainError(full.size() < vaAM_ERRBUF_SIZE ? full.c_str() : "File parse error\n");
+      }
+      header = true;
+      continue;
+    }
+    if (!header)
+      continue;
+    int failed = 0;
+    switch (id) {
+    case vaAM_LTF_SYMBOL:
+      symbol = *list = vaAMAllocateSymbolInfo(*list);
+      pinContext = false;
+      failed = plainSymbolLine(fp, symbol, line);
+      break;
+    case vaAM_LTF_PIN:
+      if (vaAMAllocatePin(symbol) == nullptr)
+        return plainError("Unexpected null pointer");
+      pinContext = true;
+      failed = plainPinLine(fp, symbol, line);
+      break;
+    case vaAM_LTF_ATTRIBUTE: {
+      if (symbol == nullptr)
+        return parseError(line, "Attribute record before any symbol record");
+      AttributeInfo *&owner = pinContext ? symbol->pins->attributes : symbol->attributes;
+      owner = vaAMAllocateAnyAttribute(owner);
+      failed = plainAttributeLine(fp, owner, line);
+      break;
+    }
+    case vaAM_LTF_END:
+      return 0;
+    default:
+      return parseError(line, "Unrecognized token '" + std::string(word) + "'");
+    }
+    if (failed != 0)
+      return 1;
+  }
+}
+
+// ---- Comparison -----------------------------------------------------------------
+
+bool sameText(const char *a, const char *b) {
+  return (a == nullptr) == (b == nullptr) && (a == nullptr || std::strcmp(a, b) == 0);
+}
+
+void compareAttributes(const AttributeInfo *a, const AttributeInfo *b) {
+  for (; a != nullptr && b != nullptr; a = a->next, b = b->next)
+    check(sameText(a->name, b->name) && sameText(a->value, b->value) && a->x == b->x &&
+          a->y == b->y && a->visibility == b->visibility && a->size == b->size &&
+          a->orientation == b->orientation && a->origin == b->origin);
+  check(a == nullptr && b == nullptr);
+}
+
+void compareLists(const SymbolInfo *a, const SymbolInfo *b) {
+  for (; a != nullptr && b != nullptr; a = a->next, b = b->next) {
+    check(sameText(a->name, b->name) && a->sheet == b->sheet);
+    compareAttributes(a->attributes, b->attributes);
+    const PinInfo *p = a->pins;
+    const PinInfo *q = b->pins;
+    for (; p != nullptr && q != nullptr; p = p->next, q = q->next) {
+      check(sameText(p->name, q->name) && p->inverted == q->inverted);
+      compareAttributes(p->attributes, q->attributes);
+    }
+    check(p == nullptr && q == nullptr);
+  }
+  check(a == nullptr && b == nullptr);
+}
+
+// The fast reader's message against the whole one: equal when the whole one
+// fits the error buffer, else the same head and tail around a shortened
+// middle that fills the buffer.
+void compareMessages(const std::string &fast, const std::string &whole) {
+  if (whole.size() < vaAM_ERRBUF_SIZE) {
+    check(fast == whole);
+    return;
+  }
+  const size_t head = whole.find(": ") + 2;
+  const size_t quote = whole.find('\'', head);
+  const size_t keep = quote == std::string::npos ? head : quote + 1;
+  check(fast.size() == vaAM_ERRBUF_SIZE - 1 && fast.compare(0, keep, whole, 0, keep) == 0 &&
+        fast.find("...") != std::string::npos && fast.back() == '\n');
 }
 
 } // namespace
@@ -36,10 +226,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     return 0;
   SymbolInfo *list = nullptr;
   vaAMErrorBufferV[0] = '\0';
-  int status =
-      vaAMReadLTFFile(fuzzsupport::InputFile(data, size).get(), &list, gKeywords, "fuzz.ltf");
+  int status = vaAMReadLTFFile(fuzzsupport::InputFile(data, size).get(), &list, gKeywords, kFile);
   check(std::memchr(vaAMErrorBufferV, '\0', sizeof vaAMErrorBufferV) != nullptr);
   check(status == 0 || vaAMErrorBufferV[0] != '\0');
+  const std::string message = status == 0 ? "" : vaAMErrorBufferV;
+
+  SymbolInfo *plainList = nullptr;
+  gExpected.clear();
+  check(plainRead(fuzzsupport::InputFile(data, size).get(), &plainList) == status);
+  compareLists(list, plainList);
+  compareMessages(message, gExpected);
+  vaAMFreeSymbolInfo(plainList);
+
   if (status == 0) {
     for (SymbolInfo *s = list; s != nullptr; s = s->next) {
       check(s->name != nullptr);

@@ -172,12 +172,30 @@ int gpi_check_get_count(unsigned *errors, unsigned *warnings);
 
 // ---- Report ---------------------------------------------------------------------
 
-// Prints the current block through q_putline: a header line
-//   "<name> (<block type word>) MBB = x1 y1 x2 y2"
-// then, per object of the object list, a group of lines ending with an empty
-// line: "<kind name> C=<color>  F=<style> L=<line style>" and the kind's own
-// lines (see gpiReport.cpp for the exact formats). 0 without a current
-// block; else 1, also while q_quiet silences the printing.
+// Prints the current block through q_putline: the header
+//   "<block name> (<block type word of q_dtypes>) MBB = <x1> <y1> <x2> <y2>"
+// then, per object of the object list, "<kind name of q_objects> C=<colour>
+// F=<style> L=<line style>" (two blanks before F), the kind's own lines and
+// an empty line. Kinds without a slot of their own are named "object".
+//   text, attribute, label   "String: %s", "Origin: %d", "Orientation: %d",
+//                            "Size: %d", "Invert: %d" (the sense bit),
+//                            "Visibility: %d", "Displayed: %d",
+//                            "Position: %d %d"
+//   circle                   "Radius: %d"
+//   arc                      "Point 1: %d %d" .. "Point 3: %d %d"
+//   net                      "Id: %u", "Number of joints: %d", per joint
+//                            "%d %d type=%d id=%d" (x, y, type, its 3-bit
+//                            side field), "Number of segments: %d", per
+//                            segment "%d %d %d %d" (its joints' points)
+//   component instance       "Block: %s" (the symbol's name, else the name
+//                            as read), "Orientation: %d", "Scale: %f",
+//                            "Position: %d %d"
+//   pin                      "Side = %d  Type = %d  %d" (the last: the top
+//                            flag bit), "Id: %u", "Position: %d %d %d %d"
+//   line, box                "Point: %d %d" per point
+//   occurrence and meta      "Point: %d %d" (the anchor)
+//   attributes
+// 0 without a current block; else 1, also while q_quiet silences it.
 int gpi_report();
 
 // ---- Attribute operations -------------------------------------------------------
@@ -190,8 +208,8 @@ int gpi_report();
 // prints nothing (except gpi_a_attribute on a net without a segment).
 
 // Replaces the text of an attribute (kind 6) by a pooled copy of text, with
-// its trailing blanks removed. Refused when the object is no attribute or
-// when the name of text differs from the attribute's name (exact
+// its trailing blanks removed. Refused when the object is no attribute, text
+// is null, or the name of text differs from the attribute's name (exact
 // comparison, at most 131 characters). Position, text settings and the
 // Block's changed state are not touched.
 int gpi_m_attr(const char *text, vqObject *attribute);
@@ -202,14 +220,18 @@ int gpi_m_attr(const char *text, vqObject *attribute);
 // name is allowed again in a symbol, and elsewhere only SIGNAL and EQUATE on
 // an instance with part 0, PARAM anywhere, PROBE on a net; a new REFDES on an
 // instance that has a reference designator and a new "#" on a connection
-// that has a pin index are refused), when there is no current block, or when
-// no default position can be found (a net without a segment: "Can not add
-// attribute" is printed unless q_quiet is set). The new attribute takes the
-// text defaults of the settings, stands at the head of the object list and
-// of the owner's attached chain, and is placed above the texts already
-// stacked at its owner; on an instance whose symbol has an attribute of the
-// same name and part, it takes that attribute's look and position carried
-// through the instance's placement. Marks the Block changed.
+// that has a pin index are refused), when text is null or there is no
+// current block, or when no default position can be found (an instance part
+// that the symbol has no pin for; a net part that names no segment of the
+// net, for which "Can not add attribute" is printed unless q_quiet is set).
+// A pin's texts have part 0, whatever part says, also when the rule looks
+// for the name. The new attribute takes the text defaults of the settings
+// (size, font, colour, origin; visibility NEW_ATTR_VIS), stands at the head
+// of the object list and of the owner's attached chain, and is placed one
+// text spacing (ADISTANCE) above the texts standing in its owner's column;
+// on an instance whose symbol has an attribute of the same name and part,
+// it takes that attribute's look and position carried through the
+// instance's placement (vqTransform.h). Marks the Block changed.
 int gpi_a_attribute(const char *text, vqObject *owner, vqId part);
 
 // Deletes an attribute (kind 6) from the current block's object list and

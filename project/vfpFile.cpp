@@ -140,8 +140,10 @@ bool isTempOf(const char *name, const std::string &base) {
          name[base.size()] == '.' && std::strcmp(name + n - 4, kTempSuffix) == 0;
 }
 
+} // namespace
+
 // Removes the temporary files of target that a crashed write left behind.
-void removeStaleTemps(const std::string &target) {
+void vfpiRemoveTemps(const std::string &target) {
   const std::string dir = directoryOf(target);
   const std::string base = baseOf(target);
   DIR *d = opendir(dir.c_str());
@@ -155,6 +157,8 @@ void removeStaleTemps(const std::string &target) {
   for (const std::string &s : stale)
     unlink(s.c_str());
 }
+
+namespace {
 
 // The permission bits a new file gets.
 mode_t newFileMode() {
@@ -261,7 +265,7 @@ int openFile(FileObj &f, int access) {
       return errno == ENOENT ? vfpNO_OBJECT : vfpFILE_OPEN_ERROR;
   } else if (access == vfpOPEN_WRITE) {
     f.target = targetOf(f.spec);
-    removeStaleTemps(f.target);
+    vfpiRemoveTemps(f.target);
     f.stream = createTemp(f.target, f.temp);
     if (f.stream == nullptr) {
       f.target.clear();
@@ -510,6 +514,7 @@ bool copyFile(const std::string &from, const std::string &to, bool sync) {
     return false;
   struct stat src;
   const std::string target = targetOf(to);
+  vfpiRemoveTemps(target);
   std::string temp;
   FILE *out = fstat(fileno(in), &src) == 0 ? createTemp(target, temp) : nullptr;
   if (out == nullptr) {

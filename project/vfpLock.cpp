@@ -158,19 +158,42 @@ bool writeContent(int fd, long created, const char *className, int tests) {
   return n > 0 && pwrite(fd, text, static_cast<size_t>(n), 0) == n && ftruncate(fd, n) == 0;
 }
 
-// Replaces the lock file at path by one of this process, through a
-// temporary file and a rename, so that a reader sees the old or the new
-// content, never a mix. false on failure (the old file stays).
-bool replaceContent(const std::string &path, long created, const char *className, int tests) {
+// Writes a complete lock file of this process beside path, under a
+// temporary name, with the creation time given, or (created < 0) with the
+// new file's own modification time, which is then set to that very second.
+// Returns the temporary file's path, or "" on failure (nothing is left).
+std::string writeTemp(const std::string &path, long created, const char *className, int tests) {
   std::string temp = path + ".XXXXXX.tmp";
   const int fd = mkstemps(temp.data(), 4);
   if (fd < 0)
-    return false;
+    return "";
   const mode_t mask = umask(0);
   umask(mask);
-  bool ok = fchmod(fd, 0666 & ~mask) == 0 && writeContent(fd, created, className, tests);
+  struct stat st;
+  bool ok = fchmod(fd, 0666 & ~mask) == 0 && fstat(fd, &st) == 0;
+  if (ok && created < 0)
+    created = localSeconds(st.st_mtime);
+  ok = ok && writeContent(fd, created, className, tests);
+  if (ok) {
+    const timespec times[2] = {{0, UTIME_OMIT}, {st.st_mtime, 0}};
+    ok = futimens(fd, times) == 0;
+  }
   ok = close(fd) == 0 && ok;
-  if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+  if (!ok) {
+    unlink(temp.c_str());
+    return "";
+  }
+  return temp;
+}
+
+// Replaces the lock file at path by one of this process with a rename, so
+// that a reader sees the old or the new content, never a mix. false on
+// failure (the old file stays).
+bool replaceContent(const std::string &path, long created, const char *className, int tests) {
+  const std::string temp = writeTemp(path, created, className, tests);
+  if (temp.empty())
+    return false;
+  if (std::rename(temp.c_str(), path.c_str()) != 0) {
     unlink(temp.c_str());
     return false;
   }
@@ -241,55 +264,67 @@ TakeOver takeOver(const std::string &path, const char *className, int tests) {
   return result;
 }
 
-// Creates the lock file exclusively, or meets the one that is there.
+// Creates the lock file exclusively, or meets the one that is there. The
+// file is written complete under a temporary name and then linked to its
+// name, which fails when the name exists: the exclusive create, and no
+// reader ever meets a lock file half written (a process stopped between a
+// create and its write would otherwise look orphaned after the retries,
+// and two processes would hold the lock once it went on).
 int createLock(const std::string &path, const char *className, int tests) {
   const std::string dir = path.substr(0, path.rfind('/'));
   if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST)
     return vfpCANNOT_ACCESS;
-  const mode_t mask = umask(0);
-  umask(mask);
+  auto denied = [] { return errno == EACCES || errno == EPERM || errno == EROFS; };
+  std::string temp; // written when the lock file is first found missing
+  int result = vfpLOCKED;
   for (int round = 0; round < kCreateRounds; ++round) {
-    const int fd = open(path.c_str(), O_CREAT | O_EXCL | O_RDWR, 0666 & ~mask);
-    if (fd >= 0) {
-      struct stat st;
-      const long created = fstat(fd, &st) == 0 ? localSeconds(st.st_mtime) : 0;
-      bool ok = writeContent(fd, created, className, tests);
-      ok = close(fd) == 0 && ok;
-      if (!ok) {
-        unlink(path.c_str());
-        return vfpGENERAL_FAILURE;
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 && errno == ENOENT) {
+      if (temp.empty() && (temp = writeTemp(path, -1, className, tests)).empty()) {
+        result = denied() ? vfpCANNOT_ACCESS : vfpGENERAL_FAILURE;
+        break;
       }
-      return vfpOK;
+      if (link(temp.c_str(), path.c_str()) == 0) {
+        result = vfpOK;
+        break;
+      }
+      if (errno == ENOENT) {
+        temp.clear(); // removed as stale by another process: write it again
+        continue;
+      }
+      if (errno != EEXIST) {
+        result = denied() ? vfpCANNOT_ACCESS : vfpLOCKED;
+        break;
+      }
     }
-    if (errno == EACCES || errno == EPERM || errno == EROFS)
-      return vfpCANNOT_ACCESS;
-    if (errno != EEXIST)
-      return vfpLOCKED;
     LockInfo cur;
-    const int st = vfpiReadLock(path.c_str(), &cur);
-    if (st == vfpNOT_LOCKED)
+    const int read = vfpiReadLock(path.c_str(), &cur);
+    if (read == vfpNOT_LOCKED)
       continue; // vanished: create again
-    if (st == vfpOK) {
+    if (read == vfpOK) {
       if (vfpiTestLock(&cur) != vfpOK) {
         trace("\nLock not gained");
-        return vfpLOCKED;
+        break;
       }
       // Our own lock (by its tests): take it as it is, rewritten as ours.
-      return replaceContent(path, 0, className, tests) ? vfpOK : vfpGENERAL_FAILURE;
-    }
-    switch (takeOver(path, className, tests)) {
-    case TakeOver::Gained:
-      return vfpOK;
-    case TakeOver::Refused:
-      trace("\nLock not gained");
-      return vfpLOCKED;
-    case TakeOver::Failed:
-      return vfpGENERAL_FAILURE;
-    case TakeOver::Again:
+      result = replaceContent(path, 0, className, tests) ? vfpOK : vfpGENERAL_FAILURE;
       break;
     }
+    const TakeOver t = takeOver(path, className, tests);
+    if (t == TakeOver::Again)
+      continue;
+    if (t == TakeOver::Refused)
+      trace("\nLock not gained");
+    result = t == TakeOver::Gained    ? vfpOK
+             : t == TakeOver::Refused ? vfpLOCKED
+                                      : vfpGENERAL_FAILURE;
+    break;
   }
-  return vfpLOCKED;
+  if (!temp.empty())
+    unlink(temp.c_str());
+  if (result == vfpOK)
+    vfpiRemoveTemps(path); // left by processes that died writing them
+  return result;
 }
 
 // Takes the lock at path, or confirms it when this process holds it

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "apply.h"
 #include "gpi.h"
 #include "retag.h"
 #include "retagInternal.h"
@@ -13,6 +14,7 @@
 #include "ulCvt.h"
 #include "ulMem.h"
 #include "ulStr.h"
+#include "vqRead.h"
 #include "vs.h"
 
 namespace {
@@ -125,6 +127,17 @@ int main(int argc, char **argv) {
     fatal(run);
   }
 
+  // The loader's note for each block it reads is wanted only when debugging.
+  if (vaAMDebugV)
+    vqReadPrintLoadNotes(1);
+  const int visit = vsLoop2(symbolPattern, vsFILE, vaAMApplyAttributes, run.symbols);
+  vaAMProgressEnd();
+  if (visit == vsBADSPEC || visit == vsNOTFOUND) {
+    ++vaAMErrorCountV;
+    vaAMSetError("Incorrect path specification");
+    fatal(run);
+  }
+
   std::fprintf(vaAMLogFileFpV, "%d symbols were processed successfully.\n", vaAMSymbolCountV);
   std::fprintf(vaAMLogFileFpV, "%d errors were generated.\n", vaAMErrorCountV);
 
@@ -144,5 +157,9 @@ int main(int argc, char **argv) {
   for (char *s : {libraryPath, ltfBase, alias, configName})
     ulMemFree(s);
   AliasName = nullptr;
+  // Closing the project releases every lock this run still holds (a symbol
+  // changed and left unsaved keeps its lock until here), and the message
+  // files close with it.
+  gpi_uninit();
   std::exit(0);
 }

@@ -1,7 +1,8 @@
 // retagInternal.h: what the files of the command share inside (not for other
 // modules): the size of its line buffers, its fixed message texts and the
-// writers of those messages into the error buffer, and the one printer of an
-// attribute line that the LTF writer and the list dump both use.
+// writers of those messages into the error buffer, the one printer of an
+// attribute line that the LTF writer and the list dump both use, and the
+// release of the symbol index that attribute application builds.
 #pragma once
 
 #include <cstdio>
@@ -38,5 +39,9 @@ enum class AttributeForm {
 // record by "$EMPTY_VAL$". False, with "Empty attribute name field" in the
 // error buffer and nothing printed, when the attribute has no name.
 bool printAttribute(FILE *fp, AttributeInfo *attribute, AttributeForm form);
+
+// Drops the symbol index that attribute application keeps for the list whose
+// head is list, if it has one; the list is about to be freed.
+void forgetSymbolIndex(const SymbolInfo *list);
 
 } // namespace vaam

@@ -15,12 +15,12 @@
 //   2. The block's lock is taken, or confirmed when this process holds it
 //      (vqpFileLock). A lock held by another process refuses the save before
 //      the backup: the file and its backup stay as they are.
-//   3. When the database holds data marked bad (vqGetBadData), message 1175
-//      asks whether to save anyway. The answer is read from standard input
-//      when that is a terminal (a line beginning with "y" or "Y" is yes);
-//      without a terminal (a batch run) nobody can answer and the answer is
-//      no, printed after the question, so bad data never overwrites a file
-//      unattended.
+//   3. When the database holds data marked bad (q_bad_data, vqRead.h),
+//      message 1175 asks whether to save anyway. The answer is read from
+//      standard input when that is a terminal (a line beginning with "y" or
+//      "Y" is yes); without a terminal (a batch run) nobody can answer, the
+//      answer is no and message 1176 says so: data the reader had to drop
+//      never overwrites a file unattended.
 //   4. Unless the Block is temporary, the old file is backed up beside itself
 //      (vqpFileCreateBackup; the backup keeps the name and version, ends in
 //      ".bac" and replaces an older backup). A failed backup stops here.
@@ -59,8 +59,8 @@
 // written and the column becomes 1. A text that ends exactly there leaves a
 // "+ " line, which the reader passes over. The reader joins the lines back.
 //
-// Errors: the savers return 1 or 0, the record writers 0 or -1 (a failed
-// write on the stream); nothing throws. Messages: only the question 1175.
+// Errors: q_write_data returns 1 or 0, the record writers 0 or -1 (a failed
+// write on the stream); nothing throws. Messages: only 1175 and 1176.
 //
 // Ownership: nothing here takes or drops a reference of a Block; the body
 // writer replaces the texts of special attributes (q_upd_attr) in place.
@@ -77,12 +77,6 @@
 // Saves block into its block file (steps above). 1 when the new content is
 // in place, 0 otherwise (the file keeps its old content).
 [[nodiscard]] int q_write_data(vqBlock *block);
-
-// The bad-data mark of the database: set by the block file reader when it
-// drops a segment for its joints, asked about by q_write_data. Stays set
-// until cleared with vqSetBadData(0).
-void vqSetBadData(int on);
-int vqGetBadData();
 
 // ---- The body and its records ----------------------------------------------------------
 
@@ -115,6 +109,6 @@ int q_upd_attr(vqObject *object);
 // Recomputes the size of every component instance of block; each instance
 // whose size grew takes a new identifier (q_get_next_id), the block's last
 // id grows by the new size minus 2, and one more identifier is drawn, so the
-// instance's identifiers lie in a range no other object uses. Needs block to
-// be the current Block for q_get_next_id (vqBlockWriteBody sees to that).
+// instance's identifiers lie in a range no other object uses. block is the
+// current Block while it runs (the previous current Block is restored).
 void update_size_comps(vqBlock *block);

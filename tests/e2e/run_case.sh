@@ -6,12 +6,19 @@
 # A scenario directory holds:
 #   cmd        the arguments, as shell words (required)
 #   project/   files copied into a fresh scratch directory, the working directory of the run
+#   project_from  optional: a directory of the source tree (relative to its root)
+#              whose files are copied there first (the example project)
 #   env        optional VAR=value lines added to the environment (@TMP@ is the scratch directory)
 #   status     expected exit status (default 0)
 #   stdout     expected standard output, byte for byte (@TMP@ as above)
 #   stderr     optional: expected standard error, byte for byte (@TMP@ as above)
 #   expected/  files that must exist in the scratch directory afterwards, byte for byte
 #   absent     optional list of paths (one a line) that must not exist afterwards
+#   unchanged  optional list of paths (one a line) of project/ files that must
+#              still hold exactly their original bytes afterwards
+#   files      optional: every file (not directory) of the scratch directory
+#              afterwards, one relative path a line in byte order; no other
+#              file (a backup, a lock, a temporary) may be left behind
 #   bare       optional, empty: run a copy of retag that has its message files
 #              beside it but not the default scribant.ini of the build
 # The run sees no WDIR, UL_* or HOME of the caller unless env sets them.
@@ -20,6 +27,10 @@ retag=$(realpath "$1")
 case=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+if [ -f "$case/project_from" ]; then
+  root=$(realpath "$(dirname "$0")/../..")
+  cp -r "$root/$(tr -d '\n' <"$case/project_from")/." "$work/"
+fi
 [ -d "$case/project" ] && cp -r "$case/project/." "$work/"
 if [ -f "$case/bare" ]; then
   mkdir "$work/.bin"
@@ -72,6 +83,28 @@ if [ -f "$case/absent" ]; then
   while IFS= read -r rel; do
     [ -n "$rel" ] && [ -e "$work/$rel" ] && { echo "should not exist: $rel"; fail=1; }
   done <"$case/absent"
+fi
+if [ -f "$case/unchanged" ]; then
+  source=$case/project
+  [ -f "$case/project_from" ] && source=$root/$(tr -d '\n' <"$case/project_from")
+  while IFS= read -r rel; do
+    [ -z "$rel" ] && continue
+    if [ ! -f "$work/$rel" ]; then
+      echo "missing file: $rel"
+      fail=1
+    elif ! cmp -s "$source/$rel" "$work/$rel"; then
+      echo "file changed: $rel"
+      diff -u "$source/$rel" "$work/$rel"
+      fail=1
+    fi
+  done <"$case/unchanged"
+fi
+if [ -f "$case/files" ]; then
+  if ! diff -u "$case/files" <(cd "$work" && find . -path ./.bin -prune -o -type f -print |
+    sed -e 's|^\./||' -e '/^\.stdout$/d' -e '/^\.stderr$/d' -e '/^\.bin$/d' | LC_ALL=C sort); then
+    echo "the files left differ (above)"
+    fail=1
+  fi
 fi
 if [ $fail -ne 0 ]; then
   echo "--- stderr"

@@ -240,22 +240,31 @@ TEST_F(VqNameProject, BlockFilesAreFoundByTheirNames) {
   EXPECT_EQ(-1, r);
 }
 
-TEST_F(VqNameProject, FileAndDirectoryNamesComeFromTheFileOrThePrimaryLibrary) {
+// A second, writable library "other" beside the primary "mylib".
+class VqNameTwoLibraries : public Project {
+protected:
+  const std::string lib2 = tmp + "/lib2";
+  void SetUp() override {
+    fs::create_directories(lib2 + "/sym");
+    open("DIR [w] " + lib2 + " (other)\n");
+  }
+};
+
+TEST_F(VqNameTwoLibraries, FileAndDirectoryNamesComeFromTheFileOrThePrimaryLibrary) {
   vqBlock *b = symbol("and2");
   EXPECT_EQ(lib + "/and2.1", q_file_name(b));
   EXPECT_EQ(lib + "/and2.1", vqBlockFullName(b, 5));
   EXPECT_EQ(lib + "/and2.1", vqBlockFullName(b, 7));
   EXPECT_EQ(lib, std::string(vqBlockDirName(b)));
 
-  dir.write("lib/sym/and2.1", "V 50\nE\n");
+  dir.write("lib2/sym/and2.1", "V 50\nE\n");
   int status = -1;
-  b->file = vqpFileOpen(1, "mylib", "and2", 1, vqpFILE_READ, &status);
+  b->file = vqpFileOpen(1, "other", "and2", 1, vqpFILE_READ, &status);
   ASSERT_NE(0, b->file);
-  EXPECT_EQ(lib + "/sym/and2.1", q_file_name(b));
-  EXPECT_EQ(lib + "/sym/and2.1", q_lib_block_name(b));
-  std::string dirName = vqBlockDirName(b);
-  EXPECT_EQ(lib + "/sym", dirName.substr(0, dirName.find_last_not_of('/') + 1));
-  q_free_block(b); // closes the file
+  EXPECT_EQ(lib2 + "/sym/and2.1", q_file_name(b));
+  EXPECT_EQ(lib2 + "/sym/and2.1", q_lib_block_name(b)); // no library of its own
+  EXPECT_EQ(lib2, std::string(vqBlockDirName(b)));      // the library directory of its file
+  q_free_block(b);                                      // closes the file
 }
 
 } // namespace

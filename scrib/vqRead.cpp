@@ -1,0 +1,157 @@
+// vqRead.cpp: reading one block file: the nesting, the counters, the
+// messages and the loop over the records.
+#include <cstdio>
+#include <string>
+
+#include "qInit.h"
+#include "sbMsg.h"
+#include "vqName.h"
+#include "vqReadInternal.h"
+#include "vqp.h"
+
+namespace vqread {
+
+ReadState &readState() {
+  static ReadState s;
+  return s;
+}
+
+const char *lineText(const Reader &r) {
+  static char text[48];
+  if (!readState().lineNumbers)
+    return "";
+  std::snprintf(text, sizeof text, "(Line number %d)", r.lineNo);
+  return text;
+}
+
+const char *fullName(const vqBlock *block) {
+  return vqBlockFullName(block, 3);
+}
+
+const char *kindWord(const vqBlock *block) {
+  return block->kind == vqBLOCK_SYMBOL ? "Symbol" : "Schematic";
+}
+
+namespace {
+
+void count(int severity) {
+  ReadState &s = readState();
+  if (severity == kWarning)
+    ++s.warnings;
+  else if (severity == kError)
+    ++s.errors;
+}
+
+} // namespace
+
+void note(const vqBlock *block, int severity, const char *text) {
+  // The text lies in the formatting buffer that building the name may reuse.
+  std::string message = text;
+  std::string line = std::string(fullName(block)) + ": " + message;
+  q_put_msg(line.c_str(), 2);
+  count(severity);
+}
+
+void noteAlone(int severity, const char *text) {
+  q_put_msg(text, 2);
+  count(severity);
+}
+
+namespace {
+
+// Keeps the nesting depth and the line buffer right also when a message
+// file problem throws out of the read.
+class ReadScope {
+public:
+  explicit ReadScope(Reader &r) : r_(r) {
+    ReadState &s = readState();
+    if (++s.depth == 1) {
+      s.warnings = 0;
+      s.errors = 0;
+    }
+    r_.line = ulStrBufCreate(256);
+  }
+  ~ReadScope() {
+    ulStrBufDestroy(r_.line);
+    --readState().depth;
+  }
+  ReadScope(const ReadScope &) = delete;
+  ReadScope &operator=(const ReadScope &) = delete;
+
+private:
+  Reader &r_;
+};
+
+} // namespace
+} // namespace vqread
+
+using namespace vqread;
+
+int vqBlockReadStream(vqBlock *block, FILE *stream) {
+  Reader r;
+  r.block = block;
+  r.stream = stream;
+  ReadScope scope(r);
+  r.tail = vqBlockLastObject(block);
+  int result = 1;
+  if (stream != nullptr && nextLine(r)) {
+    if (r.pos[0] != 'V') {
+      noteAlone(kSevere, sbMsgBuild(2254, fullName(block)));
+      r.badVersion = true;
+    } else {
+      do {
+        if (r.pos[0] == 'E')
+          break;
+        readRecord(r);
+      } while (nextLine(r));
+      finishBlock(r);
+    }
+    // A block that could not be read as such is never written back.
+    if (r.badVersion) {
+      block->readOnly = 1;
+      result = 0;
+    }
+  }
+  ReadState &s = readState();
+  if (s.depth == 1 && s.errors > 0)
+    noteAlone(kSummary, sbMsgBuild(2240, fullName(block), s.warnings, s.errors));
+  return result;
+}
+
+int vqBlockReadFile(vqBlock *block, BlockFileId file) {
+  return vqBlockReadStream(block, vqpFileStream(file));
+}
+
+int vqReadWarningCount() {
+  return readState().warnings;
+}
+
+int vqReadErrorCount() {
+  return readState().errors;
+}
+
+namespace {
+
+int swap(int &setting, int on) {
+  int previous = setting;
+  setting = on != 0 ? 1 : 0;
+  return previous;
+}
+
+} // namespace
+
+int vqReadPrintLineNumber(int on) {
+  return swap(readState().lineNumbers, on);
+}
+
+int vqReadPrintHiddenMsgs(int on) {
+  return swap(readState().hidden, on);
+}
+
+int vqReadPrintLoadNotes(int on) {
+  return swap(readState().loadNotes, on);
+}
+
+int vqIsThickNetsOn() {
+  return vqIniSettingsV.thickNets != 0 ? 1 : 0;
+}
