@@ -30,6 +30,7 @@
 
 #include <functional>
 
+#include "symlist.h"
 #include "vqBlock.h"
 
 // ---- Shared by the commands -------------------------------------------------------
@@ -85,3 +86,40 @@ void vaAMCheckLibrary(const char *libraryPath, const char *alias, char *const *n
 
 // The exit status of a check: 0 clean, 1 warnings only, 2 errors.
 int vaAMCheckStatus(const vaAMCheckCounts *counts);
+
+// ---- ltfextract -------------------------------------------------------------------
+
+// What an extraction wrote and left out.
+struct vaAMExtractCounts {
+  int symbols;  // symbols written to the list
+  int warnings; // attributes left out, symbols that could not be read
+};
+
+// Puts one SymbolInfo for the symbol block at the head of *list: the block's
+// name and number, its symbol attributes and, per pin name and sense, the
+// attributes of its pins, each with its position and text settings, named
+// and valued as the LTF reader gives them back (upper case, blanks out of
+// the name). Only what survives a round trip is listed: retag, applying the
+// list to the block, rewrites every listed attribute with its own text and
+// settings and adds nothing. An attribute that would change or make retag
+// refuse the symbol (a value in lower case, a name in lower case or with
+// blanks, a tab, a line too long for the list) is left out, with every
+// symbol attribute of the same name, since retag matches those in turn; of
+// the attributes of one name on the pins of one name and sense retag sets
+// only the first, so only that one is listed. Each attribute left out
+// prints one line on standard output ("SYMBOL name.number attribute TEXT
+// ...") and counts a warning. The order of the list is the one retag needs:
+// symbol attributes of one name in the reverse of the block's order, since
+// the reader reverses the list. Returns 0, or 1 with "Unexpected null
+// pointer" in vaAMErrorBufferV when a record cannot be had.
+int vaAMExtractSymbol(const vqBlock *block, SymbolInfo **list, vaAMExtractCounts *counts);
+
+// Extracts every symbol of the library directory libraryPath of alias (the
+// files retag visits, loaded as retag loads them, for reading only: nothing
+// is locked or written) and writes the list to fileName, which is replaced
+// whole or not at all. A symbol that cannot be loaded prints "Could not get
+// the SYMBOL information from alias:name.number" and counts a warning.
+// Returns 0, or 1 with the message in vaAMErrorBufferV when the list cannot
+// be written (the file is then as it was).
+int vaAMExtractLibrary(const char *libraryPath, const char *alias, const char *fileName,
+                       vaAMExtractCounts *counts);
