@@ -118,13 +118,6 @@ int internalError(const char *applier) {
 
 // ---- Texts and lookups ---------------------------------------------------------
 
-// NAME=VALUE, or NAME alone for the empty value.
-char *attributeText(const char *name, const char *value) {
-  if (value == nullptr || ulStrIcmp(value, vaAM_EMPTY_VALUE) == 0)
-    return ulSprintfAlloc("%s", name);
-  return ulSprintfAlloc("%s=%s", name, value);
-}
-
 std::string indexKey(const char *name, int sheet) {
   std::string key;
   for (const char *c = name != nullptr ? name : ""; *c != '\0'; ++c)
@@ -226,6 +219,12 @@ struct FileWork {
 };
 
 } // namespace
+
+char *vaam::attributeText(const char *name, const char *value) {
+  if (value == nullptr || ulStrIcmp(value, vaAM_EMPTY_VALUE) == 0)
+    return ulSprintfAlloc("%s", name);
+  return ulSprintfAlloc("%s=%s", name, value);
+}
 
 void vaam::forgetSymbolIndex(const SymbolInfo *list) {
   SymbolIndex &index = state().index;
@@ -347,7 +346,7 @@ int vaAMApplyExistingSymAtt(vqText *attribute, SymbolInfo *symbol) {
     return traced(0, "FALSE", self);
   }
 
-  Pooled text(attributeText(info->name, info->value));
+  Pooled text(vaam::attributeText(info->name, info->value));
   debug("Found a SYMBOL attribute...\n");
   debug("Old attribute [%s]\n", attribute->text);
   debug("New attribute [%s]\n", text.get());
@@ -392,7 +391,7 @@ int vaAMApplyExistingPinAtt(vqText *attribute, const char *pinName, int sense,
 
   // The block's own spelling of the name stays, so the rewrite cannot be
   // refused for a difference of case.
-  Pooled text(attributeText(name.get(), info->value));
+  Pooled text(vaam::attributeText(name.get(), info->value));
   info->used = 1;
   vaAMSetAttValues(attribute, info);
   if (gpi_m_attr(text.get(), attribute) != 1) {
@@ -408,7 +407,7 @@ int vaAMApplyNonexistingSymAtt(vqBlock *block, SymbolInfo *symbol) {
   for (AttributeInfo *info = symbol->attributes; info != nullptr; info = info->next) {
     if (info->used)
       continue;
-    Pooled text(attributeText(info->name, info->value));
+    Pooled text(vaam::attributeText(info->name, info->value));
     if (gpi_a_attribute(text.get(), nullptr, 0) != 1) {
       vaam::setError("Unable to add attribute to symbol");
       debug("Could not add attribute [%s]\n", text.get());
@@ -438,7 +437,7 @@ int vaAMApplyNonexistingPinAtt(vqBlock *block, SymbolInfo *symbol) {
         if (label == nullptr || !ulStrEqu(label->text, pin->name) ||
             vqPlaceSense(label->place) != pin->inverted)
           continue;
-        Pooled text(attributeText(info->name, info->value));
+        Pooled text(vaam::attributeText(info->name, info->value));
         if (gpi_a_attribute(text.get(), o, 0) != 1) {
           vaam::setError("Unable to add attribute to symbol");
           debug("Could not add attribute [%s]\n", text.get());

@@ -53,6 +53,10 @@ int vaAMParseCmdLine(int argc, char **argv, char **ltfBase, char **alias);
 // or the library is a megafile or read-only.
 int vaAMResolveLibraryAlias(const char *alias, char **path);
 
+// vaAMResolveLibraryAlias for a program that only reads the library: a
+// read-only library is accepted too (a megafile is still refused).
+int vaAMResolveLibraryToRead(const char *alias, char **path);
+
 // Prints the usage text on standard output.
 void vaAMUsageSummary();
 

@@ -40,6 +40,10 @@ enum class AttributeForm {
 // error buffer and nothing printed, when the attribute has no name.
 bool printAttribute(FILE *fp, AttributeInfo *attribute, AttributeForm form);
 
+// The text an attribute is written with: NAME=VALUE, or NAME alone when the
+// value is null or "$EMPTY_VAL$" (any case). A pooled string, the caller's.
+char *attributeText(const char *name, const char *value);
+
 // Drops the symbol index that attribute application keeps for the list whose
 // head is list, if it has one; the list is about to be freed.
 void forgetSymbolIndex(const SymbolInfo *list);

@@ -44,16 +44,36 @@ void count(int severity) {
 
 } // namespace
 
+namespace {
+
+// Hands a message to the sink, when one is installed: the block of the
+// innermost read and the line of the record being read (0 past the records).
+bool toSink(const vqBlock *block, int severity, const char *text) {
+  const ReadState &s = readState();
+  if (s.sink == nullptr)
+    return false;
+  const Reader *r = s.current;
+  const int line = r != nullptr && !r->finishing ? r->lineNo : 0;
+  s.sink(block != nullptr ? block : r != nullptr ? r->block : nullptr, severity, line, text,
+         s.sinkUser);
+  return true;
+}
+
+} // namespace
+
 void note(const vqBlock *block, int severity, const char *text) {
   // The text lies in the formatting buffer that building the name may reuse.
   std::string message = text;
-  std::string line = std::string(fullName(block)) + ": " + message;
-  q_put_msg(line.c_str(), 2);
+  if (!toSink(block, severity, message.c_str())) {
+    std::string line = std::string(fullName(block)) + ": " + message;
+    q_put_msg(line.c_str(), 2);
+  }
   count(severity);
 }
 
 void noteAlone(int severity, const char *text) {
-  q_put_msg(text, 2);
+  if (!toSink(nullptr, severity, text))
+    q_put_msg(text, 2);
   count(severity);
 }
 
@@ -63,8 +83,9 @@ namespace {
 // file problem throws out of the read.
 class ReadScope {
 public:
-  explicit ReadScope(Reader &r) : r_(r) {
+  explicit ReadScope(Reader &r) : r_(r), outer_(readState().current) {
     ReadState &s = readState();
+    s.current = &r;
     if (++s.depth == 1) {
       s.warnings = 0;
       s.errors = 0;
@@ -74,12 +95,14 @@ public:
   ~ReadScope() {
     ulStrBufDestroy(r_.line);
     --readState().depth;
+    readState().current = outer_;
   }
   ReadScope(const ReadScope &) = delete;
   ReadScope &operator=(const ReadScope &) = delete;
 
 private:
   Reader &r_;
+  const Reader *outer_; // the read this one nests in, or null
 };
 
 } // namespace
@@ -104,6 +127,7 @@ int vqBlockReadStream(vqBlock *block, FILE *stream) {
           break;
         readRecord(r);
       } while (nextLine(r));
+      r.finishing = true;
       finishBlock(r);
     }
     // A block that could not be read as such is never written back.
@@ -112,6 +136,7 @@ int vqBlockReadStream(vqBlock *block, FILE *stream) {
       result = 0;
     }
   }
+  r.finishing = true;
   ReadState &s = readState();
   if (s.depth == 1 && s.errors > 0)
     noteAlone(kSummary, sbMsgBuild(2240, fullName(block), s.warnings, s.errors));
@@ -150,6 +175,14 @@ int vqReadPrintHiddenMsgs(int on) {
 
 int vqReadPrintLoadNotes(int on) {
   return swap(readState().loadNotes, on);
+}
+
+vqReadSink vqReadSetSink(vqReadSink sink, void *user) {
+  ReadState &s = readState();
+  const vqReadSink previous = s.sink;
+  s.sink = sink;
+  s.sinkUser = user;
+  return previous;
 }
 
 int vqIsThickNetsOn() {

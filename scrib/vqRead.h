@@ -179,6 +179,19 @@ int vqReadPrintLineNumber(int on);
 int vqReadPrintHiddenMsgs(int on);
 int vqReadPrintLoadNotes(int on);
 
+// Where the reader's messages go. By default each is printed as the essay
+// says. A program that shows them its own way (a checker that names the
+// file) installs a sink: every message the reader would print (not the
+// loader's 1235 and 2209) then goes to the sink instead, with the Block
+// being read, the reader's severity, the physical line of the record it is
+// about (the line number of its text; 0 for a message about the whole block,
+// from the finishing steps and the summary 2240) and the text as it would
+// follow the block's name. Counting is unchanged. sink null prints again.
+// Returns the previous sink.
+using vqReadSink = void (*)(const vqBlock *block, int severity, int line, const char *text,
+                            void *user);
+vqReadSink vqReadSetSink(vqReadSink sink, void *user);
+
 // The thick-nets setting of the editor settings ("thick_nets"), 0 or 1.
 int vqIsThickNetsOn();
 

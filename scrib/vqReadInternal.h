@@ -48,6 +48,7 @@ struct Reader {
   const char *pos = nullptr; // read position in it
   int lineNo = 0;            // physical lines read so far
   bool badVersion = false;   // 2251 or 2254 was reported
+  bool finishing = false;    // past the records: messages are about the whole block
 
   vqObject *tail = nullptr;    // last object of the block's list
   vqObject *owner = nullptr;   // instance, pin or net read last (A, L owner)
@@ -72,6 +73,9 @@ struct ReadState {
   int lineNumbers = 1; // "(Line number N)" in messages
   int hidden = 0;      // print hidden messages (2260)
   int loadNotes = 0;   // print 1235 at every load
+  vqReadSink sink = nullptr; // where messages go instead of standard output
+  void *sinkUser = nullptr;  // the sink's user value
+  const Reader *current = nullptr; // the innermost read in progress
 };
 ReadState &readState();
 

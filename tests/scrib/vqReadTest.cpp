@@ -311,6 +311,33 @@ TEST_F(Reader, LineNumbersCountPhysicalLinesAndCanBeSwitchedOff) {
   EXPECT_EQ(msg(2216, 12, ""), quiet->out.substr(0, quiet->out.find('\n') + 1));
 }
 
+// What a sink receives: "severity line block|text" per message.
+void collect(const vqBlock *block, int severity, int line, const char *text, void *user) {
+  *static_cast<std::string *>(user) += std::to_string(severity) + " " + std::to_string(line) +
+                                       " " + block->name + "|" + text + "\n";
+}
+
+TEST_F(Reader, ASinkTakesEveryMessageWithItsLineInsteadOfStandardOutput) {
+  std::string got;
+  EXPECT_EQ(nullptr, vqReadSetSink(collect, &got));
+  // A record's line is its last physical line; the finishing steps and the
+  // summary are about the whole block (line 0).
+  auto r = schematicOf("i 1\nT 0 0 10 0 1\nN 1\nJ 0 0 0\nZ 12\n+ x\n");
+  EXPECT_EQ("", r->out);
+  EXPECT_EQ("2 3 blk|" + alone(2259, line(3).c_str()) + "3 7 blk|" +
+                alone(2216, 12, line(7).c_str()) + "3 0 blk|" + alone(2237, "mylib:blk.1", 1L) +
+                "1 0 blk|" + alone(2240, "mylib:blk.1", 1, 2),
+            got);
+  EXPECT_EQ(1, vqReadWarningCount());
+  EXPECT_EQ(2, vqReadErrorCount());
+  got.clear();
+  auto unread = readBlock(vqBLOCK_SYMBOL, "\nY 1\n");
+  EXPECT_EQ("4 2 blk|" + alone(2254, "mylib:blk.1"), got);
+  // Without a sink the reader prints again.
+  EXPECT_EQ(collect, vqReadSetSink(nullptr, nullptr));
+  EXPECT_EQ(msg(2216, 12, line(2).c_str()) + summary(0, 1), symbolOf("Z 12\n")->out);
+}
+
 TEST_F(Reader, ProblemsArePrintedEvenWhenTheEditorIsQuiet) {
   q_quiet = 1;
   auto r = symbolOf("Z 12\n");
