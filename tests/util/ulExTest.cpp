@@ -143,7 +143,7 @@ TEST(ulExFault, SegvInGuardedCodeReachesTheFrameCatching0x80) {
   EXPECT_EQ(ulExTry(ulEX_FAULTS, [&] { *bad = 2; }), 1);
   releasePending();
   for (auto [sig, tag] : {std::pair{SIGFPE, ulEX_FPE}, {SIGBUS, ulEX_BUS}}) {
-    EXPECT_EQ(ulExTry(tag, [sig] { std::raise(sig); }), 1) << sig;
+    EXPECT_EQ(ulExTry(tag, [s = sig] { std::raise(s); }), 1) << sig;
     EXPECT_EQ(ulExTagV, tag);
     releasePending();
   }
