@@ -205,7 +205,7 @@ struct VisitGuard {
 
 // ---- Per file -------------------------------------------------------------------
 
-// The block and the names of the file being worked on.
+// The load name and extension of the file being worked on, for its log lines.
 struct FileWork {
   const char *loadName;
   const char *extension;
