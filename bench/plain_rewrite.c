@@ -1,14 +1,17 @@
 /* plain_rewrite.c: the plain I/O that a retag run over a library cannot do
  * without, as the baseline of bench/retag_bench.sh.
  *
- *   plain_rewrite SYM_DIR
+ *   plain_rewrite [-s] SYM_DIR
  *
  * For every file of SYM_DIR whose name has a numeric extension, in name
- * order: read it whole, write its backup (NAME.N.bac), take a lock file
+ * order: read it whole, write its backup NAME.N.bac (through a temporary
+ * file and a rename, as the save does), take a lock file
  * SYM_DIR/lock/NAME.N with an exclusive create and write an owner text into
  * it, write the content with one byte changed into a temporary file of the
  * same directory and rename it over the file, and remove the lock. Prints
- * the number of files rewritten; exits 1 at the first failure. */
+ * the number of files rewritten; exits 1 at the first failure. With -s each
+ * new file (backup and content) is flushed to the disk before its rename and
+ * the directory after it, the durability a crash-safe save pays for. */
 #include <ctype.h>
 #include <dirent.h>
 #include <errno.h>
@@ -34,6 +37,16 @@ static int byName(const void *a, const void *b) {
   return strcmp(*(char *const *)a, *(char *const *)b);
 }
 
+static int syncing;
+
+static void syncDir(const char *dir) {
+  int fd = open(dir, O_RDONLY | O_DIRECTORY);
+  if (fd >= 0) {
+    fsync(fd);
+    close(fd);
+  }
+}
+
 static int writeAll(const char *path, int flags, const char *data, size_t size) {
   int fd = open(path, flags, 0644);
   if (fd < 0)
@@ -47,6 +60,10 @@ static int writeAll(const char *path, int flags, const char *data, size_t size) 
     }
     done += (size_t)n;
   }
+  if (syncing && (flags & O_EXCL) && strstr(path, ".tmp") != NULL && fsync(fd) != 0) {
+    close(fd);
+    return -1;
+  }
   return close(fd);
 }
 
@@ -56,8 +73,13 @@ static void fail(const char *what, const char *path) {
 }
 
 int main(int argc, char **argv) {
+  if (argc == 3 && strcmp(argv[1], "-s") == 0) {
+    syncing = 1;
+    ++argv;
+    --argc;
+  }
   if (argc != 2) {
-    fprintf(stderr, "usage: plain_rewrite SYM_DIR\n");
+    fprintf(stderr, "usage: plain_rewrite [-s] SYM_DIR\n");
     return 2;
   }
   const char *dir = argv[1];
@@ -90,6 +112,8 @@ int main(int argc, char **argv) {
     snprintf(backup, sizeof backup, "%s.bac", path);
     snprintf(lock, sizeof lock, "%s/%s", lockDir, names[i]);
     snprintf(temp, sizeof temp, "%s/.%s.tmp", dir, names[i]);
+    char backupTemp[PATH_MAX];
+    snprintf(backupTemp, sizeof backupTemp, "%s/.%s.bac.tmp", dir, names[i]);
 
     FILE *in = fopen(path, "r");
     if (in == NULL)
@@ -100,14 +124,19 @@ int main(int argc, char **argv) {
     size_t size = fread(data, 1, (size_t)st.st_size, in);
     fclose(in);
 
-    if (writeAll(backup, O_WRONLY | O_CREAT | O_TRUNC, data, size) != 0)
+    if (writeAll(backupTemp, O_WRONLY | O_CREAT | O_EXCL, data, size) != 0 ||
+        rename(backupTemp, backup) != 0)
       fail("cannot back up", path);
+    if (syncing)
+      syncDir(dir);
     if (writeAll(lock, O_WRONLY | O_CREAT | O_EXCL, owner, (size_t)ownerSize) != 0)
       fail("cannot lock", path);
     if (size > 0)
       data[size / 2] = data[size / 2] == '?' ? '!' : '?';
     if (writeAll(temp, O_WRONLY | O_CREAT | O_EXCL, data, size) != 0 || rename(temp, path) != 0)
       fail("cannot rewrite", path);
+    if (syncing)
+      syncDir(dir);
     if (unlink(lock) != 0)
       fail("cannot unlock", path);
     free(data);

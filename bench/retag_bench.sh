@@ -15,9 +15,12 @@
 # smallest, and peak memory against three times the list's size plus 30 MiB.
 #
 # Environment: BUILD (build directory, default build/release), BENCH_TMP
-# (where the projects go, default a fresh directory under /tmp, removed at
-# the end), PROFILE=1 (also record a perf profile of the retag run of the
-# first N and print its top entries; needs perf).
+# (where the projects go, default a fresh directory under /dev/shm, else
+# /tmp, removed at the end), SYNC=1 (the plain program flushes each new file
+# and the directory as retag's crash-safe save does: use it when BENCH_TMP is
+# on a disk, where those flushes dominate both), PROFILE=1 (also record a
+# perf profile of the retag run of the first N and print its top entries;
+# needs perf).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$root/build/release}
@@ -29,7 +32,9 @@ if [ ! -x "$build/bin/retag" ]; then
   cmake -S "$root" -B "$build" "${gen[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build "$build" -j "$(nproc)" --target retag >/dev/null
 fi
-tmp=${BENCH_TMP:-$(mktemp -d)}
+shm=(); [ -d /dev/shm ] && shm=(-p /dev/shm)
+tmp=${BENCH_TMP:-$(mktemp -d "${shm[@]}")}
+sync=(); [ "${SYNC:-0}" = 1 ] && sync=(-s)
 [ -z "${BENCH_TMP:-}" ] && trap 'rm -rf "$tmp"' EXIT
 cc -O2 -o "$tmp/plain_rewrite" "$root/bench/plain_rewrite.c"
 
@@ -89,7 +94,7 @@ for n in "${sizes[@]}"; do
   cp -r "$src" "$tmp/retag$n"
   cp -r "$src" "$tmp/plain$n"
   (cd "$tmp/retag$n" && timed "$tmp/retag$n.time" "$build/bin/retag" parts benchlib)
-  timed "$tmp/plain$n.time" "$tmp/plain_rewrite" "$tmp/plain$n/lib/sym"
+  timed "$tmp/plain$n.time" "$tmp/plain_rewrite" "${sync[@]}" "$tmp/plain$n/lib/sym"
   grep -q "^$n symbols were processed successfully.$" "$tmp/retag$n/parts.log" ||
     { echo "retag did not process all $n symbols:"; tail -3 "$tmp/retag$n/parts.log"; exit 1; }
   read -r rs rk <"$tmp/retag$n.time"

@@ -44,9 +44,11 @@
 //                     it; an orphaned lock of this host is taken over)
 // Open statuses (the out argument, project database statuses): 0 opened; 53
 // the object is already open (its id is returned); 13 no such file (read);
-// 18 locked by another process; 7 the temporary file cannot be created;
-// 2 a bad argument; 42/43/49 a reference that cannot be built (the project
-// database is not called then).
+// 18 locked by another process; 7 a write into a directory that is not
+// writable, or the temporary file cannot be created; 37 no such library;
+// 2 a bad argument; 43/49 a reference that cannot be built (over 255
+// characters, a kind outside 0, 1, 3, 4, 5: the project database is not
+// called then).
 //
 // Results: unless said otherwise an operation returns 1 for success and 0
 // for failure; the opens return the file id (0 on failure). The operations

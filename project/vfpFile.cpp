@@ -328,6 +328,10 @@ vfpObjId openAt(int cls, vfpObjId dir, const std::string &dirPath, const std::st
     setStatus(status, vfpALREADY_OPEN);
     return open;
   }
+  if ((mode & vfpOPEN_ACCESS) == vfpOPEN_WRITE && vfpObjReadonly(dir)) {
+    setStatus(status, vfpCANNOT_ACCESS);
+    return 0;
+  }
   bool took = false;
   int st = lockForOpen(f, mode, &took);
   if (st == vfpOK)
@@ -603,6 +607,8 @@ int vfpObjReopen(vfpObjId obj, int mode, int flags) {
     return vfpINVALID_OBJID;
   if (!validMode(mode))
     return vfpBAD_MODE;
+  if ((mode & vfpOPEN_ACCESS) == vfpOPEN_WRITE && vfpObjReadonly(vfpObjGetDir(obj)))
+    return vfpCANNOT_ACCESS;
   if (const int st = closeFile(*f, (flags & vfpCLOSE_DISCARD) != 0, (flags & vfpCLOSE_SYNC) != 0);
       st != vfpOK)
     return st;
@@ -646,6 +652,8 @@ int vfpCopyObject(vfpObjId obj, LibraryDirId dest, int cls, int option) {
     return vfpINVALID_OBJID;
   if (vfpObjGetClass(dest) != vfpClassLIBRARY)
     return vfpINVALID_LIB;
+  if (vfpObjReadonly(dest))
+    return vfpCANNOT_ACCESS;
   if (cls == 0)
     cls = f->cls;
   if (!isFileClass(cls))

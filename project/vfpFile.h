@@ -29,9 +29,11 @@
 //   DATABASE:Orvik/PROJECT:<project>/LIBRARY:<alias>/<CLASS>:<name>@<version>
 // at most 255 characters (vfpREF_SIZE with its terminator). The project is the
 // current project's name. Resolving a reference walks the directories of the
-// alias in list order: the first one holding the file names the object; when
-// none holds it, the first writable directory of the alias (else its first
-// directory) is where the object would be created.
+// alias (ignoring case; refused directory lines are passed over; an alias
+// with "*" or "?" names none) in list order: the first one holding the file
+// names the object; when none holds it, the first writable directory of the
+// alias (else its first directory) is where the object would be created.
+// The empty alias stands for the project's primary directory.
 //
 // Objects and ids. Opening a file object gives an id of the same id space as
 // every other object (vfpObjGetClass, vfpObjGetName: its name, vfpObjGetPath:
@@ -45,11 +47,13 @@
 //                    not exist.
 //   1 vfpOPEN_READ   the file is opened for reading; 13 if it does not exist.
 //   2 vfpOPEN_WRITE  the file is opened for writing. The bytes go into a
-//                    temporary file beside the file (or beside its target, when
-//                    the file is a symbolic link); the file itself is not
-//                    touched until the write is committed. The lock is taken
-//                    first (as vfpOPEN_LOCK does); 7 if the temporary file
-//                    cannot be created. The file need not exist.
+//                    temporary file beside the file (or beside its target,
+//                    when the file is a symbolic link); the file itself is
+//                    not touched until the write is committed. The lock is
+//                    taken first (as vfpOPEN_LOCK does); 7 in a directory
+//                    that is not open for writing (vfpObjReadonly) or when
+//                    the temporary file cannot be created. The file need
+//                    not exist.
 //   vfpOPEN_LOCK     also take the object's lock before anything else (when the
 //                    lock mode makes lock files): 18 if another process holds
 //                    it; a lock judged orphaned is taken over (status 0).
@@ -64,9 +68,10 @@
 // A write that is discarded (vfpCLOSE_DISCARD, vfpDeleteObject during a
 // write, a failed commit) removes the temporary file only. So after a crash
 // or a kill at any moment the file holds its old or its complete new
-// content. The temporary file is named NAME.VERSION.XXXXXX.tmp (six random
-// characters); the next write of the same object removes any such file left
-// by a crashed run.
+// content. The temporary file is the file's name followed by ".XXXXXX.tmp"
+// (six random characters: and2.1.Ab3xYz.tmp); the next write of the same
+// object removes any such file left by a crashed run. A copy
+// (vfpCopyObject) goes the same way.
 //
 // Close flags (vfpCloseObject; the object is always freed):
 //   0x01000 vfpCLOSE_COMMIT   commit a write in progress (also when neither
@@ -82,10 +87,13 @@
 // closing an object never releases it; vfpUnlockObject does, and vfpExit
 // releases every lock this process still holds (so does the exit handler
 // the first lock installs, for a process that ends without vfpExit). A lock
-// file is only ever written right after its exclusive creation or while this
-// process holds it; a lock of a dead process of this host is taken over
-// under an advisory lock of the lock file, so that two processes that judge
-// the same orphan never both take it.
+// file is written complete under a temporary name (F.XXXXXX.tmp in the lock
+// directory) and linked to its name, which fails when the name exists: the
+// exclusive create, and no reader ever meets a lock file half written. It
+// is rewritten (tests changed, a takeover) by a rename over it. A lock of a
+// dead process of this host is taken over under an advisory lock (flock) of
+// the lock file, so that two processes that judge the same orphan never
+// both take it.
 //
 // Lock mode: the open mode of the current project (vfpOpenProject), a set of
 // bits:
@@ -107,12 +115,14 @@
 //
 // Errors: every operation returns a project database status (vfpStatusText):
 // 0 success, 2 a bad argument, 7 cannot access or create, 12 general failure
-// (an unreadable lock, a failed commit), 13 no such object, 17 not locked,
-// 18 locked by another, 19 not the lock's owner, 20 not initialised, 22 an
-// object that is not open or has no file, 23 a failed delete, 24 a bad mode,
-// 34 a failed copy, 35 a copy onto itself, 40 no current project, 42 a bad
-// reference, 43 a reference too long, 44 a null reference, 49 a bad class, 53
-// already open, 74 a bad id, 75 a lock in OPEN state. Nothing is printed
+// (an unreadable lock, a failed commit), 13 no such object, 14 a copy that
+// exists, 15 a file that cannot be read, 17 not locked, 18 locked by
+// another, 19 not the lock's owner, 20 not initialised, 22 not a file
+// object, 23 a failed delete, 24 a bad mode, 34 a failed copy, 35 a copy
+// onto itself, 37 a library the project lacks, 40 no current project, 42 a
+// bad reference, 43 a reference or path too long, 44 a null reference, 45
+// and 46 an empty name or version, 49 a bad class, 53 already open, 63 not
+// a library directory, 74 a bad id, 75 a lock in OPEN state. Nothing is printed
 // except the verbose traces of locking (vfpSetVerbose), on standard output.
 //
 // Single-threaded like the whole database; other processes are kept apart
@@ -163,7 +173,8 @@ inline constexpr int vfpCLOSE_SYNC = 0x80000;    // sync a committed write to di
 
 // Opens the object that reference names in mode (see the essay). *status
 // (may be null) receives 0, 53 (the open object's id is returned), or the
-// failure (result 0): 20, 44, 42, 43, 49, 40, 13, 18, 7, 24.
+// failure (result 0): 20, 44, 42, 43, 49, 40, 37, 45, 46, 24, 13, 15, 18,
+// 7, 12 (a lock that could not be written).
 vfpObjId vfpOpenObject(const char *reference, int mode, int *status);
 
 // Opens the object of file class cls named name@version in library directory
@@ -208,9 +219,10 @@ inline constexpr int vfpCOPY_SYNC = 0x80000; // the copy is synced to disk
 // through a temporary file and a rename (so a copy is never seen half
 // done), with the permission bits and times of the source. option (bits
 // above): vfpCOPY_REPLACE replaces an existing copy, without it an existing
-// copy gives 14; vfpCOPY_SYNC syncs the copy as vfpCLOSE_SYNC does a write. 0; 74; 63 for a bad
-// destination; 13 when the source file does not exist; 35 when source and
-// copy are the same file; 34 when the copy failed (an existing copy is then
+// copy gives 14; vfpCOPY_SYNC syncs the copy as vfpCLOSE_SYNC does a write.
+// 0; 74; 63 for a bad destination; 7 for a destination not open for
+// writing; 13 when the source file does not exist; 35 when source and copy
+// are the same file; 34 when the copy failed (an existing copy is then
 // untouched). The object's own state (open file, write in progress) is left
 // alone; a write in progress is not part of the copy.
 int vfpCopyObject(vfpObjId obj, LibraryDirId dest, int cls, int option);

@@ -14,12 +14,14 @@
 // drawn with a dot); the bit 8 says that the joint lies on an instance pin.
 // Types 4 to 7 are accepted in files and kept until a joint's type is
 // recomputed.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "qInit.h"
 #include "sbMsg.h"
@@ -160,20 +162,21 @@ void q_set_jtype(vqJoint *joint, int pin) {
 }
 
 void q_set_passthru_pins(vqBlock *block) {
-  std::unordered_map<std::string_view, int> uses;
-  for (vqObject *o = block->objects; o != nullptr; o = o->next)
-    if (o->kind == vqKIND_PIN)
-      if (const char *name = pinName(static_cast<vqPin *>(o)))
-        ++uses[name];
+  std::vector<std::pair<std::string_view, vqPin *>> named;
   for (vqObject *o = block->objects; o != nullptr; o = o->next) {
     if (o->kind != vqKIND_PIN)
       continue;
-    const char *name = pinName(static_cast<vqPin *>(o));
-    if (name != nullptr && uses[name] > 1)
-      o->flags |= vqOBJ_PASSTHRU;
-    else
-      o->flags &= static_cast<uint8_t>(~vqOBJ_PASSTHRU);
+    o->flags &= static_cast<uint8_t>(~vqOBJ_PASSTHRU);
+    if (const char *name = pinName(static_cast<vqPin *>(o)))
+      named.emplace_back(name, static_cast<vqPin *>(o));
   }
+  std::sort(named.begin(), named.end(),
+            [](const auto &a, const auto &b) { return a.first < b.first; });
+  for (size_t i = 0; i + 1 < named.size(); ++i)
+    if (named[i].first == named[i + 1].first) {
+      named[i].second->flags |= vqOBJ_PASSTHRU;
+      named[i + 1].second->flags |= vqOBJ_PASSTHRU;
+    }
 }
 
 int vqRippersExist(const vqBlock *block) {
@@ -210,35 +213,57 @@ void ripperVersion(vqBlock *block) {
 
 // What makes two texts duplicates: kind, position, size, orientation,
 // origin, scope, visibility, owner and text.
-struct TextKey {
-  size_t operator()(const vqText *t) const {
-    size_t h = std::hash<std::string_view>()(t->text != nullptr ? t->text : "");
-    auto mix = [&h](size_t v) { h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
-    mix(t->kind);
-    mix(static_cast<size_t>(static_cast<unsigned>(t->x)));
-    mix(static_cast<size_t>(static_cast<unsigned>(t->y)));
-    mix(reinterpret_cast<uintptr_t>(t->owner));
-    return h;
-  }
-  bool operator()(const vqText *a, const vqText *b) const {
-    return a->kind == b->kind && a->x == b->x && a->y == b->y && a->size == b->size &&
-           vqPlaceOrient(a->place) == vqPlaceOrient(b->place) &&
-           vqPlaceOrigin(a->place) == vqPlaceOrigin(b->place) &&
-           vqPlaceScope(a->place) == vqPlaceScope(b->place) &&
-           vqPlaceVis(a->place) == vqPlaceVis(b->place) && a->owner == b->owner &&
-           ulStrEqu(a->text, b->text);
-  }
-};
+bool sameText(const vqText *a, const vqText *b) {
+  return a->kind == b->kind && a->x == b->x && a->y == b->y && a->size == b->size &&
+         vqPlaceOrient(a->place) == vqPlaceOrient(b->place) &&
+         vqPlaceOrigin(a->place) == vqPlaceOrigin(b->place) &&
+         vqPlaceScope(a->place) == vqPlaceScope(b->place) &&
+         vqPlaceVis(a->place) == vqPlaceVis(b->place) && a->owner == b->owner &&
+         ulStrEqu(a->text, b->text);
+}
 
+size_t textHash(const vqText *t) {
+  size_t h = std::hash<std::string_view>()(t->text != nullptr ? t->text : "");
+  for (size_t v :
+       {static_cast<size_t>(t->kind), static_cast<size_t>(static_cast<unsigned>(t->x)),
+        static_cast<size_t>(static_cast<unsigned>(t->y)), reinterpret_cast<uintptr_t>(t->owner)})
+    h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+  return h;
+}
+
+// Removes each text that repeats an earlier one of the list: the texts are
+// sorted by hash and list position, so an earlier text comes first within
+// its group of equal hashes.
 void removeDuplicateTexts(vqBlock *block) {
-  std::unordered_set<const vqText *, TextKey, TextKey> seen;
-  for (vqObject *o = block->objects, *next; o != nullptr; o = next) {
-    next = o->next;
-    if (o->kind != vqKIND_TEXT && o->kind != vqKIND_ATTRIBUTE && o->kind != vqKIND_LABEL)
-      continue;
-    if (!seen.insert(static_cast<vqText *>(o)).second)
-      vqBlockDeleteObject(block, o);
+  struct Entry {
+    size_t hash;
+    size_t position;
+    vqText *text;
+  };
+  std::vector<Entry> texts;
+  size_t position = 0;
+  for (vqObject *o = block->objects; o != nullptr; o = o->next, ++position)
+    if (o->kind == vqKIND_TEXT || o->kind == vqKIND_ATTRIBUTE || o->kind == vqKIND_LABEL)
+      texts.push_back({textHash(static_cast<vqText *>(o)), position, static_cast<vqText *>(o)});
+  std::sort(texts.begin(), texts.end(), [](const Entry &a, const Entry &b) {
+    return a.hash != b.hash ? a.hash < b.hash : a.position < b.position;
+  });
+  std::vector<vqText *> doomed;
+  for (size_t group = 0; group < texts.size();) {
+    size_t end = group;
+    while (end < texts.size() && texts[end].hash == texts[group].hash)
+      ++end;
+    for (size_t i = group + 1; i < end; ++i)
+      for (size_t k = group; k < i; ++k)
+        if (texts[k].text != nullptr && sameText(texts[k].text, texts[i].text)) {
+          doomed.push_back(texts[i].text);
+          texts[i].text = nullptr;
+          break;
+        }
+    group = end;
   }
+  for (vqText *t : doomed)
+    vqBlockDeleteObject(block, t);
 }
 
 void removeBadNets(vqBlock *block) {

@@ -1,5 +1,5 @@
 // vqReadLine.cpp: logical lines of a block file and the fields of a record.
-#include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -151,15 +151,35 @@ bool nextToken(Reader &r, char (&token)[kTokenMax + 1]) {
 } // namespace
 
 bool nextLong(Reader &r, long *value) {
+  const char *p = r.pos;
+  while (*p == ' ')
+    ++p;
+  // The common case, a plain decimal number, is read in place; anything
+  // else goes through strtol on a copy of the token.
+  const char *digits = p + (*p == '-' || *p == '+');
+  int n = 0;
+  unsigned long v = 0;
+  bool overflow = false;
+  while (digits + n < p + kTokenMax && digits[n] >= '0' && digits[n] <= '9') {
+    unsigned long next = v * 10 + static_cast<unsigned long>(digits[n] - '0');
+    overflow = overflow || next / 10 != v || next > static_cast<unsigned long>(LONG_MAX);
+    v = next;
+    ++n;
+  }
+  const char *end = digits + n;
+  if (n > 0 && !overflow && (*end == ' ' || *end == '\n' || *end == '\0')) {
+    *value = *p == '-' ? -static_cast<long>(v) : static_cast<long>(v);
+    r.pos = end;
+    return true;
+  }
   char token[kTokenMax + 1];
   if (!nextToken(r, token))
     return false;
-  char *end = nullptr;
-  errno = 0;
-  long v = std::strtol(token, &end, 10);
-  if (end == token)
+  char *stop = nullptr;
+  long parsed = std::strtol(token, &stop, 10);
+  if (stop == token)
     return false;
-  *value = v;
+  *value = parsed;
   return true;
 }
 

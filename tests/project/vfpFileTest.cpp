@@ -144,6 +144,18 @@ TEST_F(FileDb, AReferenceFindsTheFileInItsLibraryOrWhereItWouldBeCreated) {
   }
 }
 
+TEST_F(FileDb, NothingIsWrittenIntoADirectoryThatIsNotOpenForWriting) {
+  testsupport::writeFile(dir / "ro/sym/and2.1", "old\n");
+  int st = -1;
+  EXPECT_EQ(0, open("and2", vfpOPEN_WRITE, &st, "rolib"));
+  EXPECT_EQ(vfpCANNOT_ACCESS, st);
+  const vfpObjId o = open("and2", vfpOPEN_READ, &st, "rolib");
+  ASSERT_EQ(0, st);
+  EXPECT_EQ(vfpCANNOT_ACCESS, vfpObjReopen(o, vfpOPEN_WRITE, 0));
+  EXPECT_EQ(vfpCANNOT_ACCESS, vfpCopyObject(o, vfpObjGetDir(o), vfpClassLookup("SYMBOL_BAC"), 0));
+  EXPECT_EQ((std::vector<std::string>{"and2.1"}), entries(dir / "ro/sym"));
+}
+
 TEST_F(FileDb, AnOpenObjectIsHandedOutAgainWith53UntilItIsClosed) {
   testsupport::writeFile(lib + "/sym/and2.1", "V 50\n");
   int st = -1;
