@@ -1,14 +1,16 @@
 // Reading symbol block files: 10,000 symbols (8 pins, 3 symbol attributes
 // and 2 attributes and a label per pin) loaded through vqBlockLoad and
 // released, against reading the same files' bytes with fread, the least
-// any load has to do. One pass over all files per run; the ratio of the two
-// is printed at the end.
+// any load has to do; and blkcheck's check of the same library, which is to
+// take about as long as the loads. One pass over all files per run; the
+// ratios are printed at the end.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "BenchSupport.h"
+#include "companion.h"
 #include "qInit.h"
 #include "vqRead.h"
 #include "vs.h"
@@ -48,8 +50,8 @@ struct Fixture {
   benchsupport::ScratchDir dir{"vqReadBench"};
   std::vector<std::string> names;
   std::vector<std::string> paths;
+  std::string lib = dir.path() + "/lib";
   Fixture() {
-    std::string lib = dir.path() + "/lib";
     std::filesystem::create_directories(lib + "/sym");
     FILE *ini = std::fopen((dir.path() + "/scribant.ini").c_str(), "w");
     std::fprintf(ini, "DIR [pw] %s (mylib)\n", lib.c_str());
@@ -108,8 +110,20 @@ void BM_fread(benchmark::State &state) {
   state.SetItemsProcessed(state.iterations() * kSymbols);
 }
 
+void BM_blkcheck(benchmark::State &state) {
+  Fixture &f = fixture();
+  for (auto _ : state) {
+    vaAMCheckCounts counts{};
+    vaAMCheckLibrary(f.lib.c_str(), "mylib", nullptr, 0, &counts);
+    if (counts.blocks != kSymbols || counts.errors != 0 || counts.warnings != 0)
+      std::abort();
+  }
+  state.SetItemsProcessed(state.iterations() * kSymbols);
+}
+
 } // namespace
 
+BENCHMARK(BM_blkcheck)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_vqBlockLoad)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_fread)->Iterations(1)->Unit(benchmark::kMillisecond);
 
@@ -119,5 +133,7 @@ int main(int argc, char **argv) {
   benchsupport::runBenchmarks(argc, argv, reporter);
   benchsupport::printRatio("vqBlockLoad / fread", reporter.time["BM_vqBlockLoad/iterations:1"],
                            reporter.time["BM_fread/iterations:1"], " (target: within 3)");
+  benchsupport::printRatio("blkcheck / vqBlockLoad", reporter.time["BM_blkcheck/iterations:1"],
+                           reporter.time["BM_vqBlockLoad/iterations:1"], " (target: about 1)");
   return 0;
 }

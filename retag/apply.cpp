@@ -288,6 +288,8 @@ int vaAMApplyAttributes(char *path, void *symbols) {
   debug("Symbol List sheet [%d]\n", symbol->sheet);
   debug("GPI Block   name  [%s]\n", block->name);
   debug("GPI Block   sheet [%d]\n", block->number);
+  if (vaAMPreviewV)
+    vaam::previewBegin(block, loadName.get(), extension);
 
   for (vqObject *o = block->objects; o != nullptr; o = o->next) {
     if (o->kind != vqKIND_ATTRIBUTE)
@@ -320,7 +322,7 @@ int vaAMApplyAttributes(char *path, void *symbols) {
     logError("Could not apply pin attribute to SYMBOL %s.%s\n", loadName.get(), extension);
     return file.releaseAndLoop();
   }
-  if (gpi_save() != 1)
+  if ((vaAMPreviewV ? vaam::previewSave(block) : gpi_save()) != 1)
     logError("Could not save SYMBOL %s.%s\n", loadName.get(), extension);
   file.release();
   ++vaAMSymbolCountV;

@@ -89,8 +89,8 @@ std::string obstacle(const Entry &e, const std::string &writtenName) {
   if (prefix + e.name.size() + 1 + e.value.size() + 1 > vaam::kLineSize - 1)
     return "its line in the list would be longer than 159 characters";
   Pooled written(vaam::attributeText(writtenName.c_str(), e.value.c_str()));
-  if (attrName(written.get()) != attrName(old))
-    return "retag cannot rewrite a name written other than in upper case without blanks";
+  if (const std::string name = attrName(written.get()); name != attrName(old))
+    return "retag would write its name as " + name + " and refuse the rewrite";
   if (old != written.get())
     return std::string("retag would write it as ") + written.get();
   return "";

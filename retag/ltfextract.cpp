@@ -33,7 +33,7 @@ int main(int argc, char **argv) {
   vaAMExtractCounts counts{};
   if (vaAMExtractLibrary(libraryPath, argv[1], fileName, &counts) != 0)
     vaAMCompanionFatal(argv[0]);
-  std::printf("ltfextract: %d symbols written to %s, %d warnings\n", counts.symbols, fileName,
+  std::printf("ltfextract: %s written: symbols %d, warnings %d\n", fileName, counts.symbols,
               counts.warnings);
   ulStrFree(fileName);
   ulMemFree(libraryPath);

@@ -20,6 +20,7 @@ FILE *vaAMLogFileFpV;
 IniKeyValue *vaAMINIKeywordsV;
 char *AliasName;
 vfpObjId ProjectID;
+int vaAMPreviewV;
 
 void vaAMSetError(const char *format, ...) {
   va_list args;

@@ -9,6 +9,7 @@
 
 #include "retag.h"
 #include "symlist.h"
+#include "vqBlock.h"
 
 namespace vaam {
 
@@ -47,5 +48,15 @@ char *attributeText(const char *name, const char *value);
 // Drops the symbol index that attribute application keeps for the list whose
 // head is list, if it has one; the list is about to be freed.
 void forgetSymbolIndex(const SymbolInfo *list);
+
+// The preview's part of the visit (retagplan, vaAMPreviewV set). previewBegin
+// takes note of the attributes of the block just matched with the list and
+// prints "SYMBOL load_name.extension"; previewSave stands in for the save: it
+// prints each attribute that differs from the note (rewritten, with its old
+// and new text and its settings when they changed, or added) and a summary
+// line, drops the Block's changed state (so that the release frees it) and
+// returns 1, as a good save does.
+void previewBegin(const vqBlock *block, const char *loadName, const char *extension);
+int previewSave(vqBlock *block);
 
 } // namespace vaam
