@@ -10,7 +10,6 @@
 char q_rcancelled = 0;
 char q_canc = 0;
 char q_corrupt_display = 0;
-char q_bad_data = 0;
 
 int gpi_init() {
   q_rcancelled = 0;

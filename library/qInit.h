@@ -383,7 +383,8 @@ extern LibraryDirId vqPrimaryDirV;
 // version / 100 ("5.41"; an already initialised database is used as it is),
 // opens the project of the directory that holds scribant.ini with the view
 // "Scribant" (which reads the file's DIR lines; refused lines are left to
-// q_read_init to report), looks up the block-file classes and finds the
+// q_read_init to report) and the lock mode vfpLOCKMODE_DEFAULT (lock files,
+// taken by opens for writing: vfpFile.h), looks up the block-file classes and finds the
 // primary directory. Returns 1. Throws (ulEX_POSTCOND, a record of
 // application "scrib" with the project database's status text) when the
 // file is nowhere to be found, the project cannot be opened or a class is

@@ -1,13 +1,9 @@
 // qInitFile.cpp: finding and reading the initialisation file, its messages,
 // attaching the library "builtin", and writing the file back.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -110,41 +106,6 @@ int attachBuiltin() {
   return 0;
 }
 
-// Replaces the file at path with content so that, whatever happens, it holds
-// either its old or its complete new content: the content goes to a
-// temporary file in the same directory, which then takes the file's place.
-// The file keeps its permission bits and, where the system allows, its
-// group; a symbolic link stays in place and its target is replaced.
-bool replaceFile(const std::string &path, const std::string &content) {
-  std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), &std::free);
-  const std::string target = resolved != nullptr ? resolved.get() : path;
-  struct stat st;
-  if (stat(target.c_str(), &st) != 0)
-    return false;
-  const size_t slash = target.rfind('/');
-  std::string tmp = (slash == std::string::npos ? std::string(".") : target.substr(0, slash)) +
-                    "/.scribant.XXXXXX";
-  const int fd = mkstemp(tmp.data());
-  if (fd < 0)
-    return false;
-  // The group may be refused (a user outside the file's group); the mode
-  // never is, for a file of our own.
-  (void)!fchown(fd, static_cast<uid_t>(-1), st.st_gid);
-  bool ok = fchmod(fd, st.st_mode & 07777) == 0;
-  for (size_t done = 0; ok && done < content.size();) {
-    const ssize_t n = write(fd, content.data() + done, content.size() - done);
-    ok = n > 0;
-    done += ok ? static_cast<size_t>(n) : 0;
-  }
-  ok = ok && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  if (!ok || std::rename(tmp.c_str(), target.c_str()) != 0) {
-    unlink(tmp.c_str());
-    return false;
-  }
-  return true;
-}
-
 // A directory line in the current format: the keyword, the record as the
 // library manager writes it and the qualifier field of the line as written
 // (body is the line from its keyword, without comment), which the record
@@ -207,7 +168,7 @@ bool rewrite(const std::string &path, const std::vector<std::pair<int, qlmDirId>
     if (current != body)
       content.replace(from + b, e - b, current);
   }
-  return replaceFile(path, content);
+  return vsReplaceFile(path.c_str(), content.data(), content.size()) == vsOK;
 }
 
 void forget() {

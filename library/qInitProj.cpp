@@ -8,6 +8,7 @@
 #include "ulErr.h"
 #include "ulEx.h"
 #include "ulStr.h"
+#include "vfpFile.h"
 #include "vs.h"
 
 int vfpClassSCH_PAGE = 0;
@@ -86,7 +87,7 @@ int vqProjInit(int version) {
   char directory[vsMAXPATH] = "";
   vsParse(found, nullptr, directory, nullptr, nullptr);
 
-  vfpObjId project = vfpOpenProject(directory, nullptr, kView, 0, &status);
+  vfpObjId project = vfpOpenProject(directory, nullptr, kView, vfpLOCKMODE_DEFAULT, &status);
   if (project == 0)
     fail(std::string("Project ") + directory, status);
 

@@ -356,6 +356,16 @@ int vsXfer(FILE *from, FILE *to);
 // if the source is missing, vsBADSPEC for any other failure.
 int vsRename(const char *oldSpec, const char *newSpec);
 
+// Replaces the file spec with the length bytes of content so that, whatever
+// happens, it holds its old or its complete new content: the content goes to
+// a temporary file in the same directory, is synced, and then takes the
+// file's place by a rename. An existing file keeps its permission bits and,
+// where the system allows, its group; a symbolic link stays in place and its
+// target is replaced. A missing file is created with the usual permission
+// bits. vsOK; vsBADSPEC for a null spec; vsIOERR when the temporary file
+// cannot be made, written or renamed (it is removed, the file untouched).
+int vsReplaceFile(const char *spec, const char *content, size_t length);
+
 // Makes directory (in/out, vsMAXPATH bytes) absolute, appends a unique name
 // "ulXXXXXX" and creates that file empty; the spec of the file is left in
 // directory. vsNOTFOUND if it is not a directory or no name could be had,
@@ -365,9 +375,15 @@ int vsUnique(char *directory);
 // ---- Time and process end ----------------------------------------------------------
 
 // which 0: the current time as local wall-clock seconds since 1970 (the
-// count vsInfo gives for modification times). which 1: hundredths of a
-// second elapsed since the first call with 1.
+// count vsInfo gives for modification times), or vsTimerFixedV when that is
+// not 0. which 1: hundredths of a second elapsed since the first call with 1.
 long vsTimer(int which);
+
+// 0, or a fixed count that vsTimer(0) returns instead of reading the clock:
+// what a program sets when its time stamps must not depend on when it runs
+// (tests of the texts that carry the date). The elapsed-time counter of
+// vsTimer(1) does not look at it.
+extern long vsTimerFixedV;
 
 // Ends the process with a core image: flushes every open output stream and
 // aborts. Does not return.

@@ -258,9 +258,11 @@ ulMsgHandle vsMsgFile() {
 
 // ---- Time and process end -------------------------------------------------------------
 
+long vsTimerFixedV = 0;
+
 long vsTimer(int which) {
   if (which == 0)
-    return vsi::localSeconds(std::time(nullptr));
+    return vsTimerFixedV != 0 ? vsTimerFixedV : vsi::localSeconds(std::time(nullptr));
   EnvState &s = state();
   timeval now{};
   gettimeofday(&now, nullptr);

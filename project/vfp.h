@@ -89,17 +89,34 @@ inline constexpr int vfpLINE_SIZE = 512; // a directory line (511 characters)
 
 inline constexpr int vfpOK = 0;                // Successful completion
 inline constexpr int vfpINVALID_PARAM = 2;     // Invalid parameter
+inline constexpr int vfpCANNOT_ACCESS = 7;     // Cannot access
 inline constexpr int vfpGENERAL_FAILURE = 12;  // General Failure (no library matched)
+inline constexpr int vfpNO_OBJECT = 13;        // Object does not exist
+inline constexpr int vfpOBJECT_EXISTS = 14;    // Object already exists
+inline constexpr int vfpFILE_OPEN_ERROR = 15;  // File open error
+inline constexpr int vfpNOT_LOCKED = 17;       // Object is not locked
+inline constexpr int vfpLOCKED = 18;           // Object is locked
+inline constexpr int vfpLOCK_ERROR = 19;       // Error locking or unlocking object
 inline constexpr int vfpINIT_ERROR = 20;       // database not initialised
 inline constexpr int vfpNOT_OPEN = 22;         // Object not open
+inline constexpr int vfpDELETE_ERROR = 23;     // Error deleting object
+inline constexpr int vfpBAD_MODE = 24;         // Invalid file access mode
+inline constexpr int vfpCANNOT_COPY = 34;      // Cannot copy object
+inline constexpr int vfpSAME_OBJECT = 35;      // Try to copy/move to the same object
 inline constexpr int vfpPATH_FORMAT = 29;      // Directory path format error
 inline constexpr int vfpPATH_DEFAULT = 30;     // Directory path default error
 inline constexpr int vfpDIR_TYPE = 32;         // Directory type error
 inline constexpr int vfpLIB_NAME = 37;         // Error in library name
+inline constexpr int vfpNO_PROJECT = 40;       // Invalid current project
 inline constexpr int vfpINVALID_PROJECT = 41;  // Invalid project id
 inline constexpr int vfpINVALID_OBJREF = 42;   // Invalid object reference
+inline constexpr int vfpREF_TOO_LARGE = 43;    // Object reference too large
+inline constexpr int vfpNULL_REF = 44;         // NULL object reference
+inline constexpr int vfpBAD_NAME = 45;         // Bad object name
+inline constexpr int vfpBAD_VERSION = 46;      // Bad object version
 inline constexpr int vfpINVALID_CLASS = 49;    // Invalid class
 inline constexpr int vfpUNDEFINED_SCHEMA = 50; // Undefined schema
+inline constexpr int vfpALREADY_OPEN = 53;     // Object already open
 inline constexpr int vfpLIBS_NOT_OPENED = 58;  // some directory lines were refused
 inline constexpr int vfpEND_OF_DIRS = 62;      // no further directory line
 inline constexpr int vfpINVALID_LIB = 63;      // Invalid library id
@@ -107,6 +124,7 @@ inline constexpr int vfpINVALID_VIEW = 66;     // Invalid view
 inline constexpr int vfpALREADY_INIT = 70;     // Plenum already initialized
 inline constexpr int vfpINI_NOT_FOUND = 71;    // Ini file not found
 inline constexpr int vfpINVALID_OBJID = 74;    // Invalid object id
+inline constexpr int vfpLOCK_OPEN_STATE = 75;  // Lock file in OPEN state
 inline constexpr int vfpQUALIFIER = 105;       // bad qualifier of a directory line
 
 // The fixed text of a status 0 to 85 (empty for 3, 6, 8 to 11, 26, 59 and
@@ -138,7 +156,9 @@ inline constexpr int vfpSchemaORVIK = 1;
 // text. 0, or 70 if it is already initialised.
 int vfpInit(int facility, const char *facilityVersion);
 
-// Closes every project and view and frees all objects; the database is then
+// Closes every file object (a write in progress is discarded: its file
+// keeps its old content), releases every lock this process holds (vfpFile.h),
+// closes every project and view and frees all objects; the database is then
 // uninitialised (vfpInit may be called again). 0, or 20 if it was not
 // initialised.
 int vfpExit();
@@ -173,7 +193,7 @@ const char *vfpObjGetPath(vfpObjId obj);
 // component of the directory; an open project of the same directory is
 // reused. When view is non-null and non-empty, opens that view of schema
 // vfpSchemaORVIK (vfpOpenView) unless the project has it open already. The
-// project becomes current. mode is kept for the lock operations. *status
+// project becomes current. mode is the lock mode (vfpFile.h) while it is current. *status
 // (may be null) receives 0, the view's status (58 or 71 with the project
 // and view still open), 20 when the database is not initialised or 42 for a
 // null or empty directory; the result is the project, or 0 for 20 and 42.

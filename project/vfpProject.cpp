@@ -11,6 +11,7 @@
 
 #include "ulErr.h"
 #include "ulStr.h"
+#include "vfpFile.h"
 #include "vfpInternal.h"
 
 namespace {
@@ -204,11 +205,36 @@ int vfpExit() {
   State &s = state();
   if (!s.initialised)
     return vfpINIT_ERROR;
+  vfpiExitFiles();
   for (Object &o : s.objects)
     o = Object();
   s.current = 0;
   s.initialised = false;
   return vfpOK;
+}
+
+bool vfpiInitialised() {
+  return state().initialised;
+}
+
+int vfpiFacility() {
+  return state().facility;
+}
+
+const char *vfpiFacilityVersion() {
+  return state().facilityVersion.c_str();
+}
+
+vfpObjId vfpiNewObject(int cls, vfpObjId parent, const char *name, const char *path) {
+  const vfpObjId id = newObject(cls, parent);
+  live(id)->name = name;
+  live(id)->path = path;
+  return id;
+}
+
+void vfpiFreeObject(vfpObjId obj) {
+  if (Object *o = live(obj))
+    *o = Object();
 }
 
 vfpObjId vfpObjGetCurObj(vfpObjId parent, int cls) {
@@ -217,6 +243,11 @@ vfpObjId vfpObjGetCurObj(vfpObjId parent, int cls) {
   if (cls == vfpClassVIEW && checkProject(parent) == vfpOK)
     return live(parent)->view;
   return 0;
+}
+
+int vfpGetLockMode() {
+  const vfpObjId project = vfpObjGetCurObj(vfpOvDatabaseID, vfpClassPROJECT);
+  return project == 0 ? 0 : live(project)->mode;
 }
 
 int vfpObjGetClass(vfpObjId obj) {

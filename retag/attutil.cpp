@@ -208,6 +208,7 @@ AttributeInfo *vaAMStoreAnyAttribute(AttributeInfo *attribute, const char *name,
 }
 
 void vaAMFreeSymbolInfo(SymbolInfo *list) {
+  vaam::forgetSymbolIndex(list);
   while (list != nullptr) {
     SymbolInfo *next = list->next;
     freeAttributes(list->attributes);

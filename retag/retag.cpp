@@ -20,6 +20,7 @@ FILE *vaAMLogFileFpV;
 IniKeyValue *vaAMINIKeywordsV;
 char *AliasName;
 vfpObjId ProjectID;
+int vaAMPreviewV;
 
 void vaAMSetError(const char *format, ...) {
   va_list args;
@@ -97,7 +98,10 @@ int vaAMParseCmdLine(int argc, char **argv, char **ltfBase, char **alias) {
   return 0;
 }
 
-int vaAMResolveLibraryAlias(const char *alias, char **path) {
+namespace {
+
+// The alias resolution of every command; toWrite refuses read-only libraries.
+int resolveLibrary(const char *alias, char **path, bool toWrite) {
   int status = 0;
   const LibraryDirId library = vfpFindNextLib(ProjectID, 0, alias, &status);
   if (library == 0) {
@@ -116,7 +120,7 @@ int vaAMResolveLibraryAlias(const char *alias, char **path) {
     vaAMSetError("Library '%s' is in megafile format. Please extract it and try again.\n", alias);
     return 1;
   }
-  if (vfpObjReadonly(library) == 1) {
+  if (toWrite && vfpObjReadonly(library) == 1) {
     vaAMSetError("Library '%s' is read only.\n", alias);
     return 1;
   }
@@ -126,6 +130,16 @@ int vaAMResolveLibraryAlias(const char *alias, char **path) {
     return 1;
   }
   return 0;
+}
+
+} // namespace
+
+int vaAMResolveLibraryAlias(const char *alias, char **path) {
+  return resolveLibrary(alias, path, true);
+}
+
+int vaAMResolveLibraryToRead(const char *alias, char **path) {
+  return resolveLibrary(alias, path, false);
 }
 
 void vaAMHandleError(SymbolInfo *symbols) {

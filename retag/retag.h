@@ -36,6 +36,14 @@ extern FILE *vaAMLogFileFpV;          // the log file, open from the log-opening
 extern IniKeyValue *vaAMINIKeywordsV; // configuration values read from retagcfg.ini
 extern char *AliasName;               // destination library alias as given (lower-cased)
 extern vfpObjId ProjectID;            // the current project, whose library list names the libraries
+extern int vaAMPreviewV; // 1 in retagplan: blocks change in memory only, nothing is written
+
+// Runs the command on its arguments: retag, or its preview retagplan when
+// vaAMPreviewV is 1 (the same run, but blocks are loaded read-only, never
+// saved, locked or backed up, no log file is opened, and what the log would
+// hold goes to standard output with what each save would change). Ends the
+// process: status 0 after a run or the usage, 3 after a fatal error.
+[[noreturn]] void vaAMRun(int argc, char **argv);
 
 // Parses the command line. Lower-cases every argument after the program name
 // in place. Returns -1 when the usage is to be printed (no argument, or
@@ -53,8 +61,14 @@ int vaAMParseCmdLine(int argc, char **argv, char **ltfBase, char **alias);
 // or the library is a megafile or read-only.
 int vaAMResolveLibraryAlias(const char *alias, char **path);
 
-// Prints the usage text on standard output.
+// vaAMResolveLibraryAlias for a program that only reads the library: a
+// read-only library is accepted too (a megafile is still refused).
+int vaAMResolveLibraryToRead(const char *alias, char **path);
+
+// Prints the usage text on standard output; vaAMPreviewUsage that of
+// retagplan.
 void vaAMUsageSummary();
+void vaAMPreviewUsage();
 
 // Reports the fatal error held in vaAMErrorBufferV: prints "\n%s\n" on
 // standard output, writes "%s\n" into the log when it is open and closes it

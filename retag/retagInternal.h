@@ -1,13 +1,15 @@
 // retagInternal.h: what the files of the command share inside (not for other
 // modules): the size of its line buffers, its fixed message texts and the
-// writers of those messages into the error buffer, and the one printer of an
-// attribute line that the LTF writer and the list dump both use.
+// writers of those messages into the error buffer, the one printer of an
+// attribute line that the LTF writer and the list dump both use, and the
+// release of the symbol index that attribute application builds.
 #pragma once
 
 #include <cstdio>
 
 #include "retag.h"
 #include "symlist.h"
+#include "vqBlock.h"
 
 namespace vaam {
 
@@ -38,5 +40,23 @@ enum class AttributeForm {
 // record by "$EMPTY_VAL$". False, with "Empty attribute name field" in the
 // error buffer and nothing printed, when the attribute has no name.
 bool printAttribute(FILE *fp, AttributeInfo *attribute, AttributeForm form);
+
+// The text an attribute is written with: NAME=VALUE, or NAME alone when the
+// value is null or "$EMPTY_VAL$" (any case). A pooled string, the caller's.
+char *attributeText(const char *name, const char *value);
+
+// Drops the symbol index that attribute application keeps for the list whose
+// head is list, if it has one; the list is about to be freed.
+void forgetSymbolIndex(const SymbolInfo *list);
+
+// The preview's part of the visit (retagplan, vaAMPreviewV set). previewBegin
+// takes note of the attributes of the block just matched with the list and
+// prints "SYMBOL load_name.extension"; previewSave stands in for the save: it
+// prints each attribute that differs from the note (rewritten, with its old
+// and new text and its settings when they changed, or added) and a summary
+// line, drops the Block's changed state (so that the release frees it) and
+// returns 1, as a good save does.
+void previewBegin(const vqBlock *block, const char *loadName, const char *extension);
+int previewSave(vqBlock *block);
 
 } // namespace vaam

@@ -5,6 +5,9 @@
 #include <cstdio>
 
 char q_quiet = 0;
+// The bad-data mark of the editor database (declared in vqRead.h and gpi.h):
+// the block reader sets it, the writer and the programming interface read it.
+char q_bad_data = 0;
 
 namespace {
 

@@ -1,30 +1,58 @@
 #!/usr/bin/env bash
-# Runs one end-to-end scenario of the built retag and compares its results.
+# Runs one end-to-end scenario of the built commands and compares its results.
 #
 #   run_case.sh RETAG CASE_DIR
 #
-# A scenario directory holds:
-#   cmd        the arguments, as shell words (required)
+# The other commands (ltfextract, blkcheck, retagplan) are taken from the
+# directory of RETAG. A scenario directory holds:
+#   cmd        the arguments, as shell words (required); a first word that
+#              names a command (retag, ltfextract, blkcheck, retagplan) runs
+#              that command, anything else is retag's first argument. Each
+#              line is one run, in order, in the same scratch directory (an
+#              empty file is one run of retag without arguments)
 #   project/   files copied into a fresh scratch directory, the working directory of the run
+#   project_from  optional: a directory of the source tree (relative to its root)
+#              whose files are copied there first (the example project)
 #   env        optional VAR=value lines added to the environment (@TMP@ is the scratch directory)
-#   status     expected exit status (default 0)
-#   stdout     expected standard output, byte for byte (@TMP@ as above)
-#   stderr     optional: expected standard error, byte for byte (@TMP@ as above)
+#   status     expected exit status of each run, in order (default 0 each)
+#   stdout     expected standard output of all runs, byte for byte (@TMP@ as above)
+#   stderr     optional: expected standard error of all runs, byte for byte (@TMP@ as above)
 #   expected/  files that must exist in the scratch directory afterwards, byte for byte
 #   absent     optional list of paths (one a line) that must not exist afterwards
-#   bare       optional, empty: run a copy of retag that has its message files
-#              beside it but not the default scribant.ini of the build
+#   unchanged  optional list of paths (one a line) of project/ files that must
+#              still hold exactly their original bytes afterwards
+#   files      optional: every file (not directory) of the scratch directory
+#              afterwards, one relative path a line in byte order; no other
+#              file (a backup, a lock, a temporary) may be left behind
+#   bare       optional, empty: run copies of the commands that have their
+#              message files beside them but not the default scribant.ini
+#   setup      optional bash script run in the scratch directory before the
+#              runs (to generate large inputs)
+#   check      optional bash script run in the scratch directory after the
+#              runs; a non-zero status fails the scenario
 # The run sees no WDIR, UL_* or HOME of the caller unless env sets them.
 set -u
 retag=$(realpath "$1")
 case=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+if [ -f "$case/project_from" ]; then
+  root=$(realpath "$(dirname "$0")/../..")
+  cp -r "$root/$(tr -d '\n' <"$case/project_from")/." "$work/"
+fi
 [ -d "$case/project" ] && cp -r "$case/project/." "$work/"
+bin=$(dirname "$retag")
 if [ -f "$case/bare" ]; then
   mkdir "$work/.bin"
-  cp "$retag" "$(dirname "$retag")"/*.umb "$work/.bin/"
-  retag="$work/.bin/retag"
+  for c in retag ltfextract blkcheck retagplan; do
+    [ -x "$bin/$c" ] && cp "$bin/$c" "$work/.bin/"
+  done
+  cp "$bin"/*.umb "$work/.bin/"
+  bin=$work/.bin
+fi
+if [ -f "$case/setup" ] && ! (cd "$work" && bash "$case/setup"); then
+  echo "setup failed"
+  exit 1
 fi
 
 envs=(PATH=/usr/bin:/bin HOME="$work")
@@ -33,13 +61,30 @@ if [ -f "$case/env" ]; then
     [ -n "$line" ] && envs+=("${line//@TMP@/$work}")
   done <"$case/env"
 fi
-eval "args=($(cat "$case/cmd"))"
-(cd "$work" && env -i "${envs[@]}" "$retag" "${args[@]}") >"$work/.stdout" 2>"$work/.stderr" </dev/null
-status=$?
+mapfile -t runs < <(grep -v '^[[:space:]]*$' "$case/cmd")
+[ ${#runs[@]} -eq 0 ] && runs=("")
+statuses=()
+: >"$work/.stdout"
+: >"$work/.stderr"
+for run in "${runs[@]}"; do
+  eval "args=($run)"
+  command=retag
+  case "${args[0]-}" in
+  retag | ltfextract | blkcheck | retagplan)
+    command=${args[0]}
+    args=("${args[@]:1}")
+    ;;
+  esac
+  (cd "$work" && env -i "${envs[@]}" "$bin/$command" "${args[@]}") >>"$work/.stdout" \
+    2>>"$work/.stderr" </dev/null
+  statuses+=($?)
+done
+status=${statuses[*]}
 
 fail=0
-want=0
-[ -f "$case/status" ] && want=$(tr -d '[:space:]' <"$case/status")
+want=$(for _ in "${runs[@]}"; do echo 0; done)
+[ -f "$case/status" ] && want=$(cat "$case/status")
+want=$(echo $want)
 if [ "$status" != "$want" ]; then
   echo "exit status: got $status, want $want"
   fail=1
@@ -72,6 +117,32 @@ if [ -f "$case/absent" ]; then
   while IFS= read -r rel; do
     [ -n "$rel" ] && [ -e "$work/$rel" ] && { echo "should not exist: $rel"; fail=1; }
   done <"$case/absent"
+fi
+if [ -f "$case/unchanged" ]; then
+  source=$case/project
+  [ -f "$case/project_from" ] && source=$root/$(tr -d '\n' <"$case/project_from")
+  while IFS= read -r rel; do
+    [ -z "$rel" ] && continue
+    if [ ! -f "$work/$rel" ]; then
+      echo "missing file: $rel"
+      fail=1
+    elif ! cmp -s "$source/$rel" "$work/$rel"; then
+      echo "file changed: $rel"
+      diff -u "$source/$rel" "$work/$rel"
+      fail=1
+    fi
+  done <"$case/unchanged"
+fi
+if [ -f "$case/files" ]; then
+  if ! diff -u "$case/files" <(cd "$work" && find . -path ./.bin -prune -o -type f -print |
+    sed -e 's|^\./||' -e '/^\.stdout$/d' -e '/^\.stderr$/d' -e '/^\.bin$/d' | LC_ALL=C sort); then
+    echo "the files left differ (above)"
+    fail=1
+  fi
+fi
+if [ -f "$case/check" ] && ! (cd "$work" && bash "$case/check"); then
+  echo "check failed (above)"
+  fail=1
 fi
 if [ $fail -ne 0 ]; then
   echo "--- stderr"

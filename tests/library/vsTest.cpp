@@ -2,6 +2,7 @@
 // the WDIR list and the search order.
 #include "vs.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <ctime>
@@ -10,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <sys/resource.h>
+#include <unistd.h>
 #include <utime.h>
 #include <vector>
 
@@ -452,6 +454,38 @@ TEST_F(Vs, CoreDumpFlushesStreamsThenAborts) {
   };
   EXPECT_EXIT(dumpWithPendingOutput(), ::testing::KilledBySignal(SIGABRT), "");
   EXPECT_EQ("buffered", testsupport::readFile(log));
+}
+
+TEST_F(Vs, ReplaceFileKeepsModeFollowsLinksAndLeavesNoTemporary) {
+  const std::string text = "new content\n";
+  // A new file gets the usual bits; an existing one keeps its own.
+  ASSERT_EQ(vsReplaceFile((root + "fresh").c_str(), text.data(), text.size()), vsOK);
+  EXPECT_EQ(text, testsupport::readFile(root + "fresh"));
+  const std::string kept = tmp.write("kept", "old");
+  fs::permissions(kept, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  ASSERT_EQ(vsReplaceFile(kept.c_str(), text.data(), text.size()), vsOK);
+  EXPECT_EQ(text, testsupport::readFile(kept));
+  EXPECT_EQ(fs::status(kept).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  // A link stays a link; its target takes the content.
+  const std::string target = tmp.write("target", "old");
+  fs::create_symlink(target, root + "link");
+  ASSERT_EQ(vsReplaceFile((root + "link").c_str(), text.data(), text.size()), vsOK);
+  EXPECT_TRUE(fs::is_symlink(root + "link"));
+  EXPECT_EQ(text, testsupport::readFile(target));
+  // A directory that takes no new file: the old file stays as it was.
+  mkdir("ro");
+  const std::string locked = tmp.write("ro/file", "old");
+  fs::permissions(tmp / "ro", fs::perms::owner_read | fs::perms::owner_exec);
+  if (access((tmp / "ro").c_str(), W_OK) != 0) { // root may write anyway
+    EXPECT_EQ(vsReplaceFile(locked.c_str(), text.data(), text.size()), vsIOERR);
+    EXPECT_EQ("old", testsupport::readFile(locked));
+  }
+  std::vector<std::string> left;
+  for (auto &e : fs::recursive_directory_iterator(tmp.path()))
+    left.push_back(e.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (Strings{"file", "fresh", "kept", "link", "ro", "target"}));
 }
 
 } // namespace

@@ -1,0 +1,125 @@
+// Fuzz target: arbitrary bytes as a block file. The first byte chooses the
+// kind of block (even: symbol, odd: schematic); the rest is the file. The
+// reader must read anything without crashing, overrunning or leaking, and
+// leave a Block whose lists hold together: every attached text stands in
+// its owner's chain and in the object list, every segment joins two joints
+// of its net, every connection reaches a joint of the net it names. A
+// project with one library holding the symbol mylib:nand2 lets schematics
+// load and share a symbol, so that the finishing steps run on real pins.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <unordered_set>
+
+#include "FuzzSupport.h"
+#include "qInit.h"
+#include "ulStr.h"
+#include "vqRead.h"
+#include "vs.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using fuzzsupport::check;
+
+void writeText(const fs::path &path, const char *text) {
+  FILE *f = std::fopen(path.c_str(), "w");
+  check(f != nullptr && std::fputs(text, f) >= 0 && std::fclose(f) == 0);
+}
+
+// A project in a fresh directory, removed when the process ends.
+struct Project {
+  fs::path dir;
+  Project() {
+    std::string d = "/tmp/fuzzblockXXXXXX";
+    check(mkdtemp(d.data()) != nullptr);
+    dir = d;
+    fs::create_directories(dir / "lib/sym");
+    fs::create_directories(dir / "lib/sch");
+    writeText(dir / "scribant.ini", ("DIR [pw] " + (dir / "lib").string() + " (mylib)\n").c_str());
+    writeText(dir / "lib/sym/nand2.1",
+              "V 50\nY 1\nD -10 -10 10 10\nZ 10\ni 3\nU 0 0 10 0 1 1 SYMTYPE=GATE\n"
+              "P 1 -10 0 0 0 0 0 0\nL 0 0 10 0 1 0 1 0 A\nP 2 10 0 0 0 0 2 0\n"
+              "A 0 0 10 0 1 1 #=2\nL 0 0 10 0 1 0 1 0 Y\nP 3 0 10 0 0 0 1 0\nE\n");
+    check(vsSetdef(dir.c_str()) == vsOK);
+    check(vqProjInit(q_get_version()) == 1);
+    check(q_scrib_init() == 541);
+  }
+  ~Project() {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+};
+
+bool inChain(vqText *head, const vqText *t) {
+  for (; head != nullptr; head = head->attNext)
+    if (head == t)
+      return true;
+  return false;
+}
+
+void checkBlock(vqBlock *b) {
+  std::unordered_set<const vqObject *> listed;
+  for (vqObject *o = b->objects; o != nullptr; o = o->next)
+    check(listed.insert(o).second && o->kind <= vqKIND_PIN);
+  for (vqObject *o = b->objects; o != nullptr; o = o->next) {
+    if (o->kind == vqKIND_TEXT || o->kind == vqKIND_ATTRIBUTE || o->kind == vqKIND_LABEL) {
+      auto *t = static_cast<vqText *>(o);
+      check(t->text != nullptr && std::char_traits<char>::length(t->text) <= vqTEXT_MAX);
+      if (t->owner != nullptr)
+        check(listed.count(t->owner) == 1 && inChain(*vqObjectAttachedChain(t->owner), t));
+    } else if (o->kind == vqKIND_NET) {
+      auto *net = static_cast<vqNet *>(o);
+      std::unordered_set<const vqJoint *> joints;
+      for (vqJoint *j = net->joints; j != nullptr; j = j->next)
+        joints.insert(j);
+      for (vqSegment *s = net->segments; s != nullptr; s = s->next)
+        check(joints.count(s->j1) == 1 && joints.count(s->j2) == 1 && s->j1 != s->j2);
+    } else if (o->kind == vqKIND_COMPONENT) {
+      for (vqCnt *c = static_cast<vqComp *>(o)->cnts; c != nullptr; c = c->next) {
+        check((c->net == nullptr) == (c->joint == nullptr));
+        if (c->net != nullptr) {
+          check(listed.count(c->net) == 1);
+          bool found = false;
+          for (vqJoint *j = c->net->joints; j != nullptr; j = j->next)
+            found = found || j == c->joint;
+          check(found);
+        }
+      }
+    }
+    if (vqText **chain = vqObjectAttachedChain(o))
+      for (vqText *t = *chain; t != nullptr; t = t->attNext)
+        check(t->owner == o && listed.count(t) == 1);
+  }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  fuzzsupport::discardOutput();
+  fuzzsupport::plainHeap();
+  static Project project;
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  if (size == 0)
+    return 0;
+  vqBlock *b = q_alloc_block((data[0] & 1) ? vqBLOCK_SCHEMATIC : vqBLOCK_SYMBOL);
+  b->name = ulStrCpy("fuzz");
+  b->library = ulStrCpy("mylib");
+  b->number = 1;
+  int result = -1;
+  fuzzsupport::InputFile in(data + 1, size - 1);
+  check(fuzzsupport::finishes(ulEX_PRECOND | ulEX_POSTCOND,
+                              [&] { result = vqBlockReadStream(b, in.get()); }));
+  check(result == 0 || result == 1);
+  check(result == 1 || b->readOnly == 1);
+  checkBlock(b);
+  q_free_block(b);
+  // Every symbol that an instance loaded went with the schematic.
+  check(vqBlockListHead(vqBLOCK_SYMBOL) == nullptr);
+  return 0;
+}

@@ -1,0 +1,135 @@
+// check.cpp: blkcheck's work, the reading of block files for their problems
+// (see companion.h).
+#include <cstdio>
+#include <string>
+
+#include "companion.h"
+#include "ulStr.h"
+#include "vqRead.h"
+#include "vs.h"
+
+namespace {
+
+// How a file is named in the messages: relative to the current directory
+// when it lies below it, else in full.
+std::string shown(const std::string &path) {
+  char relative[vsMAXPATH];
+  return vsRelPath2(path.c_str(), relative) == vsOK ? relative : path;
+}
+
+// The file being checked, for the reader's sink.
+struct Checked {
+  const char *path;
+  vaAMCheckCounts *counts;
+};
+
+// The reader's severities: 1 is its summary, 2 a warning; everything above
+// (3, and 4 and 5 for a block that cannot be read as such) is an error.
+constexpr int kSummary = 1;
+constexpr int kWarning = 2;
+
+void report(const vqBlock *, int severity, int line, const char *text, void *user) {
+  if (severity <= kSummary)
+    return; // the command prints its own summary
+  const auto *checked = static_cast<Checked *>(user);
+  // The line stands in front of the message, so its own line-number text
+  // goes, with the blank that joined it to the text.
+  std::string message = text;
+  const std::string lineText = "(Line number " + std::to_string(line) + ")";
+  if (const size_t at = message.find(lineText); at != std::string::npos) {
+    const size_t from = at > 0 && message[at - 1] == ' ' ? at - 1 : at;
+    message.erase(from, at + lineText.size() - from);
+  }
+  while (!message.empty() && message.back() == ' ')
+    message.pop_back();
+  const bool warning = severity == kWarning;
+  if (line > 0)
+    std::printf("%s:%d: %s: %s\n", checked->path, line, warning ? "warning" : "error",
+                message.c_str());
+  else
+    std::printf("%s: %s: %s\n", checked->path, warning ? "warning" : "error", message.c_str());
+  ++(warning ? checked->counts->warnings : checked->counts->errors);
+}
+
+// Restores the sink and the line-number setting the reader had.
+class SinkScope {
+public:
+  explicit SinkScope(Checked *checked)
+      : sink_(vqReadSetSink(report, checked)), lines_(vqReadPrintLineNumber(1)) {}
+  ~SinkScope() {
+    vqReadSetSink(sink_, nullptr);
+    vqReadPrintLineNumber(lines_);
+  }
+  SinkScope(const SinkScope &) = delete;
+  SinkScope &operator=(const SinkScope &) = delete;
+
+private:
+  vqReadSink sink_;
+  int lines_;
+};
+
+} // namespace
+
+void vaAMCheckBlockFile(const char *path, const char *alias, const char *name, int number,
+                        vaAMCheckCounts *counts) {
+  ++counts->blocks;
+  const std::string shownPath = shown(path);
+  FILE *file = std::fopen(path, "r");
+  if (file == nullptr) {
+    std::printf("%s: error: cannot be opened\n", shownPath.c_str());
+    ++counts->errors;
+    return;
+  }
+  // A Block of its own, on no loaded-block list: nothing else of the
+  // process sees it, it is never changed, so never locked or written.
+  vqBlock *block = q_alloc_block(vqBLOCK_SYMBOL);
+  block->name = ulStrCpy(name);
+  block->library = ulStrCpy(alias);
+  block->number = number;
+  Checked checked{shownPath.c_str(), counts};
+  {
+    SinkScope sink(&checked);
+    vqBlockReadStream(block, file);
+  }
+  std::fclose(file);
+  q_free_block(block);
+}
+
+void vaAMCheckLibrary(const char *libraryPath, const char *alias, char *const *names, int count,
+                      vaAMCheckCounts *counts) {
+  auto check = [&](const char *path, const char *name, int number) {
+    vaAMCheckBlockFile(path, alias, name, number, counts);
+  };
+  if (count == 0) {
+    (void)vaAMForEachSymbolFile(libraryPath, "*", check);
+    return;
+  }
+  for (int i = 0; i < count; ++i) {
+    // "and2.1" names one file, "and2" every numbered file of and2.
+    char device[vsMAXPATH], directory[vsMAXPATH], name[vsMAXPATH], extension[vsMAXPATH];
+    bool found = false;
+    if (vsParse(names[i], device, directory, name, extension) == vsOK && directory[0] == '\0') {
+      const bool oneFile = extension[0] != '\0' && ulStrIsnum(extension);
+      const std::string tail = std::string("/") + names[i];
+      (void)vaAMForEachSymbolFile(
+          libraryPath, oneFile ? name : names[i],
+          [&](const char *path, const char *fileName, int number) {
+            const std::string p = path;
+            if (oneFile && (p.size() < tail.size() || p.compare(p.size() - tail.size(),
+                                                                tail.size(), tail) != 0))
+              return;
+            found = true;
+            check(path, fileName, number);
+          });
+    }
+    if (!found) {
+      const std::string missing = std::string(libraryPath) + "/sym/" + names[i];
+      std::printf("%s: error: no such block file\n", shown(missing).c_str());
+      ++counts->errors;
+    }
+  }
+}
+
+int vaAMCheckStatus(const vaAMCheckCounts *counts) {
+  return counts->errors > 0 ? 2 : counts->warnings > 0 ? 1 : 0;
+}

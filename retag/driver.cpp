@@ -1,0 +1,177 @@
+// driver.cpp: a run of retag, and of its preview retagplan (see retag.h for
+// the shape of a run, docs/retag.1 and docs/retagplan.1 for the user's view).
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+#include "apply.h"
+#include "gpi.h"
+#include "retag.h"
+#include "retagInternal.h"
+#include "symlist.h"
+#include "ulCvt.h"
+#include "ulMem.h"
+#include "ulStr.h"
+#include "vqRead.h"
+#include "vs.h"
+
+namespace {
+
+constexpr const char *kConfigName = "retagcfg.ini";
+
+// Everything a run holds that the fatal path must release or close.
+struct Run {
+  SymbolInfo *symbols = nullptr;
+  KeywordEntry *iniKeywords = nullptr;
+  KeywordEntry *ltfKeywords = nullptr;
+  FILE *ltf = nullptr;
+  FILE *config = nullptr;
+};
+
+[[noreturn]] void fatal(Run &run) {
+  vaAMHandleError(run.symbols);
+  std::exit(3);
+}
+
+// "File <name> could not be opened." and a line end, as the fatal message.
+[[noreturn]] void cannotOpen(Run &run, const char *name) {
+  vaAMSetError("%s%s%s\n", "File ", name, " could not be opened.");
+  fatal(run);
+}
+
+// The configuration file: the current directory first, then the WDIR list.
+FILE *openConfig(Run &run, const char *name) {
+  if (FILE *fp = std::fopen(name, "r"))
+    return fp;
+  char found[vsMAXPATH] = {};
+  switch (vsSrchwdirs(name, vsFILE, found)) {
+  case vsOK:
+    break;
+  case vsDENIED:
+    vaAMSetError("WDIR variable is not defined");
+    fatal(run);
+  default:
+    cannotOpen(run, name);
+  }
+  FILE *fp = std::fopen(found, "r");
+  if (fp == nullptr)
+    cannotOpen(run, name);
+  return fp;
+}
+
+} // namespace
+
+void vaAMRun(int argc, char **argv) {
+  Run run;
+  vsSetexedir(argv[0]);
+
+  ulBanner(vaAMPreviewV ? "Retag preview" : "Retagger", "1.8.8");
+  if (gpi_init() == 0) {
+    vaAMSetError("Unable to initialize GPI");
+    fatal(run);
+  }
+  ProjectID = vfpObjGetCurObj(vfpOvDatabaseID, vfpClassPROJECT);
+
+  char *configName = ulStrOldCopy(kConfigName);
+  if (configName == nullptr) {
+    vaam::setError(vaam::kNullPointer);
+    fatal(run);
+  }
+  vaAMResetRunState();
+
+  char *ltfBase = nullptr;
+  char *alias = nullptr;
+  switch (vaAMParseCmdLine(argc, argv, &ltfBase, &alias)) {
+  case -1:
+    if (vaAMPreviewV)
+      vaAMPreviewUsage();
+    else
+      vaAMUsageSummary();
+    std::exit(0);
+  case 1:
+    fatal(run);
+  default:
+    break;
+  }
+  char *libraryPath = nullptr;
+  if (vaAMResolveLibraryAlias(alias, &libraryPath) != 0)
+    fatal(run);
+  AliasName = alias;
+
+  vaAMInitAllKeywords(&run.iniKeywords, &run.ltfKeywords);
+  char *ltfName = ulStrCatAlloc(ltfBase, ".ltf");
+  char *logName = ulStrCatAlloc(ltfBase, ".log");
+  char *symbolPattern = ulStrCatAlloc(libraryPath, "/sym/*.*");
+  if (vaAMDebugV) {
+    std::printf("Destination Library Path: [%s]\n", libraryPath);
+    std::printf("LTF File Name:            [%s]\n", ltfName);
+    std::printf("Log File Name:            [%s]\n", logName);
+    std::printf("Symbol Library Path:      [%s]\n", symbolPattern);
+  }
+
+  run.ltf = std::fopen(ulStrLoc(ltfName), "r");
+  if (run.ltf == nullptr)
+    cannotOpen(run, ltfName);
+  // A preview writes no log: what the log would hold goes to standard
+  // output once the visit begins.
+  vaAMLogFileFpV = vaAMPreviewV ? nullptr : std::fopen(logName, "w");
+  if (vaAMLogFileFpV == nullptr && !vaAMPreviewV)
+    cannotOpen(run, logName);
+  run.config = openConfig(run, configName);
+
+  std::printf("Reading symbol information from file %s\n", ltfName);
+  if (vaAMReadLTFFile(run.ltf, &run.symbols, run.ltfKeywords, ltfName) != 0)
+    fatal(run);
+
+  std::printf("Reading initialization information from file %s\n", configName);
+  vaAMINIKeywordsV = vaAMReadINIFile(run.config, run.iniKeywords, configName);
+  if (vaAMINIKeywordsV == nullptr) {
+    vaAMSetError("Could not parse INI file successfully");
+    fatal(run);
+  }
+
+  // The loader's note for each block it reads is wanted only when debugging.
+  if (vaAMDebugV)
+    vqReadPrintLoadNotes(1);
+  if (vaAMPreviewV) {
+    // Blocks loaded read-only are never locked, whatever is done to them.
+    vqSetBlockReadOnly(1);
+    vaAMLogFileFpV = stdout;
+  }
+  const int visit = vsLoop2(symbolPattern, vsFILE, vaAMApplyAttributes, run.symbols);
+  vaAMProgressEnd();
+  if (visit == vsBADSPEC || visit == vsNOTFOUND) {
+    if (vaAMPreviewV)
+      vaAMLogFileFpV = nullptr; // the fatal message is printed once
+    ++vaAMErrorCountV;
+    vaAMSetError("Incorrect path specification");
+    fatal(run);
+  }
+
+  std::fprintf(vaAMLogFileFpV, "%d symbols were processed successfully.\n", vaAMSymbolCountV);
+  std::fprintf(vaAMLogFileFpV, "%d errors were generated.\n", vaAMErrorCountV);
+
+  vaAMFreeAllKeywords(run.iniKeywords, run.ltfKeywords);
+  std::fclose(run.config);
+  if (vaAMLogFileFpV != stdout)
+    std::fclose(vaAMLogFileFpV);
+  vaAMLogFileFpV = nullptr;
+  std::fclose(run.ltf);
+
+  // The process ends here; releasing what the run holds keeps leak checkers
+  // quiet about the normal path.
+  vaAMFreeSymbolInfo(run.symbols);
+  vaAMFreeINIKeyValues(vaAMINIKeywordsV);
+  vaAMINIKeywordsV = nullptr;
+  for (char *s : {ltfName, logName, symbolPattern})
+    ulStrFree(s);
+  for (char *s : {libraryPath, ltfBase, alias, configName})
+    ulMemFree(s);
+  AliasName = nullptr;
+  // Closing the project releases every lock this run still holds (a symbol
+  // changed and left unsaved keeps its lock until here), and the message
+  // files close with it.
+  gpi_uninit();
+  std::exit(0);
+}

@@ -1,0 +1,41 @@
+// ltfextract: writes the attributes of every symbol of a library as an LTF
+// list that retag reads and applies without changing them. See companion.h
+// and docs/ltfextract.1.
+#include <cstdio>
+#include <cstdlib>
+
+#include "companion.h"
+#include "retag.h"
+#include "ulMem.h"
+#include "ulStr.h"
+
+int main(int argc, char **argv) {
+  vaAMStartCommand(argv[0], nullptr);
+  if (vaAMParseCompanionArgs(argc, argv) != 0) {
+    std::printf("usage: ltfextract destination_lib_alias LTF_file_name\n"
+                "       ltfextract -help\n\n"
+                "Writes the symbol and pin attributes of every symbol of the library\n"
+                "into LTF_file_name.ltf (give the name without its extension), in the\n"
+                "form retag reads. Exit status: 0 written, 1 written with attributes or\n"
+                "symbols left out, 3 nothing written.\n");
+    std::exit(0);
+  }
+  if (argc < 3) {
+    vaAMSetError("Insufficient command line");
+    vaAMCompanionFatal(argv[0]);
+  }
+  if (argc > 3)
+    std::printf("Ignoring extra command line options.\n");
+  char *libraryPath = nullptr;
+  if (vaAMResolveLibraryToRead(argv[1], &libraryPath) != 0)
+    vaAMCompanionFatal(argv[0]);
+  char *fileName = ulStrCatAlloc(argv[2], ".ltf");
+  vaAMExtractCounts counts{};
+  if (vaAMExtractLibrary(libraryPath, argv[1], fileName, &counts) != 0)
+    vaAMCompanionFatal(argv[0]);
+  std::printf("ltfextract: %s written: symbols %d, warnings %d\n", fileName, counts.symbols,
+              counts.warnings);
+  ulStrFree(fileName);
+  ulMemFree(libraryPath);
+  std::exit(counts.warnings > 0 ? 1 : 0);
+}

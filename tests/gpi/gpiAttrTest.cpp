@@ -1,0 +1,335 @@
+// The attribute edits of the programming interface on hand-built Blocks:
+// names compared exactly, the may-add rule, where a new attribute lands (in
+// the lists and on the drawing) for each kind of owner, deletion from both
+// lists, and an instance's reference designator and pin numbers. Every edit
+// but the rewrite marks the Block changed; a refusal leaves it as it was.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "gpi.h"
+#include "scrib/ScribFixture.h"
+#include "vqName.h"
+
+namespace {
+
+using scribtest::addAttr;
+using scribtest::addPin;
+using Texts = std::vector<std::string>;
+using XY = std::pair<int, int>;
+
+class Edit : public scribtest::Project {
+protected:
+  vqBlock *block = nullptr;
+
+  // A current Block in mylib, released at the end with what its edits took.
+  void make(int kind) {
+    block = q_alloc_block(kind);
+    block->name = ulStrCpy(kind == vqBLOCK_SYMBOL ? "and2" : "top");
+    block->library = ulStrCpy("mylib");
+    block->number = 1;
+    q_set_block(block);
+  }
+  void TearDown() override {
+    q_clear_changed_flag(block);
+    q_free_block(block);
+    Project::TearDown();
+  }
+  Texts texts() const { return chainOrList(block->objects, false); }
+  static Texts chain(const vqText *t) { return chainOrList(t, true); }
+  static Texts chainOrList(const vqObject *o, bool chain) {
+    Texts out;
+    for (; o != nullptr; o = chain ? static_cast<const vqText *>(o)->attNext : o->next)
+      if (o->kind == vqKIND_ATTRIBUTE || o->kind == vqKIND_LABEL)
+        out.push_back(static_cast<const vqText *>(o)->text);
+    return out;
+  }
+  vqText *last() const { return static_cast<vqText *>(block->objects); } // the newest
+  XY lastAt() const { return {last()->x, last()->y}; }
+  vqComp *addComp(vqBlock *symbol, int x, int y, int orient, std::vector<vqId> pins = {}) {
+    vqComp *c = q_alloc_comp();
+    c->x = x, c->y = y, c->orient = orient;
+    c->symbol = symbol;
+    for (vqId id : pins) {
+      vqCnt *cnt = q_alloc_cnt();
+      cnt->pinId = id;
+      cnt->next = c->cnts;
+      c->cnts = cnt;
+    }
+    vqBlockInsertObject(block, c, vqBlockLastObject(block));
+    return c;
+  }
+  vqNet *addNet(std::vector<std::pair<int, std::pair<XY, XY>>> segments) {
+    vqNet *n = q_alloc_net();
+    vqId id = 0;
+    for (auto &[angle, ends] : segments) {
+      vqSegment *s = q_alloc_segment();
+      s->id = ++id, s->angle = static_cast<uint8_t>(angle);
+      s->j1 = q_alloc_joint(), s->j2 = q_alloc_joint();
+      s->j1->x = ends.first.first, s->j1->y = ends.first.second;
+      s->j2->x = ends.second.first, s->j2->y = ends.second.second;
+      s->j2->next = n->joints, s->j1->next = s->j2, n->joints = s->j1;
+      s->next = n->segments, n->segments = s;
+    }
+    vqBlockInsertObject(block, n, vqBlockLastObject(block));
+    return n;
+  }
+};
+
+TEST_F(Edit, RewriteKeepsPlaceAndChangedStateAndComparesNamesExactly) {
+  make(vqBLOCK_SYMBOL);
+  vqText *a = addAttr(block, "REFDES=U?");
+  a->x = 7, a->size = 12;
+  vqPlaceSetOrient(&a->place, 3);
+  const vqPlace place = a->place;
+  EXPECT_EQ(1, gpi_m_attr("REFDES=U5  ", a));
+  EXPECT_STREQ("REFDES=U5", a->text);
+  EXPECT_EQ(7, a->x);
+  EXPECT_EQ(12, a->size);
+  EXPECT_EQ(place, a->place);
+  EXPECT_EQ(0, q_data_has_changed(block));
+  EXPECT_EQ(1, block->refCount);
+  EXPECT_EQ(0, gpi_m_attr("VALUE=U5", a));
+  EXPECT_EQ(0, gpi_m_attr("Refdes=U6", a));
+  EXPECT_EQ(1, gpi_m_attr("REFDES U7", a)); // no "=": split at the blank
+  // Inner blanks belong to the name: "PIN TYPE" is not "PINTYPE".
+  vqText *pinType = addAttr(block, "PIN TYPE=IN");
+  EXPECT_EQ(0, gpi_m_attr("PINTYPE=OUT", pinType));
+  EXPECT_EQ(1, gpi_m_attr("PIN TYPE=OUT", pinType));
+  vqText *label = addAttr(block, "REFDES=U1", nullptr, 0, vqKIND_LABEL);
+  EXPECT_EQ(0, gpi_m_attr("REFDES=U2", label));
+  EXPECT_EQ(0, gpi_m_attr("REFDES=U2", nullptr));
+  EXPECT_EQ(0, q_data_has_changed(block));
+}
+
+TEST_F(Edit, BlockAttributesStackUpFromTheExtentAndEachStandsFirstInTheList) {
+  make(vqBLOCK_SYMBOL);
+  addAttr(block, "OTHER=1");
+  for (int i = 1; i <= 3; ++i) { // in a symbol any name repeats
+    ASSERT_EQ(1, gpi_a_attribute("PART=7400", nullptr, 0));
+    EXPECT_EQ(XY(0, 10 * i), lastAt());
+  }
+  EXPECT_EQ(nullptr, last()->owner);
+  EXPECT_EQ((std::vector<int>{10, 5, 3, 1, 1}),
+            (std::vector<int>{last()->size, last()->color, vqPlaceOrigin(last()->place),
+                              vqPlaceVis(last()->place), vqPlaceDisplayed(last()->place)}));
+  EXPECT_EQ((Texts{"PART=7400", "PART=7400", "PART=7400", "OTHER=1"}), texts());
+  EXPECT_EQ(3, block->changeCount);
+  EXPECT_EQ(2, block->refCount); // the first change took a reference
+
+  // Each step truncates; an extent off the axis is the first place.
+  q_values[qV_ADISTANCE].value = 7.5f;
+  q_values[qV_NEW_ATTR_VIS].value = 0;
+  block->x1 = 5, block->y1 = -40;
+  for (int y : {-40, -32, -24}) { // -32.5 and -24.5 truncated towards 0
+    ASSERT_EQ(1, gpi_a_attribute("B=1", nullptr, 0));
+    EXPECT_EQ(XY(5, y), lastAt());
+  }
+  EXPECT_EQ(0, vqPlaceVis(last()->place));
+  block->y1 = 0;
+  block->x1 = 6;
+  ASSERT_EQ(1, gpi_a_attribute("C=1", nullptr, 0));
+  EXPECT_EQ(XY(6, 7), lastAt()); // 0 plus the spacing
+}
+
+TEST_F(Edit, PinAttributesStackAtThePinsEndAndGoBeforeItsLabel) {
+  make(vqBLOCK_SYMBOL);
+  vqPin *pin = addPin(block, 4);
+  pin->p1 = {30, 0};
+  addAttr(block, "CLK", pin, 0, vqKIND_LABEL);
+  addAttr(block, "#=3", pin, 0); // both at x 0, outside the pin's column
+  ASSERT_EQ(1, gpi_a_attribute("PINTYPE=IN", pin, 5));
+  EXPECT_EQ(pin, last()->owner);
+  EXPECT_EQ(0u, last()->part);     // a pin's texts have no part
+  EXPECT_EQ(XY(30, 10), lastAt()); // the pin lies on the axis: one spacing up
+  ASSERT_EQ(1, gpi_a_attribute("PINTYPE=IN", pin, 0));
+  EXPECT_EQ(XY(30, 20), lastAt());
+  EXPECT_EQ((Texts{"PINTYPE=IN", "PINTYPE=IN", "CLK", "#=3"}), chain(pin->attached));
+  vqPin *high = addPin(block, 5);
+  high->p1 = {0, 60};
+  ASSERT_EQ(1, gpi_a_attribute("X=1", high, 0));
+  EXPECT_EQ(XY(0, 60), lastAt());
+}
+
+TEST_F(Edit, InSchematicsOnlyTheListedNamesRepeatAndRefusalsChangeNothing) {
+  vqBlock *sym = scribtest::symbol("and2", "mylib");
+  addPin(sym, 2);
+  make(vqBLOCK_SCHEMATIC);
+  vqComp *c = addComp(sym, 0, 0, 0, {2});
+  vqNet *net = addNet({{2, {{0, 0}, {10, 10}}}});
+  for (const char *t : {"PARAM=a", "VALUE=1", "SIGNAL=s", "EQUATE=e"})
+    addAttr(block, t, c, 0);
+  addAttr(block, "SIGNAL=s", c, 2);
+  addAttr(block, "PROBE=p", net, 1);
+  addAttr(block, "NAME=n", net, 1);
+  addAttr(block, "TOP=1");
+  vqPin *pin = addPin(block, 7);
+  addAttr(block, "PINTYPE=IN", pin, 0);
+  const Texts before = texts();
+  c->refdes = ulStrCpy("U1");
+  c->cnts->pinIndex = 3;
+  vqBox *box = q_alloc_box();
+  vqBlockInsertObject(block, box, vqBlockLastObject(block));
+  for (auto [text, owner, part] : {std::tuple<const char *, vqObject *, vqId>{"VALUE=2", c, 0},
+                                   {"SIGNAL=t", c, 2},
+                                   {"NAME=m", net, 1},
+                                   {"TOP=2", nullptr, 0},
+                                   {"REFDES=U2", c, 0},
+                                   {"#=4", c, 2},
+                                   {"X=1", box, 0},
+                                   {"PINTYPE=OUT", pin, 5}}) // a pin's part is 0
+    EXPECT_EQ(0, gpi_a_attribute(text, owner, part)) << text;
+  EXPECT_EQ(before, texts());
+  EXPECT_EQ(0, q_data_has_changed(block));
+
+  for (auto [text, owner, part] : {std::tuple<const char *, vqObject *, vqId>{"PARAM=b", c, 0},
+                                   {"PARAM=c", net, 1},
+                                   {"PARAM=d", nullptr, 0},
+                                   {"SIGNAL=t", c, 0},
+                                   {"EQUATE=f", c, 0},
+                                   {"PROBE=q", net, 1},
+                                   {"NEW=1", nullptr, 0}})
+    EXPECT_EQ(1, gpi_a_attribute(text, owner, part)) << text;
+  EXPECT_EQ(nullptr, last()->owner); // without owner: a block attribute
+  // The two new-name rules of an instance, once nothing is in the way.
+  ulStrFree(c->refdes);
+  c->refdes = nullptr;
+  c->cnts->pinIndex = 0;
+  EXPECT_EQ(1, gpi_a_attribute("REFDES=U2", c, 0));
+  EXPECT_EQ(1, gpi_a_attribute("#=4", c, 2));
+  EXPECT_EQ(2u, c->attached->part);
+}
+
+TEST_F(Edit, InstanceAttributesStackAtTheColumnOrThePlacedSymbolPin) {
+  vqBlock *sym = scribtest::symbol("and2", "mylib");
+  addPin(sym, 2)->p1 = {20, 0};
+  make(vqBLOCK_SCHEMATIC);
+  vqComp *c = addComp(sym, 100, 200, 1, {2}); // turned by 90 degrees
+  c->attrX = 140, c->attrY = 180;
+  ASSERT_EQ(1, gpi_a_attribute("VALUE=1", c, 0));
+  EXPECT_EQ(XY(140, 180), lastAt());
+  ASSERT_EQ(1, gpi_a_attribute("PART=1", c, 0));
+  EXPECT_EQ(XY(140, 190), lastAt());
+  ASSERT_EQ(1, gpi_a_attribute("#=5", c, 2)); // pin end (20, 0) placed
+  EXPECT_EQ(XY(100, 220), lastAt());
+  ASSERT_EQ(1, gpi_a_attribute("PINSWAP=1", c, 2));
+  EXPECT_EQ(XY(100, 230), lastAt());
+  const Texts before = texts();
+  EXPECT_EQ(0, gpi_a_attribute("X=1", c, 9)); // no such pin: no place
+  EXPECT_EQ(before, texts());
+  EXPECT_EQ((Texts{"PINSWAP=1", "#=5", "PART=1", "VALUE=1"}), chain(c->attached));
+}
+
+TEST_F(Edit, AnInstanceAttributeTakesTheLookAndPlacedPositionOfTheSymbolsOwn) {
+  vqBlock *sym = scribtest::symbol("and2", "mylib");
+  vqText *sa = addAttr(sym, "VALUE=sym");
+  sa->x = 10, sa->y = 3, sa->size = 25, sa->color = 9, sa->style = 4, sa->lineStyle = 2;
+  vqPlaceSetOrigin(&sa->place, 7);
+  vqPlaceSetOrient(&sa->place, 2);
+  vqPlaceSetVis(&sa->place, 0);
+  vqText *spa = addAttr(sym, "#=1", addPin(sym, 2), 0);
+  spa->x = -4, spa->y = 6;
+  make(vqBLOCK_SCHEMATIC);
+  vqComp *c = addComp(sym, 50, 50, 4, {2}); // mirrored: x becomes -x
+  ASSERT_EQ(1, gpi_a_attribute("VALUE=inst", c, 0));
+  EXPECT_EQ(XY(40, 53), lastAt());
+  EXPECT_EQ(25, last()->size);
+  EXPECT_EQ((std::vector<int>{9, 4, 2}),
+            (std::vector<int>{last()->color, last()->style, last()->lineStyle}));
+  EXPECT_EQ(7, vqPlaceOrigin(last()->place));
+  EXPECT_EQ(2, vqPlaceOrient(last()->place));
+  EXPECT_EQ(1, vqPlaceVis(last()->place)); // not copied
+  ASSERT_EQ(1, gpi_a_attribute("#=8", c, 2));
+  EXPECT_EQ(XY(54, 56), lastAt());
+}
+
+TEST_F(Edit, NetAttributesFollowTheirSegmentsAngle) {
+  make(vqBLOCK_SCHEMATIC);
+  vqNet *net =
+      addNet({{0, {{0, 40}, {30, 40}}}, {1, {{70, 10}, {70, 31}}}, {2, {{80, 80}, {90, 95}}}});
+  ASSERT_EQ(1, gpi_a_attribute("A=1", net, 1)); // horizontal: centred above
+  EXPECT_EQ(XY(15, 40), lastAt());
+  EXPECT_EQ(6, vqPlaceOrigin(last()->place));
+  ASSERT_EQ(1, gpi_a_attribute("B=1", net, 1));
+  EXPECT_EQ(XY(15, 50), lastAt());
+  ASSERT_EQ(1, gpi_a_attribute("C=1", net, 2)); // vertical: beside
+  EXPECT_EQ(XY(80, 20), lastAt());
+  EXPECT_EQ(2, vqPlaceOrigin(last()->place));
+  vqText *other = addAttr(block, "D=1", net, 3);
+  other->x = 90, other->y = 500;
+  ASSERT_EQ(1, gpi_a_attribute("E=1", net, 3)); // oblique: any origin counts
+  EXPECT_EQ(XY(90, 510), lastAt());
+  other->x = 15; // origin 3 in the column of segment 1: not counted there
+  ASSERT_EQ(1, gpi_a_attribute("F=1", net, 1));
+  EXPECT_EQ(XY(15, 60), lastAt());
+  EXPECT_EQ(net, last()->owner);
+  EXPECT_EQ(1u, last()->part);
+
+  const Texts before = texts();
+  int r = 1;
+  EXPECT_EQ("Can not add attribute\n",
+            scribtest::stdoutOf([&] { r = gpi_a_attribute("A=1", net, 7); }));
+  EXPECT_EQ(0, r);
+  q_quiet = 1;
+  EXPECT_EQ("", scribtest::stdoutOf([&] { r = gpi_a_attribute("A=1", net, 7); }));
+  EXPECT_EQ(0, r);
+  EXPECT_EQ(before, texts());
+  EXPECT_EQ(before, chain(net->attached));
+}
+
+TEST_F(Edit, DeletingAnAttributeTakesItOutOfBothLists) {
+  make(vqBLOCK_SYMBOL);
+  vqPin *pin = addPin(block, 1);
+  vqText *a1 = addAttr(block, "A=1", pin, 0);
+  vqText *a2 = addAttr(block, "B=1", pin, 0);
+  vqText *label = addAttr(block, "L", pin, 0, vqKIND_LABEL);
+  vqBlock *other = scribtest::symbol("or2");
+  EXPECT_EQ(0, gpi_d_attr(addAttr(other, "F=1"))); // not the current block's
+  q_free_block(other);
+  EXPECT_EQ(0, gpi_d_attr(label));
+  EXPECT_EQ(0, gpi_d_attr(pin));
+  EXPECT_EQ(0, q_data_has_changed(block));
+  EXPECT_EQ(1, gpi_d_attr(a2));
+  EXPECT_EQ((Texts{"A=1", "L"}), texts());
+  EXPECT_EQ((Texts{"A=1", "L"}), chain(pin->attached));
+  EXPECT_EQ(1, gpi_d_attr(a1));
+  EXPECT_EQ((Texts{"L"}), chain(pin->attached));
+  EXPECT_EQ(2, block->changeCount);
+}
+
+TEST_F(Edit, ReferenceDesignatorAndPinNumbersOfAnInstance) {
+  vqBlock *sym = scribtest::symbol("and2", "mylib");
+  addPin(sym, 3)->p1 = {8, 9};
+  make(vqBLOCK_SCHEMATIC);
+  vqComp *c = addComp(sym, 0, 0, 0, {3});
+  c->attrX = 5;
+  vqCnt *cnt = c->cnts;
+  vqObject *pin = addPin(block, 3);
+  EXPECT_EQ(0, gpi_m_refdes("U1", pin) + gpi_d_refdes(pin) + gpi_m_pnum("12", pin, 3) +
+                   gpi_m_pnum("12", c, 4) + gpi_d_pnum(c, 4) + gpi_d_pnum(c, 0) +
+                   gpi_a_refdes("VALUE=U1", c) + gpi_a_pinnum("#=1", c, 4) +
+                   gpi_a_pinnum("PIN=1", c, 3));
+  EXPECT_EQ(0, q_data_has_changed(block));
+  EXPECT_EQ(1, gpi_m_refdes("U1", c) & gpi_m_pnum("CLK", c, 3));
+  EXPECT_STREQ("U1", c->refdes);
+  EXPECT_EQ(-1, cnt->pinIndex); // the first non-numeric pin number of the run
+  EXPECT_EQ(1, gpi_d_refdes(c) & gpi_d_pnum(c, 3));
+  EXPECT_EQ(nullptr, c->refdes);
+  EXPECT_EQ(0, cnt->pinIndex);
+  EXPECT_EQ(4, block->changeCount);
+
+  // The attribute forms write the attribute (once) and the instance's field.
+  EXPECT_EQ(1, gpi_a_refdes("REFDES=U7", c) & gpi_a_refdes("REFDES=U8", c));
+  EXPECT_STREQ("U8", c->refdes);
+  EXPECT_EQ(XY(5, 0), XY(c->attached->x, c->attached->y));
+  EXPECT_EQ(1, gpi_a_pinnum("#=14", c, 3) & gpi_a_pinnum("#=15", c, 3));
+  EXPECT_EQ(15, cnt->pinIndex);
+  EXPECT_EQ((Texts{"#=15", "REFDES=U8"}), chain(c->attached));
+  EXPECT_EQ(XY(8, 9), XY(c->attached->x, c->attached->y));
+  EXPECT_EQ(3u, c->attached->part);
+}
+
+} // namespace

@@ -1,0 +1,246 @@
+// Block access through the programming interface on a real library: the
+// load forms and the names they take, the current block, reference counts,
+// save, restore and release (and what each leaves on disk: block files,
+// backups, lock files), the loaded-symbol sweep and the check counters.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "gpi.h"
+#include "scrib/ScribFixture.h"
+#include "vfpFile.h"
+#include "vqRead.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using scribtest::stdoutOf;
+
+const char *const kAnd2 = "V 50\nD 0 0 100 100\ni 1\nU 0 10 10 0 3 1 PART=7400\n"
+                          "P 1 0 50 -20 50 0 0 0\nA -10 50 10 0 3 1 #=1\nE\n";
+
+class Access : public scribtest::Project {
+protected:
+  std::string sym(const std::string &file) const { return lib + "/sym/" + file; }
+  std::string lock(const std::string &file) const { return lib + "/sym/lock/" + file; }
+  void writeSymbol(const std::string &file, const char *text = kAnd2) const {
+    testsupport::writeFile(sym(file), text);
+  }
+  // The loaded symbol of that name, or null.
+  static vqBlock *loaded(const char *name) {
+    for (vqBlock *b = vqBlockListHead(vqBLOCK_SYMBOL); b != nullptr; b = b->next)
+      if (ulStrEqu(b->name, name))
+        return b;
+    return nullptr;
+  }
+  // A lock of another host on the file, which this process cannot judge
+  // orphaned.
+  void foreignLock(const std::string &file) const {
+    LockInfo info;
+    vfpGetOwnLockInfo(&info);
+    std::snprintf(info.host, sizeof info.host, "%s", "elsewhere");
+    std::snprintf(info.className, sizeof info.className, "%s", "SYMBOL");
+    char text[2048];
+    int n = vfpiFormatLock(&info, text, sizeof text);
+    ASSERT_GT(n, 0);
+    testsupport::writeFile(lock(file), std::string(text, static_cast<size_t>(n)));
+  }
+};
+
+TEST_F(Access, LoadFormsLowerCaseTheirOwnCopyOfTheName) {
+  writeSymbol("and2.1");
+  q_rcancelled = q_canc = q_corrupt_display = q_bad_data = 1;
+  const char name[] = "MyLib:AND2";
+  ASSERT_EQ(1, gpi_load(name, 1, 1));
+  EXPECT_STREQ("MyLib:AND2", name);
+  EXPECT_EQ(0, q_rcancelled | q_canc | q_corrupt_display | q_bad_data);
+  vqBlock *b = q_get_block();
+  ASSERT_NE(nullptr, b);
+  EXPECT_STREQ("and2", b->name);
+  EXPECT_EQ(1, b->refCount);
+  EXPECT_EQ(b->objects, q_get_object_list());
+  vqBlock *out = nullptr;
+  EXPECT_EQ(1, q_get_block_ptr(&out));
+  EXPECT_EQ(b, out);
+
+  // Found again among the loaded Blocks: one more reference each time.
+  EXPECT_EQ(1, gpi_lib_load("MYLIB", "And2", 1, 1));
+  EXPECT_EQ(1, vgpiLoad(1, "mylib:and2", 1, vqLOAD_EXISTING));
+  EXPECT_EQ(1, vgpiLoadBlock(1, "mylib", "AND2", 1, vqLOAD_EXISTING));
+  EXPECT_EQ(1, gpi_load_from_dir(lib.c_str(), "AND2", 1, 1));
+  EXPECT_EQ(b, q_get_block());
+  EXPECT_EQ(5, b->refCount);
+  for (int i = 0; i < 5; ++i)
+    EXPECT_EQ(1, gpi_set_block(b) & gpi_unload());
+  EXPECT_EQ(nullptr, loaded("and2"));
+
+  // The text is cut to 288 characters, then split (blanks before the
+  // library skipped): what lies beyond the cut is not part of the name.
+  const std::string padded = std::string(278, ' ') + "mylib:and2";
+  ASSERT_EQ(288u, padded.size());
+  ASSERT_EQ(1, gpi_load((padded + "xyz").c_str(), 1, 1));
+  EXPECT_STREQ("and2", q_get_block()->name);
+  EXPECT_EQ(1, gpi_unload());
+  EXPECT_EQ(0, vgpiLoad(1, (" " + padded).c_str(), 1, vqLOAD_EXISTING));
+  EXPECT_EQ(nullptr, q_get_block());
+}
+
+TEST_F(Access, AMissingFileGivesAnEmptyTemporaryBlockAndNoFileUntilItsSave) {
+  ASSERT_EQ(0, gpi_load("mylib:new", 1, 2));
+  vqBlock *b = q_get_block();
+  ASSERT_NE(nullptr, b); // current although the load failed
+  EXPECT_EQ(1, b->temporary);
+  EXPECT_EQ(nullptr, b->objects);
+  EXPECT_FALSE(fs::exists(sym("new.2")));
+
+  ASSERT_EQ(1, gpi_a_attribute("PART=NEW", nullptr, 0));
+  ASSERT_EQ(1, gpi_save());
+  EXPECT_EQ(0, b->temporary);
+  EXPECT_EQ(0, q_data_has_changed(b));
+  EXPECT_EQ(1, gpi_unload());
+  EXPECT_EQ(nullptr, loaded("new"));
+  // Saved and kept: the release closes the file instead of deleting it.
+  EXPECT_NE(std::string::npos,
+            testsupport::readFile(sym("new.2")).find("U 0 10 10 0 3 1 PART=NEW"));
+  EXPECT_FALSE(fs::exists(lock("new.2")));
+
+  // Without a save nothing comes into being.
+  ASSERT_EQ(0, gpi_load("mylib:other", 1, 1));
+  EXPECT_EQ(1, gpi_unload());
+  EXPECT_FALSE(fs::exists(sym("other.1")));
+}
+
+TEST_F(Access, SaveThenUnloadFreesAChangedSymbolAndReleasesItsLock) {
+  writeSymbol("and2.1");
+  ASSERT_EQ(1, gpi_load("mylib:and2", 1, 1));
+  vqBlock *b = q_get_block();
+  ASSERT_EQ(1, gpi_a_attribute("VALUE=1", nullptr, 0));
+  EXPECT_EQ(2, b->refCount);
+  EXPECT_TRUE(fs::exists(lock("and2.1")));
+
+  ASSERT_EQ(1, gpi_save());
+  EXPECT_EQ(b, q_get_block());
+  EXPECT_EQ(1, b->refCount);
+  EXPECT_FALSE(fs::exists(lock("and2.1")));
+  EXPECT_EQ(kAnd2, testsupport::readFile(sym("and2.1.bac")).substr(0, std::string(kAnd2).size()));
+  EXPECT_NE(std::string::npos, testsupport::readFile(sym("and2.1")).find("VALUE=1"));
+
+  EXPECT_EQ(1, gpi_unload());
+  EXPECT_EQ(nullptr, loaded("and2"));
+  EXPECT_EQ(nullptr, q_get_block());
+  EXPECT_EQ(0, gpi_unload()); // twice in a row: nothing current
+  EXPECT_EQ(0, gpi_save());
+  EXPECT_EQ(0, gpi_restore());
+  EXPECT_EQ(0, gpi_check());
+  EXPECT_EQ(nullptr, q_get_object_list());
+  vqBlock *out = b;
+  std::string said = stdoutOf([&] { EXPECT_EQ(0, q_get_block_ptr(&out)); });
+  EXPECT_EQ("No block is current.\n", said);
+  EXPECT_EQ(nullptr, out);
+}
+
+TEST_F(Access, AChangedSymbolReleasedUnsavedKeepsItsLockUntilTheInterfaceEnds) {
+  writeSymbol("and2.1");
+  ASSERT_EQ(1, gpi_load("mylib:and2", 1, 1));
+  vqBlock *b = q_get_block();
+  ASSERT_EQ(1, gpi_a_attribute("VALUE=1", nullptr, 0));
+  EXPECT_EQ(1, gpi_unload());
+  EXPECT_EQ(nullptr, q_get_block());
+  EXPECT_EQ(b, loaded("and2"));
+  EXPECT_EQ(1, b->refCount);
+  EXPECT_TRUE(fs::exists(lock("and2.1")));
+  EXPECT_EQ(kAnd2, testsupport::readFile(sym("and2.1")));
+
+  // A later load finds the changed Block, changes and all.
+  ASSERT_EQ(1, gpi_load("mylib:and2", 1, 1));
+  EXPECT_EQ(b, q_get_block());
+  EXPECT_EQ(1, gpi_unload());
+
+  // The end of the interface closes the project, and the project's close
+  // releases every lock the process holds.
+  EXPECT_EQ(1, gpi_uninit());
+  EXPECT_FALSE(fs::exists(lock("and2.1")));
+  EXPECT_EQ(kAnd2, testsupport::readFile(sym("and2.1")));
+  ASSERT_EQ(1, vqProjInit(q_get_version())); // for the fixture's end
+}
+
+TEST_F(Access, AFailedSaveLeavesTheBlockChangedAndCurrentAndTheFilesAlone) {
+  writeSymbol("and2.1");
+  foreignLock("and2.1");
+  const std::string lockText = testsupport::readFile(lock("and2.1"));
+  ASSERT_EQ(1, gpi_load("mylib:and2", 1, 1));
+  vqBlock *b = q_get_block();
+  ASSERT_EQ(1, gpi_a_attribute("VALUE=1", nullptr, 0));
+  EXPECT_EQ(0, gpi_save());
+  EXPECT_EQ(b, q_get_block());
+  EXPECT_EQ(1, q_data_has_changed(b));
+  EXPECT_EQ(kAnd2, testsupport::readFile(sym("and2.1")));
+  EXPECT_FALSE(fs::exists(sym("and2.1.bac")));
+  EXPECT_EQ(lockText, testsupport::readFile(lock("and2.1")));
+  EXPECT_EQ(1, gpi_unload());
+}
+
+TEST_F(Access, RestoreRevertsToTheBackupAndMarksTheBlockChanged) {
+  writeSymbol("and2.1");
+  ASSERT_EQ(1, gpi_load("mylib:and2", 1, 1));
+  ASSERT_EQ(1, gpi_a_attribute("VALUE=1", nullptr, 0));
+  ASSERT_EQ(1, gpi_save()); // the backup holds the original
+  vqBlock *b = q_get_block();
+  ASSERT_EQ(1, gpi_restore());
+  EXPECT_EQ(1, q_data_has_changed(b));
+  EXPECT_EQ(nullptr, q_get_attribute(b, "VALUE", nullptr));
+  EXPECT_NE(nullptr, q_get_attribute(b, "PART", nullptr));
+  ASSERT_EQ(1, gpi_save());
+  EXPECT_EQ(1, gpi_unload());
+  EXPECT_EQ(std::string::npos, testsupport::readFile(sym("and2.1")).find("VALUE"));
+}
+
+TEST_F(Access, ASchematicWithTwoReferencesIsReleasedTwiceASymbolOnce) {
+  writeSymbol("and2.1");
+  testsupport::writeFile(lib + "/sch/top.1", "V 50\ni 1\nI 1 mylib:and2 1 100 100 0 1 '\n"
+                                             "X 1 1\nE\n");
+  ASSERT_EQ(1, gpi_load("mylib:top", 0, 1));
+  vqBlock *top = q_get_block();
+  ASSERT_EQ(1, gpi_load("mylib:top", 0, 1));
+  EXPECT_EQ(2, top->refCount);
+  // The instance holds its symbol: a reference besides the loads'.
+  ASSERT_EQ(1, gpi_load("mylib:and2", 1, 1));
+  vqBlock *and2 = q_get_block();
+  EXPECT_EQ(2, and2->refCount);
+  ASSERT_EQ(1, gpi_load("mylib:and2", 1, 1));
+  EXPECT_EQ(1, gpi_unload());
+  EXPECT_EQ(2, and2->refCount);
+
+  gpi_set_block(top);
+  EXPECT_EQ(1, gpi_unload());
+  EXPECT_EQ(nullptr, vqBlockListHead(vqBLOCK_SCHEMATIC));
+  EXPECT_EQ(1, and2->refCount);
+  gpi_set_block(and2);
+  EXPECT_EQ(1, gpi_unload());
+  EXPECT_EQ(nullptr, loaded("and2"));
+}
+
+TEST_F(Access, FreeSymsReleasesTheSymbolsNobodyElseHolds) {
+  writeSymbol("and2.1");
+  writeSymbol("or2.1");
+  writeSymbol("inv.1");
+  ASSERT_EQ(1, gpi_load("mylib:and2", 1, 1));
+  ASSERT_EQ(1, gpi_load("mylib:or2", 1, 1));
+  ASSERT_EQ(1, gpi_load("mylib:or2", 1, 1)); // two references
+  vqBlock *or2 = q_get_block();
+  ASSERT_EQ(1, gpi_load("mylib:inv", 1, 1));
+  gpi_set_block(or2);
+
+  EXPECT_EQ(1, gpi_free_syms());
+  EXPECT_EQ(nullptr, q_get_block()); // it was among the symbols visited
+  EXPECT_EQ(nullptr, loaded("and2"));
+  EXPECT_EQ(nullptr, loaded("inv"));
+  EXPECT_EQ(or2, loaded("or2"));
+  EXPECT_EQ(2, or2->refCount);
+  EXPECT_EQ(1, q_clr_undone_original());
+  q_free_block(or2);
+  q_free_block(or2);
+}
+
+} // namespace

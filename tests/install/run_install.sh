@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Installs a build into a scratch prefix and runs the installed commands the
+# way a user does: found through PATH, in a project directory that has
+# nothing to do with the prefix.
+#
+#   run_install.sh BUILD_DIR SOURCE_DIR
+#
+# Checks: exactly the expected files are installed; each command runs on a
+# copy of the example project and finds its message files and (outside a
+# project) the default scribant.ini beside itself; a project found along
+# WDIR works from another directory; the manual pages format without
+# warnings when groff is there.
+set -u
+build=$(realpath "$1")
+src=$(realpath "$2")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+fail=0
+complain() { echo "$*"; fail=1; }
+
+if ! cmake --install "$build" --prefix "$prefix" >"$work/install.out" 2>&1; then
+  cat "$work/install.out"
+  echo "cmake --install failed"
+  exit 1
+fi
+
+want=$(printf '%s\n' bin/blkcheck bin/ltfextract bin/retag bin/retagplan bin/scrib.umb \
+  bin/scribant.ini bin/ullib.umb bin/vslib.umb \
+  share/man/man1/blkcheck.1 share/man/man1/ltfextract.1 share/man/man1/retag.1 \
+  share/man/man1/retagplan.1 share/man/man5/blockfiles.5 share/man/man5/blockformat.5 \
+  share/man/man5/ltf.5 share/man/man5/retagcfg.ini.5 share/man/man5/scribant.ini.5)
+got=$(cd "$prefix" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
+if [ "$want" != "$got" ]; then
+  diff <(echo "$want") <(echo "$got")
+  complain "the installed files differ (above: - expected, + installed)"
+fi
+
+# run DIR EXPECTED_STATUS COMMAND ARGS...: one installed command, by name.
+run() {
+  local dir=$1 want=$2
+  shift 2
+  (cd "$dir" && env -i PATH="$prefix/bin:/usr/bin:/bin" HOME="$work" ${WDIR:+WDIR="$WDIR"} "$@") \
+    >"$work/out" 2>&1 </dev/null
+  local status=$?
+  if [ "$status" != "$want" ]; then
+    cat "$work/out"
+    complain "$* in $dir: exit status $status, want $want"
+  fi
+}
+
+project=$work/project
+cp -r "$src/examples/project/." "$project/"
+run "$project" 0 ltfextract demolib extracted
+[ -s "$project/extracted.ltf" ] || complain "ltfextract wrote no extracted.ltf"
+run "$project" 0 retagplan parts demolib
+run "$project" 0 retag parts demolib
+grep -q 'symbols were processed successfully' "$project/parts.log" ||
+  complain "retag left no counts in parts.log"
+run "$project" 0 blkcheck demolib
+grep -q '^blkcheck: ' "$work/out" || complain "blkcheck printed no summary"
+
+# Outside any project the default scribant.ini beside the commands is used:
+# the commands start, and no alias is known.
+mkdir "$work/elsewhere"
+run "$work/elsewhere" 3 blkcheck demolib
+grep -q "Nonexistent library: 'demolib'" "$work/out" || complain "no default scribant.ini found"
+
+# A project whose scribant.ini names its library by an absolute path, found
+# along WDIR from another directory.
+mkdir -p "$work/far/lib/sym" "$work/cwd"
+cp "$project/demolib/sym/"*.1 "$work/far/lib/sym/"
+printf 'DIR [pw] %s\nDIR [w] %s/lib (far)\n' "$work/far" "$work/far" >"$work/far/scribant.ini"
+WDIR=$work/far run "$work/cwd" 0 blkcheck far
+
+if command -v groff >/dev/null; then
+  for page in "$prefix"/share/man/man*/*; do
+    warnings=$(groff -man -ww -z "$page" 2>&1)
+    [ -z "$warnings" ] || complain "$(basename "$page"): $warnings"
+  done
+fi
+exit $fail

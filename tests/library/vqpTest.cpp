@@ -1,0 +1,463 @@
+// Block file access: the library list as the block layer walks it, the kind
+// table and its version texts, references that cannot be built, probes,
+// backups, the writer's save sequence with its failures, a save killed at
+// every system call, and the lock queries.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/ptrace.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <pwd.h>
+#include <string>
+#include <vector>
+
+#include "qInit.h"
+#include "support/TestSupport.h"
+#include "vfpFile.h"
+#include "vqp.h"
+#include "vs.h"
+
+namespace fs = std::filesystem;
+using testsupport::readFile;
+using testsupport::writeFile;
+
+namespace {
+
+// A project in a fresh directory, opened as the editor opens it: libraries
+// "mylib" (two directories, the first primary), "other" (read-only), and a
+// directory without alias between them.
+class Vqp : public ::testing::Test {
+protected:
+  testsupport::TempDir dir;
+  const std::string tmp = dir.path();
+  testsupport::ScopedCwd cwd{tmp};
+  testsupport::ScopedEnv wdir{"WDIR", tmp + "/msg"};
+  const std::string sym = tmp + "/lib/sym/";
+  const std::string block = sym + "and2.1";
+
+  void SetUp() override {
+    dir.write("scribant.ini", "DIR [pw] " + tmp + "/lib (mylib)\nDIR [w] " + tmp +
+                                  "/plain\nDIR [w] " + tmp + "/lib2 (MyLib)\nDIR [r] " + tmp +
+                                  "/ro (other)\n");
+    for (const char *d : {"lib/sym", "lib2/sym", "plain", "ro", "msg"})
+      fs::create_directories(dir / d);
+    // The message files, found along WDIR beside nothing else.
+    for (auto &e : fs::directory_iterator(fs::read_symlink("/proc/self/exe").parent_path()))
+      if (e.path().extension() == ".umb")
+        fs::create_symlink(e.path(), dir / ("msg/" + e.path().filename().string()));
+    vsResetWdirCache();
+    vsSetexedir("/nonexistent/program");
+    ASSERT_EQ(vsOK, vsSetdef(tmp.c_str()));
+    ASSERT_EQ(1, vqProjInit(q_get_version()));
+    vfpLockRetryDelayV = 0;
+  }
+  void TearDown() override { vqProjExit(); }
+
+  static std::vector<std::string> entries(const std::string &path) {
+    std::vector<std::string> names;
+    for (auto &e : fs::directory_iterator(path))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  LibraryDirId dirOf(const std::string &path) { return vqpPathGetDir((tmp + path).c_str()); }
+};
+
+// The block writer's save of and2.1 in mylib, with the content written in
+// pieces of 4096 bytes, each flushed. 1 when every step succeeded.
+int save(const std::string &content) {
+  const BlockFileId f = vqpFileGetID(vqpKIND_SYMBOL, "mylib", "and2", 1);
+  if (!vqpFileLock(vqpKIND_SYMBOL, "mylib", "and2", 1) || !vqpFileCreateBackup(f, vqpKIND_SYMBOL) ||
+      !vqpFileReopen(f, vqpFILE_WRITE))
+    return 0;
+  FILE *out = vqpFileStream(f);
+  for (size_t at = 0; at < content.size(); at += 4096)
+    if (std::fputs(content.substr(at, 4096).c_str(), out) < 0 || std::fflush(out) != 0) {
+      vqpFileDelete(f);
+      return 0;
+    }
+  const int ok = vqpFileSuspend(f, 0) && vqpFileUnlock(vqpKIND_SYMBOL, "mylib", "and2", 1);
+  vqpFileClose(f, 0);
+  return ok;
+}
+
+TEST_F(Vqp, TheLibraryLoopCallsBackOncePerAliasInListOrder) {
+  std::vector<std::string> seen;
+  EXPECT_EQ(0, vqpLibraryLoop(
+                   [](const char *alias, void *user) {
+                     static_cast<std::vector<std::string> *>(user)->push_back(alias);
+                     return 0;
+                   },
+                   &seen));
+  EXPECT_EQ((std::vector<std::string>{"mylib", "other"}), seen);
+  EXPECT_EQ(9, vqpLibraryLoop([](const char *, void *) { return 9; }, nullptr));
+}
+
+TEST_F(Vqp, DirectoriesAreWalkedByAliasAndKnownByTheirTypeLetters) {
+  const LibraryDirId lib = dirOf("/lib"), lib2 = dirOf("/lib2"), plain = dirOf("/plain"),
+                     ro = dirOf("/ro");
+  ASSERT_TRUE(lib != 0 && lib2 != 0 && plain != 0 && ro != 0);
+  EXPECT_EQ(0, vqpPathGetDir((tmp + "/lib/").c_str()));
+  EXPECT_EQ(0, vqpPathGetDir(""));
+
+  EXPECT_EQ(1, vqpLibraryExists("MYLIB"));
+  for (const char *no : {"nolib", "", "my*", "?ylib"})
+    EXPECT_EQ(0, vqpLibraryExists(no)) << no;
+  EXPECT_EQ(0, vqpLibraryExists(nullptr));
+
+  int st = -1;
+  EXPECT_EQ(lib, vqpLibraryNextDir(0, "mylib", &st));
+  EXPECT_EQ(lib2, vqpLibraryNextDir(lib, "mylib", &st));
+  EXPECT_EQ(0, vqpLibraryNextDir(lib2, "mylib", &st));
+  EXPECT_EQ(vfpGENERAL_FAILURE, st);
+  EXPECT_EQ(lib2, vqpDirNextLibDir(lib, &st));
+  EXPECT_EQ(0, vqpDirNextLibDir(plain, &st));
+  EXPECT_EQ(plain, vqpDirNextDir(lib, &st));
+  EXPECT_EQ(lib, vqpDirNextDir(0, &st));
+
+  EXPECT_EQ(1, vqpDirWritable(lib));
+  EXPECT_EQ(1, vqpDirWritable(plain));
+  EXPECT_EQ(0, vqpDirWritable(ro));
+  EXPECT_EQ(lib, vqpLibraryFirstWritable("mylib"));
+  EXPECT_EQ(0, vqpLibraryFirstWritable("other"));
+
+  char path[vfpPATH_SIZE], alias[vfpALIAS_SIZE], type[vfpTYPE_SIZE];
+  ASSERT_EQ(1, vqpDirIDGetInfo(lib2, path, alias, type));
+  EXPECT_EQ(tmp + "/lib2", path);
+  EXPECT_STREQ("MyLib", alias);
+  EXPECT_STREQ("w", type);
+  EXPECT_EQ(1, vqpDirIDGetInfo(lib2, nullptr, nullptr, nullptr));
+  EXPECT_EQ(0, vqpDirIDGetInfo(0, path, alias, type));
+  EXPECT_STREQ("MyLib", vqpDirIDGetLibrary(lib2));
+  EXPECT_STREQ("", vqpDirIDGetLibrary(plain));
+  EXPECT_EQ(tmp + "/lib", vqpGetPrimaryPath());
+  EXPECT_STREQ("mylib", vqpGetPrimaryLib());
+}
+
+TEST_F(Vqp, EachKindHasItsClassDirectoryAndVersionText) {
+  const struct {
+    int kind;
+    int version;
+    std::string file;
+  } kinds[] = {
+      {vqpKIND_SCHEMATIC, 2, "/lib/sch/and2.2"}, {vqpKIND_SYMBOL, 1, "/lib/sym/and2.1"},
+      {vqpKIND_WIRELIST, 3, "/lib/wir/and2.3"},  {vqpKIND_PIN, 7, "/lib/sym/and2.pin"},
+      {vqpKIND_OAT, 7, "/lib/and2.oat"},
+  };
+  for (const auto &k : kinds) {
+    int st = -1;
+    const BlockFileId f = vqpFileOpen(k.kind, "mylib", "and2", k.version, vqpFILE_ID, &st);
+    ASSERT_NE(0, f) << k.kind;
+    EXPECT_EQ(tmp + k.file, vqpFileIDGetSpec(f));
+    EXPECT_EQ(tmp + "/lib", vqpFileIDGetPath(f));
+    EXPECT_STREQ("mylib", vqpFileIDGetLibrary(f));
+    EXPECT_EQ(dirOf("/lib"), vqpFileIDGetDirID(f));
+    EXPECT_EQ(1, vqpFileClose(f, 0));
+  }
+  // In a directory: the data description kind too; a text version as given.
+  int st = -1;
+  BlockFileId f = vqpFileOpenD(vqpKIND_DATADES, dirOf("/plain"), "d", 4, vqpFILE_ID, &st);
+  EXPECT_EQ(tmp + "/plain/d.4", vqpFileIDGetSpec(f));
+  f = vqpFileOpenDx(vqpKIND_SYMBOL, dirOf("/plain"), "d", "12", vqpFILE_ID, &st);
+  EXPECT_EQ(tmp + "/plain/sym/d.12", vqpFileIDGetSpec(f));
+  EXPECT_STREQ("", vqpFileIDGetSpec(0));
+  EXPECT_STREQ("", vqpFileIDGetLibrary(0));
+}
+
+TEST_F(Vqp, AReferenceThatCannotBeBuiltFailsWithoutTouchingTheDisk) {
+  int st = -1;
+  EXPECT_EQ(0, vqpFileOpen(2, "mylib", "and2", 1, vqpFILE_WRITE, &st));
+  EXPECT_EQ(vfpINVALID_CLASS, st);
+  EXPECT_EQ(0, vqpFileOpen(vqpKIND_DATADES, "mylib", "and2", 1, vqpFILE_WRITE, &st));
+  EXPECT_EQ(vfpINVALID_CLASS, st);
+  const std::string longName(240, 'a');
+  EXPECT_EQ(0, vqpFileOpen(vqpKIND_SYMBOL, "mylib", longName.c_str(), 1, vqpFILE_WRITE, &st));
+  EXPECT_EQ(vfpREF_TOO_LARGE, st);
+  EXPECT_EQ(0, vqpFileLock(vqpKIND_SYMBOL, "mylib", longName.c_str(), 1));
+  EXPECT_EQ(0, vqpFileLock(2, "mylib", "and2", 1));
+  EXPECT_EQ(0, vqpFileExists(2, "mylib", "and2", 1));
+  EXPECT_EQ(0, vqpFileGetID(vqpKIND_SYMBOL, "nolib", "and2", 1));
+  EXPECT_TRUE(entries(sym).empty());
+}
+
+TEST_F(Vqp, ProbesFindFilesAndLeaveAnOpenObjectOpen) {
+  writeFile(block, "V 50\n");
+  writeFile(sym + "and2.1.bac", "V 50\n");
+  EXPECT_EQ(1, vqpFileExists(vqpKIND_SYMBOL, "mylib", "and2", 1));
+  EXPECT_EQ(0, vqpFileExists(vqpKIND_SYMBOL, "mylib", "and2", 2));
+  EXPECT_EQ(0, vqpFileExists(vqpKIND_SYMBOL, "other", "and2", 1));
+  const LibraryDirId lib = dirOf("/lib");
+
+  // A probe of a file nobody holds is closed again: the next open is fresh.
+  EXPECT_EQ(1, vqpFileExistsD(vqpKIND_SYMBOL, lib, "and2", 1));
+  int st = -1;
+  const BlockFileId f = vqpFileOpen(vqpKIND_SYMBOL, "mylib", "and2", 1, vqpFILE_READ, &st);
+  EXPECT_EQ(0, st);
+  // A probe of an object the caller holds open answers yes and leaves it open.
+  EXPECT_EQ(1, vqpFileExistsD(vqpKIND_SYMBOL, lib, "and2", 1));
+  EXPECT_NE(nullptr, vqpFileStream(f));
+  EXPECT_EQ(f, vqpFileOpenD(vqpKIND_SYMBOL, lib, "and2", 1, vqpFILE_READ, &st));
+  EXPECT_EQ(vfpALREADY_OPEN, st);
+
+  EXPECT_EQ(1, vqpFileBackupExists(f, vqpKIND_SYMBOL, vqpBACKUP, "and2", 1));
+  EXPECT_EQ(0, vqpFileBackupExists(f, vqpKIND_SYMBOL, vqpSAVE, "and2", 1));
+  EXPECT_EQ(0, vqpFileBackupExists(f, vqpKIND_SYMBOL, 2, "and2", 1));
+  EXPECT_EQ(0, vqpFileBackupExists(f, vqpKIND_WIRELIST, vqpBACKUP, "and2", 1));
+  EXPECT_EQ(0, vqpFileAuxExists(f, vqpKIND_PIN, "and2", 1));
+  writeFile(sym + "and2.pin", "");
+  EXPECT_EQ(1, vqpFileAuxExists(f, vqpKIND_PIN, "and2", 1));
+  EXPECT_EQ(0, vqpFileAuxExists(f, vqpKIND_DATADES, "and2", 1));
+  const BlockFileId bac = vqpFileBackupOpen(f, vqpKIND_SYMBOL, vqpBACKUP, "and2", 1, 1, &st);
+  EXPECT_EQ(sym + "and2.1.bac", vqpFileIDGetSpec(bac));
+}
+
+TEST_F(Vqp, ABackupLiesBesideItsBlockAndReplacesAnOlderOne) {
+  int st = -1;
+  const BlockFileId f = vqpFileGetID(vqpKIND_SYMBOL, "mylib", "and2", 1);
+  EXPECT_EQ(0, vqpFileCreateBackup(f, vqpKIND_WIRELIST));
+  EXPECT_EQ(1, vqpFileCreateBackup(f, vqpKIND_SYMBOL)); // no file: nothing to back up
+  EXPECT_TRUE(entries(sym).empty());
+
+  writeFile(block, "first\n");
+  EXPECT_EQ(1, vqpFileCreateBackup(f, vqpKIND_SYMBOL));
+  writeFile(block, "second\n");
+  EXPECT_EQ(1, vqpFileCreateBackup(f, vqpKIND_SYMBOL));
+  EXPECT_EQ("second\n", readFile(sym + "and2.1.bac"));
+  EXPECT_EQ((std::vector<std::string>{"and2.1", "and2.1.bac"}), entries(sym));
+  // The backup's extension is a word: a visit of the library's block files
+  // passes it over.
+  char ext[vsMAXPATH];
+  vsParse((sym + "and2.1.bac").c_str(), nullptr, nullptr, nullptr, ext);
+  EXPECT_STREQ("bac", ext);
+
+  // A schematic's backup likewise, in its own directory.
+  fs::create_directories(tmp + "/lib/sch");
+  writeFile(tmp + "/lib/sch/top.3", "sheet\n");
+  const BlockFileId s = vqpFileOpen(vqpKIND_SCHEMATIC, "mylib", "top", 3, vqpFILE_ID, &st);
+  EXPECT_EQ(1, vqpFileCreateBackup(s, vqpKIND_SCHEMATIC));
+  EXPECT_EQ("sheet\n", readFile(tmp + "/lib/sch/top.3.bac"));
+
+  // A copy to another directory keeps the block's class.
+  EXPECT_EQ(1, vqpFileCopy(f, dirOf("/lib2"), 1, 0));
+  EXPECT_EQ("second\n", readFile(tmp + "/lib2/sym/and2.1"));
+}
+
+TEST_F(Vqp, TheWritersSaveLeavesNewContentOldBackupAndNoLock) {
+  writeFile(block, "old\n");
+  ASSERT_EQ(1, save("new\n"));
+  EXPECT_EQ("new\n", readFile(block));
+  EXPECT_EQ("old\n", readFile(sym + "and2.1.bac"));
+  EXPECT_EQ((std::vector<std::string>{"and2.1", "and2.1.bac", "lock"}), entries(sym));
+  EXPECT_TRUE(entries(sym + "lock").empty());
+}
+
+TEST_F(Vqp, AFailedBackupOrWriteLeavesTheBlockFileAsItWas) {
+  const std::string old(64 * 1024, 'o');
+  writeFile(block, old);
+  writeFile(sym + "and2.1.bac", "older\n");
+  rlimit limit{}, small{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  small = limit;
+  small.rlim_cur = 1024;
+  signal(SIGXFSZ, SIG_IGN);
+  // The backup cannot be written: the save stops before the block file.
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+  EXPECT_EQ(0, save(std::string(100, 'n')));
+  setrlimit(RLIMIT_FSIZE, &limit);
+  EXPECT_TRUE(readFile(block) == old);
+  EXPECT_EQ("older\n", readFile(sym + "and2.1.bac"));
+
+  // The backup is made, the body cannot be written: the temporary file is
+  // deleted, the block file and the new backup stay.
+  const BlockFileId f = vqpFileGetID(vqpKIND_SYMBOL, "mylib", "and2", 1);
+  ASSERT_EQ(1, vqpFileCreateBackup(f, vqpKIND_SYMBOL));
+  ASSERT_EQ(1, vqpFileReopen(f, vqpFILE_WRITE));
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+  const bool written = std::fputs(std::string(8192, 'n').c_str(), vqpFileStream(f)) >= 0 &&
+                       std::fflush(vqpFileStream(f)) == 0;
+  setrlimit(RLIMIT_FSIZE, &limit);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(1, vqpFileDelete(f));
+  EXPECT_TRUE(readFile(block) == old);
+  EXPECT_TRUE(readFile(sym + "and2.1.bac") == old);
+  EXPECT_EQ((std::vector<std::string>{"and2.1", "and2.1.bac", "lock"}), entries(sym));
+
+  // A commit that fails keeps the old content too.
+  ASSERT_EQ(1, vqpFileReopen(f, vqpFILE_WRITE));
+  std::fputs(std::string(2000, 'n').c_str(), vqpFileStream(f)); // still buffered
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+  EXPECT_EQ(0, vqpFileSuspend(f, 0));
+  setrlimit(RLIMIT_FSIZE, &limit);
+  EXPECT_TRUE(readFile(block) == old);
+  EXPECT_EQ(1, vqpFileClose(f, 0));
+  EXPECT_EQ(1, save("new\n"));
+  EXPECT_EQ("new\n", readFile(block));
+}
+
+// Runs save(content) in a child traced by this process and kills the child
+// with SIGKILL when it is about to make its system call number killAt
+// (counted from 1); with killAt 0 the child runs to its end. Returns the
+// number of system calls the child began.
+int tracedSave(const std::string &content, int killAt) {
+  const pid_t child = fork();
+  if (child == 0) {
+    ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+    raise(SIGSTOP);
+    _exit(save(content) ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ptrace(PTRACE_SETOPTIONS, child, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+  int calls = 0;
+  bool entry = true;
+  int signal = 0;
+  for (;;) {
+    ptrace(PTRACE_SYSCALL, child, nullptr, signal);
+    waitpid(child, &status, 0);
+    signal = 0;
+    if (WIFEXITED(status) || WIFSIGNALED(status))
+      break;
+    if (WSTOPSIG(status) != (SIGTRAP | 0x80)) {
+      signal = WSTOPSIG(status); // a signal of the child's own: deliver it
+      continue;
+    }
+    if (entry && ++calls == killAt) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      break;
+    }
+    entry = !entry;
+  }
+  EXPECT_TRUE(killAt != 0 || (WIFEXITED(status) && WEXITSTATUS(status) == 0));
+  return calls;
+}
+
+TEST_F(Vqp, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewContent) {
+  // Larger than a stdio buffer, so the body takes several writes.
+  std::string oldText, newText, next = "next\n";
+  for (int i = 0; i < 1500; ++i) {
+    oldText += "old line " + std::to_string(i) + "\n";
+    newText += "new line " + std::to_string(i) + "\n";
+  }
+  auto reset = [&] {
+    fs::remove_all(sym);
+    fs::create_directories(sym);
+    writeFile(block, oldText);
+  };
+  reset();
+  const int calls = tracedSave(newText, 0);
+  ASSERT_GT(calls, 10);
+  EXPECT_EQ(newText, readFile(block));
+  int sawOld = 0, sawNew = 0;
+  for (int k = 1; k <= calls; ++k) {
+    reset();
+    tracedSave(newText, k);
+    const std::string now = readFile(block);
+    ASSERT_TRUE(now == oldText || now == newText) << "killed at call " << k;
+    (now == oldText ? sawOld : sawNew)++;
+    const std::string backup = readFile(sym + "and2.1.bac");
+    ASSERT_TRUE(!fs::exists(sym + "and2.1.bac") || backup == oldText) << "call " << k;
+
+    // The next save takes the dead process's lock over, removes what it left
+    // and succeeds.
+    ASSERT_EQ(1, save(next)) << "after a kill at call " << k;
+    EXPECT_EQ(next, readFile(block));
+    EXPECT_EQ(now, readFile(sym + "and2.1.bac"));
+    ASSERT_EQ((std::vector<std::string>{"and2.1", "and2.1.bac", "lock"}), entries(sym))
+        << "call " << k;
+    ASSERT_TRUE(entries(sym + "lock").empty()) << "call " << k;
+  }
+  EXPECT_GT(sawOld, 0);
+  EXPECT_GT(sawNew, 0);
+}
+
+TEST_F(Vqp, LockQueriesTellWhoHoldsABlock) {
+  int st = -1;
+  const BlockFileId f = vqpFileGetID(vqpKIND_SYMBOL, "mylib", "and2", 1);
+  EXPECT_EQ(-1, vqpGetLockPID(f));
+  EXPECT_STREQ("Unknown", vqpGetLockOwner(f));
+  EXPECT_STREQ("Unknown", vqpGetLockHost(f));
+  EXPECT_STREQ("", vqpGetLockDate(f));
+  EXPECT_EQ(0, vqpIsFileLocked(f));
+  EXPECT_EQ(0, vqpIsMyLock(f));
+
+  ASSERT_EQ(1, vqpFileLock(vqpKIND_SYMBOL, "mylib", "and2", 1));
+  EXPECT_EQ(getpid(), vqpGetLockPID(f));
+  const passwd *pw = getpwuid(getuid());
+  ASSERT_NE(nullptr, pw);
+  const std::string gecos = std::string(pw->pw_gecos).substr(0, std::strcspn(pw->pw_gecos, ","));
+  EXPECT_EQ(gecos.empty() ? std::string(pw->pw_name)
+                          : std::string(pw->pw_name) + " (" + gecos + ")",
+            vqpGetLockOwner(f));
+  char host[vfpLOCK_HOST_SIZE] = "";
+  gethostname(host, sizeof host - 1);
+  EXPECT_STREQ(host, vqpGetLockHost(f));
+  EXPECT_STRNE("", vqpGetLockDate(f));
+  EXPECT_EQ(1, vqpIsFileLocked(f));
+  EXPECT_EQ(1, vqpIsMyLock(f));
+  EXPECT_EQ(1, vqpFileLock(vqpKIND_SYMBOL, "mylib", "and2", 1)); // ours: again
+  EXPECT_EQ(1, vqpFileUnlock(vqpKIND_SYMBOL, "mylib", "and2", 1));
+  EXPECT_EQ(1, vqpFileUnlock(vqpKIND_SYMBOL, "mylib", "and2", 1)); // none: fine
+  EXPECT_FALSE(fs::exists(sym + "lock/and2.1"));
+  (void)st;
+}
+
+TEST_F(Vqp, AForeignLockRefusesAnEditButAnOrphanIsReclaimed) {
+  const std::string lockFile = sym + "lock/and2.1";
+  char host[vfpLOCK_HOST_SIZE] = "";
+  gethostname(host, sizeof host - 1);
+  auto foreign = [&](int pid) {
+    writeFile(lockFile, "State: 0\nOwner: 4242\nCreated: (0) Jan 1 1970 0:0:0\nFacId: 4\n"
+                        "FacVer: 5.41\nPLVer: 5.2.0\nProcId: " +
+                            std::to_string(pid) + "\nHostId: " + host +
+                            "\nClassName: SYMBOL\nLockTest: ALL\n" + std::string(212, ' '));
+  };
+  writeFile(block, "V 50\n");
+  foreign(getppid());
+  int st = -1;
+  EXPECT_EQ(0, vqpFileLock(vqpKIND_SYMBOL, "mylib", "and2", 1));
+  EXPECT_EQ(0, vqpFileOpen(vqpKIND_SYMBOL, "mylib", "and2", 1, vqpFILE_READ | vqpFILE_LOCK, &st));
+  EXPECT_EQ(vfpLOCKED, st);
+  EXPECT_EQ(0, vqpFileUnlock(vqpKIND_SYMBOL, "mylib", "and2", 1));
+  char owner[vqpOWNER_SIZE] = "x";
+  EXPECT_EQ(0,
+            vqpFileReclaimOrphanLock(vqpKIND_SYMBOL, "mylib", "and2", 1, vqpFILE_READ, 0, owner));
+  EXPECT_STREQ("4242", owner);
+  const BlockFileId f = vqpFileOpen(vqpKIND_SYMBOL, "mylib", "and2", 1, vqpFILE_READ, &st);
+  EXPECT_EQ(0, st); // reading needs no lock
+  EXPECT_EQ(1, vqpIsFileLocked(f));
+  EXPECT_EQ(0, vqpIsMyLock(f));
+  EXPECT_EQ(getppid(), vqpGetLockPID(f));
+  EXPECT_STREQ("Unknown", vqpGetLockOwner(f)); // no user 4242
+  vqpFileClose(f, 0);
+
+  // The holder is gone: an open for editing takes its lock over ...
+  const pid_t gone = fork();
+  if (gone == 0)
+    _exit(0);
+  waitpid(gone, nullptr, 0);
+  foreign(gone);
+  const BlockFileId g =
+      vqpFileOpen(vqpKIND_SYMBOL, "mylib", "and2", 1, vqpFILE_READ | vqpFILE_LOCK, &st);
+  EXPECT_EQ(0, st);
+  EXPECT_EQ(1, vqpIsMyLock(g));
+  vqpFileClose(g, 0);
+  ASSERT_EQ(1, vqpFileUnlock(vqpKIND_SYMBOL, "mylib", "and2", 1));
+
+  // ... and a reclaim releases it and opens the block.
+  foreign(gone);
+  const BlockFileId h = vqpFileReclaimOrphanLockD(
+      vqpKIND_SYMBOL, vqpPathGetDir((tmp + "/lib").c_str()), "and2", 1, vqpFILE_READ, 0, owner);
+  ASSERT_NE(0, h);
+  EXPECT_NE(nullptr, vqpFileStream(h));
+  EXPECT_FALSE(fs::exists(lockFile));
+}
+
+} // namespace

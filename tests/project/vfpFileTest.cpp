@@ -1,0 +1,445 @@
+// File objects of the project database: references, resolution through the
+// library list, opening and closing, crash-safe writes (what is on disk
+// while a write is open, after a commit, a discard, a failed commit), the
+// permission bits, group and symbolic links of a replaced file, copies, the
+// object loop, and what the database's exit leaves behind.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/TestSupport.h"
+#include "vfpFile.h"
+
+namespace fs = std::filesystem;
+using testsupport::readFile;
+
+namespace {
+
+// A project whose scribant.ini names two directories of "mylib" (the first
+// writable), a read-only library "rolib" and a line without alias.
+class FileDb : public ::testing::Test {
+protected:
+  testsupport::TempDir dir;
+  const std::string lib = dir / "lib";
+  const std::string lib2 = dir / "lib2";
+  vfpObjId project = 0;
+  int symbol = vfpClassLookup("SYMBOL");
+
+  void SetUp() override {
+    dir.write("scribant.ini", "DIR [pw] " + lib + " (mylib)\nDIR [w] " + lib2 +
+                                  " (mylib)\nDIR [r] " + dir / "ro" + " (rolib)\nDIR [w] " +
+                                  dir / "plain" + "\n");
+    for (const char *d : {"lib/sym", "lib2/sym", "ro/sym", "plain"})
+      fs::create_directories(dir / d);
+    ASSERT_EQ(0, vfpInit(4, "5.41"));
+    int st = -1;
+    project = vfpOpenProject(dir.path().c_str(), nullptr, "Scribant", vfpLOCKMODE_DEFAULT, &st);
+    ASSERT_EQ(0, st);
+  }
+  void TearDown() override { vfpExit(); }
+
+  std::string ref(const char *alias, const char *name, const char *version, int cls = 0) {
+    char r[vfpREF_SIZE];
+    EXPECT_EQ(0, vfpBuildObjRef(r, cls == 0 ? symbol : cls, alias, name, version));
+    return r;
+  }
+  vfpObjId open(const char *name, int mode, int *st, const char *alias = "mylib") {
+    return vfpOpenObject(ref(alias, name, "1").c_str(), mode, st);
+  }
+  // The entries of a directory, sorted.
+  static std::vector<std::string> entries(const std::string &path) {
+    std::vector<std::string> names;
+    for (auto &e : fs::directory_iterator(path))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  // Writes text through a write open of the object and commits it.
+  int save(vfpObjId obj, const std::string &text, int flags = vfpCLOSE_COMMIT) {
+    if (vfpObjReopen(obj, vfpOPEN_WRITE, 0) != 0)
+      return -1;
+    std::fputs(text.c_str(), vfpObjStream(obj));
+    return vfpObjReopen(obj, vfpOPEN_ID, flags);
+  }
+};
+
+TEST_F(FileDb, ReferencesNameTheCurrentProjectAndRefuseWhatCannotBeBuilt) {
+  const std::string name = fs::path(dir.path()).filename().string();
+  EXPECT_EQ("DATABASE:Orvik/PROJECT:" + name + "/LIBRARY:mylib/SYMBOL:and2@1",
+            ref("mylib", "and2", "1"));
+
+  char r[vfpREF_SIZE] = "x";
+  EXPECT_EQ(vfpINVALID_CLASS, vfpBuildObjRef(r, vfpClassLIBRARY, "mylib", "and2", "1"));
+  EXPECT_EQ(vfpNULL_REF, vfpBuildObjRef(r, symbol, "mylib", nullptr, "1"));
+  const std::string fits(255 - ref("mylib", "", "1").size(), 'a');
+  EXPECT_EQ(0, vfpBuildObjRef(r, symbol, "mylib", fits.c_str(), "1"));
+  EXPECT_EQ(255u, std::strlen(r));
+  EXPECT_EQ(vfpREF_TOO_LARGE, vfpBuildObjRef(r, symbol, "mylib", (fits + "a").c_str(), "1"));
+  EXPECT_STREQ("", r);
+
+  int st = 0;
+  const std::string good = ref("mylib", "and2", "1");
+  const std::pair<std::string, int> bad[] = {
+      {good + std::string(256 - good.size(), 'x'), vfpREF_TOO_LARGE},
+      {"DATABASE:Orvik/PROJECT:" + name + "/LIBRARY:mylib", vfpINVALID_OBJREF},
+      {"DATABASE:Other/PROJECT:" + name + "/LIBRARY:mylib/SYMBOL:a@1", vfpINVALID_OBJREF},
+      {"DATABASE:Orvik/PROJECT:" + name + "/LIBRARY:mylib/VIEW:a@1", vfpINVALID_CLASS},
+      {"DATABASE:Orvik/PROJECT:other/LIBRARY:mylib/SYMBOL:a@1", vfpNO_PROJECT},
+      {"DATABASE:Orvik/PROJECT:" + name + "/LIBRARY:mylib/SYMBOL:a", vfpINVALID_OBJREF},
+      {"DATABASE:Orvik/PROJECT:" + name + "/LIBRARY:nolib/SYMBOL:a@1", vfpLIB_NAME},
+      {"DATABASE:Orvik/PROJECT:" + name + "/LIBRARY:my*/SYMBOL:a@1", vfpLIB_NAME},
+  };
+  for (const auto &[text, status] : bad) {
+    EXPECT_EQ(0, vfpOpenObject(text.c_str(), vfpOPEN_WRITE | vfpOPEN_LOCK, &st)) << text;
+    EXPECT_EQ(status, st) << text;
+  }
+  EXPECT_EQ(0, vfpOpenObject(nullptr, vfpOPEN_READ, &st));
+  EXPECT_EQ(vfpNULL_REF, st);
+  // None of them touched the disk: no temporary file, no lock directory.
+  EXPECT_TRUE(entries(lib + "/sym").empty());
+}
+
+TEST_F(FileDb, AReferenceFindsTheFileInItsLibraryOrWhereItWouldBeCreated) {
+  testsupport::writeFile(lib2 + "/sym/inv.1", "V 50\n");
+  int st = -1;
+  vfpObjId inv = open("inv", vfpOPEN_READ, &st);
+  ASSERT_NE(0, inv);
+  EXPECT_EQ(lib2 + "/sym/inv.1", vfpObjGetPath(inv));
+  EXPECT_STREQ("inv", vfpObjGetName(inv));
+  EXPECT_STREQ("1", vfpObjGetVersion(inv));
+  EXPECT_EQ(lib2, vfpObjGetPath(vfpObjGetDir(inv)));
+
+  // Not there at all: the first writable directory, for an id or a write.
+  vfpObjId fresh = open("new", vfpOPEN_ID, &st);
+  EXPECT_EQ(lib + "/sym/new.1", vfpObjGetPath(fresh));
+  EXPECT_EQ(0, vfpCloseObject(fresh, 0));
+  EXPECT_EQ(0, open("new", vfpOPEN_READ, &st));
+  EXPECT_EQ(vfpNO_OBJECT, st);
+  EXPECT_EQ(vfpNO_OBJECT, vfpObjExists(ref("mylib", "new", "1").c_str()));
+  EXPECT_EQ(0, vfpObjExists(ref("mylib", "inv", "1").c_str()));
+
+  // The other classes: their subdirectories and names.
+  const std::pair<const char *, std::string> classes[] = {
+      {"SCH_PAGE", "/sch/top.1"},
+      {"SCH_PAGE_BAC", "/sch/top.1.bac"},
+      {"SYMBOL_SAV", "/sym/top.1.sav"},
+      {"WIRELIST", "/wir/top.1"},
+      {"OAT", "/top.1"},
+      {"DATADES", "/top.1"},
+  };
+  for (const auto &[cls, path] : classes) {
+    vfpObjId o = vfpOpenObject(ref("mylib", "top", "1", vfpClassLookup(cls)).c_str(), 0, &st);
+    EXPECT_EQ(lib + path, vfpObjGetPath(o)) << cls;
+    vfpCloseObject(o, 0);
+  }
+}
+
+TEST_F(FileDb, NothingIsWrittenIntoADirectoryThatIsNotOpenForWriting) {
+  testsupport::writeFile(dir / "ro/sym/and2.1", "old\n");
+  int st = -1;
+  EXPECT_EQ(0, open("and2", vfpOPEN_WRITE, &st, "rolib"));
+  EXPECT_EQ(vfpCANNOT_ACCESS, st);
+  const vfpObjId o = open("and2", vfpOPEN_READ, &st, "rolib");
+  ASSERT_EQ(0, st);
+  EXPECT_EQ(vfpCANNOT_ACCESS, vfpObjReopen(o, vfpOPEN_WRITE, 0));
+  EXPECT_EQ(vfpCANNOT_ACCESS, vfpCopyObject(o, vfpObjGetDir(o), vfpClassLookup("SYMBOL_BAC"), 0));
+  EXPECT_EQ((std::vector<std::string>{"and2.1"}), entries(dir / "ro/sym"));
+}
+
+TEST_F(FileDb, AnOpenObjectIsHandedOutAgainWith53UntilItIsClosed) {
+  testsupport::writeFile(lib + "/sym/and2.1", "V 50\n");
+  int st = -1;
+  const vfpObjId a = open("and2", vfpOPEN_READ, &st);
+  ASSERT_NE(0, a);
+  EXPECT_EQ(0, st);
+  EXPECT_EQ(vfpObjGetClass(a), symbol);
+  EXPECT_EQ(a, open("and2", vfpOPEN_ID, &st));
+  EXPECT_EQ(vfpALREADY_OPEN, st);
+  EXPECT_EQ(a, vfpOpenObjectIn(vfpObjGetDir(a), symbol, "and2", "1", vfpOPEN_READ, &st));
+  EXPECT_EQ(vfpALREADY_OPEN, st);
+  EXPECT_EQ(1, vfpObjMode(a));
+
+  char line[16] = "";
+  ASSERT_NE(nullptr, std::fgets(line, sizeof line, vfpObjStream(a)));
+  EXPECT_STREQ("V 50\n", line);
+
+  EXPECT_EQ(0, vfpCloseObject(a, 0));
+  EXPECT_EQ(0, vfpObjGetClass(a));
+  EXPECT_EQ(vfpINVALID_OBJID, vfpCloseObject(a, 0));
+  EXPECT_EQ(nullptr, vfpObjStream(a));
+  const vfpObjId b = open("and2", vfpOPEN_READ, &st);
+  EXPECT_EQ(0, st);
+  EXPECT_NE(a, b); // ids are never reused
+
+  EXPECT_EQ(0, open("and2", 3, &st));
+  EXPECT_EQ(vfpBAD_MODE, st);
+  EXPECT_EQ(0, vfpOpenObjectIn(vfpObjGetDir(b), symbol, "", "1", 0, &st));
+  EXPECT_EQ(vfpBAD_NAME, st);
+  EXPECT_EQ(0, vfpOpenObjectIn(vfpObjGetDir(b), symbol, "x", "", 0, &st));
+  EXPECT_EQ(vfpBAD_VERSION, st);
+  EXPECT_EQ(0, vfpOpenObjectIn(project, symbol, "x", "1", 0, &st));
+  EXPECT_EQ(vfpINVALID_LIB, st);
+}
+
+TEST_F(FileDb, AWriteLeavesTheFileAloneUntilItsCommitReplacesItWhole) {
+  const std::string file = lib + "/sym/and2.1";
+  testsupport::writeFile(file, "old\n");
+  int st = -1;
+  const vfpObjId o = open("and2", vfpOPEN_WRITE, &st);
+  ASSERT_EQ(0, st);
+  FILE *out = vfpObjStream(o);
+  ASSERT_NE(nullptr, out);
+  std::fputs("new\n", out);
+  std::fflush(out);
+  EXPECT_EQ("old\n", readFile(file));
+  // The temporary file beside it is no block file: its extension is a word.
+  std::vector<std::string> names = entries(lib + "/sym");
+  ASSERT_EQ(3u, names.size()); // and2.1, its temporary file, the lock directory
+  EXPECT_EQ("and2.1", names[0]);
+  EXPECT_EQ(17u, names[1].size());
+  EXPECT_EQ(0u, names[1].rfind("and2.1.", 0));
+  EXPECT_EQ(".tmp", names[1].substr(13));
+  EXPECT_EQ("new\n", readFile(lib + "/sym/" + names[1]));
+
+  EXPECT_EQ(0, vfpObjReopen(o, vfpOPEN_READ, vfpCLOSE_COMMIT | vfpCLOSE_SYNC));
+  EXPECT_EQ("new\n", readFile(file));
+  EXPECT_EQ((std::vector<std::string>{"and2.1", "lock"}), entries(lib + "/sym"));
+  char line[8] = "";
+  ASSERT_NE(nullptr, std::fgets(line, sizeof line, vfpObjStream(o)));
+  EXPECT_STREQ("new\n", line);
+
+  // A discarded write and a deleted one remove only their temporary files.
+  EXPECT_EQ(0, save(o, "discarded\n", vfpCLOSE_DISCARD));
+  ASSERT_EQ(0, vfpObjReopen(o, vfpOPEN_WRITE, 0));
+  std::fputs("deleted\n", vfpObjStream(o));
+  EXPECT_EQ(0, vfpDeleteObject(o));
+  EXPECT_EQ(0, vfpObjMode(o)); // still open, without a file
+  EXPECT_EQ("new\n", readFile(file));
+  EXPECT_EQ((std::vector<std::string>{"and2.1", "lock"}), entries(lib + "/sym"));
+
+  // Without a write, a delete removes the file and frees the object.
+  EXPECT_EQ(0, vfpDeleteObject(o));
+  EXPECT_FALSE(fs::exists(file));
+  EXPECT_EQ(vfpINVALID_OBJID, vfpDeleteObject(o));
+}
+
+TEST_F(FileDb, AWriteCreatesAMissingFileWithTheUsualPermissionBits) {
+  const mode_t old = umask(027);
+  int st = -1;
+  const vfpObjId o = open("fresh", vfpOPEN_WRITE, &st);
+  ASSERT_EQ(0, st);
+  EXPECT_FALSE(fs::exists(lib + "/sym/fresh.1"));
+  std::fputs("V 50\n", vfpObjStream(o));
+  EXPECT_EQ(0, vfpCloseObject(o, vfpCLOSE_COMMIT));
+  umask(old);
+  struct stat s;
+  ASSERT_EQ(0, stat((lib + "/sym/fresh.1").c_str(), &s));
+  EXPECT_EQ(0640u, s.st_mode & 07777);
+  EXPECT_EQ("V 50\n", readFile(lib + "/sym/fresh.1"));
+}
+
+TEST_F(FileDb, AReplacedFileKeepsItsPermissionBitsAndGroup) {
+  const std::string file = lib + "/sym/and2.1";
+  testsupport::writeFile(file, "old\n");
+  ASSERT_EQ(0, chmod(file.c_str(), 0604));
+  // A group other than the process's own: any supplementary group, or any
+  // group at all when the process may give files away.
+  gid_t other = getegid();
+  std::vector<gid_t> groups(static_cast<size_t>(getgroups(0, nullptr)) + 1);
+  groups.resize(static_cast<size_t>(getgroups(static_cast<int>(groups.size()), groups.data())));
+  for (gid_t g : groups)
+    if (g != getegid())
+      other = g;
+  if (other == getegid() && geteuid() == 0)
+    other = getegid() + 4;
+  ASSERT_EQ(0, chown(file.c_str(), static_cast<uid_t>(-1), other));
+
+  int st = -1;
+  const vfpObjId o = open("and2", vfpOPEN_ID, &st);
+  ASSERT_EQ(0, save(o, "new\n"));
+  struct stat s;
+  ASSERT_EQ(0, stat(file.c_str(), &s));
+  EXPECT_EQ("new\n", readFile(file));
+  EXPECT_EQ(0604u, s.st_mode & 07777);
+  EXPECT_EQ(other, s.st_gid);
+  if (other == getegid())
+    GTEST_SKIP() << "no second group to check the group with";
+}
+
+TEST_F(FileDb, ABlockFileThatIsASymbolicLinkIsWrittenAtItsTarget) {
+  fs::create_directories(dir / "shared");
+  const std::string target = dir / "shared/and2.1";
+  testsupport::writeFile(target, "old\n");
+  ASSERT_EQ(0, chmod(target.c_str(), 0640));
+  fs::create_symlink("../../shared/and2.1", lib + "/sym/and2.1");
+  // A chain of links ends at the same target.
+  fs::create_symlink(lib + "/sym/and2.1", lib + "/sym/or2.1");
+
+  int st = -1;
+  for (const char *name : {"and2", "or2"}) {
+    const vfpObjId o = open(name, vfpOPEN_ID, &st);
+    ASSERT_EQ(0, save(o, std::string(name) + "\n")) << name;
+    EXPECT_TRUE(fs::is_symlink(lib + "/sym/" + name + ".1"));
+    EXPECT_EQ(std::string(name) + "\n", readFile(target));
+    EXPECT_EQ(fs::perms(0640), fs::status(target).permissions());
+  }
+  EXPECT_EQ((std::vector<std::string>{"and2.1"}), entries(dir / "shared"));
+}
+
+TEST_F(FileDb, AFailedCommitKeepsTheOldContentAndLeavesNoTemporaryFile) {
+  const std::string file = lib + "/sym/and2.1";
+  testsupport::writeFile(file, "old\n");
+  int st = -1;
+  const vfpObjId o = open("and2", vfpOPEN_WRITE, &st);
+  ASSERT_EQ(0, st);
+  // A file size limit makes the flush of the commit fail.
+  const std::string big(64 * 1024, 'x');
+  rlimit old{}, small{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  small = old;
+  small.rlim_cur = 1024;
+  signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+  std::fputs(big.c_str(), vfpObjStream(o));
+  const int commit = vfpObjReopen(o, vfpOPEN_ID, vfpCLOSE_COMMIT);
+  setrlimit(RLIMIT_FSIZE, &old);
+  EXPECT_EQ(vfpGENERAL_FAILURE, commit);
+  EXPECT_EQ("old\n", readFile(file));
+  EXPECT_EQ((std::vector<std::string>{"and2.1", "lock"}), entries(lib + "/sym"));
+  // The object is still there for another try.
+  EXPECT_EQ(0, save(o, "new\n"));
+  EXPECT_EQ("new\n", readFile(file));
+}
+
+TEST_F(FileDb, TheNextWriteRemovesTemporaryFilesThatACrashLeftBehind) {
+  const std::string sym = lib + "/sym/";
+  testsupport::writeFile(sym + "and2.1", "old\n");
+  for (const char *stale : {"and2.1.AbC123.tmp", "and2.1.zzzzzz.tmp"})
+    testsupport::writeFile(sym + stale, "half");
+  // Not temporary files of and2.1: another block's, and look-alikes.
+  const std::vector<std::string> others = {"and2.12.AbC123.tmp", "and2.1.AbC12.tmp", "and2.1.bac",
+                                           "or2.1.AbC123.tmp"};
+  for (const std::string &other : others)
+    testsupport::writeFile(sym + other, "keep");
+  int st = -1;
+  ASSERT_EQ(0, save(open("and2", vfpOPEN_ID, &st), "new\n"));
+  std::vector<std::string> expected = others;
+  expected.push_back("and2.1");
+  expected.push_back("lock");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(expected, entries(lib + "/sym"));
+}
+
+TEST_F(FileDb, ACopyIsCompleteOrAbsentAndKeepsTheSourcesBitsAndTime) {
+  const std::string file = lib + "/sym/and2.1";
+  testsupport::writeFile(file, "old\n");
+  ASSERT_EQ(0, chmod(file.c_str(), 0640));
+  int st = -1;
+  const vfpObjId o = open("and2", vfpOPEN_READ, &st);
+  const vfpObjId lib2Dir = vfpFindNextLib(project, vfpObjGetDir(o), "mylib", &st);
+  const int bac = vfpClassLookup("SYMBOL_BAC");
+
+  EXPECT_EQ(0, vfpCopyObject(o, vfpObjGetDir(o), bac, 0));
+  EXPECT_EQ("old\n", readFile(file + ".bac"));
+  EXPECT_EQ(fs::perms(0640), fs::status(file + ".bac").permissions());
+  EXPECT_EQ(fs::last_write_time(file), fs::last_write_time(file + ".bac"));
+
+  testsupport::writeFile(file, "newer\n");
+  EXPECT_EQ(vfpOBJECT_EXISTS, vfpCopyObject(o, vfpObjGetDir(o), bac, 0));
+  EXPECT_EQ("old\n", readFile(file + ".bac"));
+  EXPECT_EQ(0, vfpCopyObject(o, vfpObjGetDir(o), bac, vfpCOPY_REPLACE | vfpCOPY_SYNC));
+  EXPECT_EQ("newer\n", readFile(file + ".bac"));
+
+  EXPECT_EQ(vfpSAME_OBJECT, vfpCopyObject(o, vfpObjGetDir(o), 0, vfpCOPY_REPLACE));
+  EXPECT_EQ(0, vfpCopyObject(o, lib2Dir, 0, 0));
+  EXPECT_EQ("newer\n", readFile(lib2 + "/sym/and2.1"));
+  EXPECT_EQ(vfpINVALID_LIB, vfpCopyObject(o, o, 0, 0));
+  EXPECT_EQ((std::vector<std::string>{"and2.1", "and2.1.bac"}), entries(lib + "/sym"));
+
+  fs::remove(file);
+  EXPECT_EQ(vfpNO_OBJECT, vfpCopyObject(o, vfpObjGetDir(o), bac, vfpCOPY_REPLACE));
+  EXPECT_EQ("newer\n", readFile(file + ".bac"));
+}
+
+TEST_F(FileDb, TheObjectLoopTakesOnlyTheFilesOfItsClass) {
+  const std::string sym = lib + "/sym/";
+  for (const char *f : {"or2.2", "and2.1", "and2.1.bac", "and2.1.sav", "and2.pin", "and2.1000",
+                        "and2.x", "and2", "and2.1.AbC123.tmp", "a.b.1", ".1", "inv.12"})
+    testsupport::writeFile(sym + f, "");
+  fs::create_directories(sym + "dir.3");
+  int st = -1;
+  const vfpObjId o = open("and2", vfpOPEN_ID, &st);
+  const LibraryDirId d = vfpObjGetDir(o);
+
+  auto loop = [&](const char *cls, const char *pattern) {
+    std::string seen;
+    vfpObjLoop(
+        d, vfpClassLookup(cls), pattern,
+        [](const char *name, const char *version, void *user) {
+          *static_cast<std::string *>(user) += std::string(name) + "@" + version + " ";
+          return 0;
+        },
+        &seen);
+    return seen;
+  };
+  EXPECT_EQ("and2@1 inv@12 or2@2 ", loop("SYMBOL", nullptr));
+  EXPECT_EQ("and2@1 ", loop("SYMBOL_BAC", ""));
+  EXPECT_EQ("and2@1 ", loop("SYMBOL_SAV", "*"));
+  EXPECT_EQ("and2@pin ", loop("PIN", nullptr));
+  EXPECT_EQ("inv@12 ", loop("SYMBOL", "*.1?"));
+  EXPECT_EQ("", loop("SCH_PAGE", nullptr)); // no sch directory
+
+  // A non-zero result of the callback ends the loop and is returned.
+  int calls = 0;
+  EXPECT_EQ(7, vfpObjLoop(
+                   d, symbol, nullptr,
+                   [](const char *, const char *, void *user) {
+                     ++*static_cast<int *>(user);
+                     return 7;
+                   },
+                   &calls));
+  EXPECT_EQ(1, calls);
+}
+
+TEST_F(FileDb, IsModifiedTellsOfAChangeSinceTheLastOpen) {
+  const std::string file = lib + "/sym/and2.1";
+  testsupport::writeFile(file, "old\n");
+  int st = -1;
+  const vfpObjId o = open("and2", vfpOPEN_READ, &st);
+  EXPECT_EQ(0, vfpObjIsModified(o));
+  testsupport::writeFile(file, "changed\n");
+  EXPECT_EQ(1, vfpObjIsModified(o));
+  ASSERT_EQ(0, vfpObjReopen(o, vfpOPEN_READ, 0));
+  EXPECT_EQ(0, vfpObjIsModified(o));
+  ASSERT_EQ(0, save(o, "ours\n"));
+  EXPECT_EQ(0, vfpObjIsModified(o)); // our own write is no change
+  fs::remove(file);
+  EXPECT_EQ(1, vfpObjIsModified(o));
+}
+
+TEST_F(FileDb, ExitDiscardsWritesInProgressAndReleasesLocks) {
+  const std::string file = lib + "/sym/and2.1";
+  testsupport::writeFile(file, "old\n");
+  int st = -1;
+  const vfpObjId o = open("and2", vfpOPEN_WRITE, &st);
+  ASSERT_EQ(0, st);
+  std::fputs("half", vfpObjStream(o));
+  EXPECT_TRUE(fs::exists(lib + "/sym/lock/and2.1"));
+  EXPECT_EQ(0, vfpExit());
+  EXPECT_EQ("old\n", readFile(file));
+  EXPECT_EQ((std::vector<std::string>{"and2.1", "lock"}), entries(lib + "/sym"));
+  EXPECT_TRUE(entries(lib + "/sym/lock").empty());
+  EXPECT_EQ(0, vfpObjGetClass(o));
+}
+
+} // namespace

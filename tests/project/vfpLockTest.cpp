@@ -1,0 +1,478 @@
+// Lock files: their exact bytes, reading them (versions, unreadable files,
+// retries), the ownership tests, taking, rewriting, releasing and breaking a
+// lock, orphans of dead processes, locks of other hosts and of live
+// processes, what is left when a process ends, and real processes racing for
+// one lock.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <string>
+
+#include "support/TestSupport.h"
+#include "vfpFile.h"
+
+namespace fs = std::filesystem;
+using testsupport::readFile;
+using testsupport::writeFile;
+
+namespace {
+
+std::string hostName() {
+  char host[vfpLOCK_HOST_SIZE] = "";
+  gethostname(host, sizeof host - 1);
+  return host;
+}
+
+// The ten lines of a lock file, as another tool would write them.
+std::string lockText(int state, const std::string &owner, long created, int pid,
+                     const std::string &host, const std::string &version = "5.2.0",
+                     const std::string &tests = "ALL") {
+  const std::string head = "State: " + std::to_string(state) + "\nOwner: " + owner +
+                           "\nCreated: (" + std::to_string(created) +
+                           ") Jan 1 1970 0:0:0\nFacId: 4\nFacVer: 5.41\nPLVer: " + version +
+                           "\nProcId: " + std::to_string(pid) + "\nHostId: " + host + "\n";
+  if (version < "5.1dm" && version != "5.2.0")
+    return head;
+  return head + "ClassName: SYMBOL\nLockTest: " + tests + "\n" + std::string(212, ' ');
+}
+
+// A process id that no process has: a child that has ended and been reaped.
+int deadPid() {
+  const pid_t child = fork();
+  if (child == 0)
+    _exit(0);
+  waitpid(child, nullptr, 0);
+  return child;
+}
+
+class Locks : public ::testing::Test {
+protected:
+  testsupport::TempDir dir;
+  const std::string sym = dir / "lib/sym/";
+  const std::string lockFile = sym + "lock/and2.1";
+  const std::string uid = std::to_string(getuid());
+  vfpObjId obj = 0;
+
+  void SetUp() override { open(vfpLOCKMODE_DEFAULT); }
+  void TearDown() override { vfpExit(); }
+
+  void open(int lockMode) {
+    dir.write("scribant.ini", "DIR [pw] " + dir / "lib" + " (mylib)\n");
+    fs::create_directories(sym);
+    vfpInit(4, "5.41");
+    int st = -1;
+    vfpOpenProject(dir.path().c_str(), nullptr, "Scribant", lockMode, &st);
+    ASSERT_EQ(0, st);
+    obj = vfpOpenObject(ref().c_str(), vfpOPEN_ID, &st);
+    ASSERT_NE(0, obj);
+  }
+  std::string ref() {
+    char r[vfpREF_SIZE];
+    EXPECT_EQ(0, vfpBuildObjRef(r, vfpClassLookup("SYMBOL"), "mylib", "and2", "1"));
+    return r;
+  }
+  void foreignLock(const std::string &text) { writeFile(lockFile, text); }
+  // vfpiReadLock with its traces.
+  int readTraced(LockInfo *info, std::string &trace) {
+    vfpSetVerbose(1);
+    testing::internal::CaptureStdout();
+    const int st = vfpiReadLock(lockFile.c_str(), info);
+    trace = testing::internal::GetCapturedStdout();
+    vfpSetVerbose(0);
+    return st;
+  }
+};
+
+TEST_F(Locks, ALockFileHoldsTenLinesAndPaddingInTheLockDirectory) {
+  ASSERT_FALSE(fs::exists(sym + "lock"));
+  ASSERT_EQ(0, vfpLockObj(obj, vfpLOCKTEST_ALL));
+  ASSERT_TRUE(fs::is_directory(sym + "lock"));
+
+  // The creation time is the lock file's own, counted as local wall-clock
+  // seconds, and written again as its calendar text.
+  struct stat st;
+  ASSERT_EQ(0, stat(lockFile.c_str(), &st));
+  tm local{};
+  localtime_r(&st.st_mtime, &local);
+  const long created = static_cast<long>(st.st_mtime + local.tm_gmtoff);
+  char date[64];
+  std::strftime(date, sizeof date, "%b %-d %Y %-H:%-M:%-S", &local);
+  const std::string expected =
+      "State: 0\nOwner: " + uid + "\nCreated: (" + std::to_string(created) + ") " + date +
+      "\nFacId: 4\nFacVer: 5.41\nPLVer: 5.2.0\nProcId: " + std::to_string(getpid()) +
+      "\nHostId: " + hostName() + "\nClassName: SYMBOL\nLockTest: ALL\n" + std::string(212, ' ');
+  EXPECT_EQ(expected, readFile(lockFile));
+  EXPECT_EQ(1, vfpObjHoldsLock(obj));
+  EXPECT_EQ(0, vfpObjIsMyLock(obj));
+
+  // The same tests again: nothing is written. Other tests: the file is
+  // rewritten with them and its creation time.
+  const auto inode = st.st_ino;
+  ASSERT_EQ(0, vfpLockObj(obj, vfpLOCKTEST_ALL));
+  ASSERT_EQ(0, stat(lockFile.c_str(), &st));
+  EXPECT_EQ(inode, st.st_ino);
+  EXPECT_EQ(expected, readFile(lockFile));
+  ASSERT_EQ(0, vfpLockObj(obj, vfpLOCKTEST_USERID | vfpLOCKTEST_PID));
+  std::string changed = expected;
+  changed.replace(changed.find("LockTest: ALL"), 13, "LockTest: USERID+PID");
+  EXPECT_EQ(changed, readFile(lockFile));
+
+  EXPECT_EQ(0, vfpUnlockObject(ref().c_str()));
+  EXPECT_FALSE(fs::exists(lockFile));
+  EXPECT_EQ(0, vfpObjHoldsLock(obj));
+  EXPECT_EQ(vfpNOT_LOCKED, vfpUnlockObject(ref().c_str()));
+}
+
+TEST_F(Locks, TestNamesAreJoinedWithPlusAndFoundAnywhereInTheLine) {
+  const std::pair<int, const char *> texts[] = {
+      {0, "DEFAULT"},           {31, "ALL"}, {1, "USERID"}, {5, "USERID+HOSTNAME"},
+      {26, "PID+FACID+FACVER"}, {63, "ALL"},
+  };
+  for (const auto &[tests, text] : texts) {
+    char buffer[48];
+    EXPECT_STREQ(text, vfpLockTestText(tests, buffer)) << tests;
+  }
+  const std::pair<const char *, int> lines[] = {
+      {"LockTest: DEFAULT\n", 0},  {"LockTest: ALL\n", 31},      {"LockTest: PID+USERID\n", 3},
+      {"x FACVER,HOSTNAME y", 20}, {"LockTest: ALL+DEFAULT", 0}, {"LockTest: none", 0},
+  };
+  for (const auto &[line, tests] : lines)
+    EXPECT_EQ(tests, vfpLockTestDecode(line)) << line;
+}
+
+TEST_F(Locks, TheReaderKnowsEachVersionAndRefusesWhatDoesNotScan) {
+  auto decode = [](std::string text, LockInfo *info) {
+    FILE *f = fmemopen(text.data(), text.size(), "r");
+    vfpGetOwnLockInfo(info);
+    const int st = vfpiDecodeLock(f, info);
+    std::fclose(f);
+    return st;
+  };
+  LockInfo info;
+  ASSERT_EQ(0, decode(lockText(1, "77", 12, 4321, "h1", "5.0"), &info));
+  EXPECT_EQ(1, info.state);
+  EXPECT_STREQ("77", info.owner);
+  EXPECT_EQ(12, info.created);
+  EXPECT_EQ(4321, info.pid);
+  EXPECT_STREQ("h1", info.host);
+  EXPECT_STREQ("", info.className); // a 5.0 file ends after its host line
+  EXPECT_EQ(0, info.tests);
+  ASSERT_EQ(0, decode(lockText(0, "77", 12, 4321, "h1", "5.1dm", "USERID+PID"), &info));
+  EXPECT_STREQ("SYMBOL", info.className);
+  EXPECT_EQ(3, info.tests);
+
+  const std::string good = lockText(0, "77", 12, 4321, "h1");
+  const std::string bad[] = {
+      "",
+      lockText(0, "77", 12, 4321, "h1", "5.3"),                  // unknown version
+      lockText(0, "77", 12, 4321, "h1", "5.1dm").substr(0, 120), // lines missing
+      good.substr(0, good.find("LockTest")),                     // test line missing
+      "State: open\n" + good.substr(good.find('\n') + 1),        // not a number
+      good.substr(0, good.find("Created")) + "Created: 12\n" + good.substr(good.find("FacId")),
+      "State:\n" + good.substr(good.find('\n') + 1), // no value
+      std::string(600, 'x') + "\n" + good,           // a line too long
+  };
+  for (const std::string &text : bad)
+    EXPECT_EQ(vfpGENERAL_FAILURE, decode(text, &info)) << text;
+}
+
+TEST_F(Locks, AnUnreadableLockIsRetriedThenJudgedOrphanedAndTakenOver) {
+  vfpLockRetryDelayV = 0;
+  LockInfo info;
+  std::string trace;
+  EXPECT_EQ(vfpNOT_LOCKED, readTraced(&info, trace));
+  EXPECT_EQ(0, info.found);
+  EXPECT_EQ(getpid(), info.pid); // the defaults: our own identity
+
+  foreignLock("State: 0\nOwner: 0\n");
+  EXPECT_EQ(vfpGENERAL_FAILURE, readTraced(&info, trace));
+  EXPECT_EQ(vfpLOCK_ORPHANED, info.state);
+  EXPECT_EQ(-1, info.pid);
+  EXPECT_NE(std::string::npos, trace.find("\nTesting for orphaned lock file: " + lockFile + "."));
+  EXPECT_NE(std::string::npos, trace.find("\n  Retry count1: 25, count2: 100 delay 0."));
+  EXPECT_NE(std::string::npos,
+            trace.find("\nOrphaned lock encountered (max retry): " + lockFile + ". "));
+
+  EXPECT_EQ(0, vfpLockObj(obj, vfpLOCKTEST_ALL));
+  LockInfo taken;
+  ASSERT_EQ(0, vfpGetObjLockInfo(obj, &taken));
+  EXPECT_EQ(getpid(), taken.pid);
+  EXPECT_EQ(0, taken.created); // a lock taken over starts its time at 0
+}
+
+TEST_F(Locks, ALockOfADeadProcessOnThisHostIsTakenOver) {
+  const int dead = deadPid();
+  foreignLock(lockText(0, uid, 5, dead, hostName()));
+  LockInfo info;
+  std::string trace;
+  EXPECT_EQ(vfpGENERAL_FAILURE, readTraced(&info, trace));
+  EXPECT_EQ(vfpLOCK_ORPHANED, info.state);
+  EXPECT_EQ(dead, info.pid);
+  EXPECT_NE(std::string::npos,
+            trace.find("\nOrphaned lock encountered (dead process): " + lockFile + ". Freeing..."));
+
+  ASSERT_EQ(0, vfpLockObj(obj, vfpLOCKTEST_ALL));
+  ASSERT_EQ(0, vfpGetObjLockInfo(obj, &info));
+  EXPECT_EQ(getpid(), info.pid);
+}
+
+TEST_F(Locks, ALockOfAnotherHostOrALiveProcessIsNeverTakenOverOrReleased) {
+  const std::string remote = lockText(0, uid, 5, deadPid(), "elsewhere");
+  const std::string live = lockText(0, uid, 5, getppid(), hostName());
+  for (const std::string &text : {remote, live}) {
+    foreignLock(text);
+    EXPECT_EQ(vfpLOCKED, vfpLockObj(obj, vfpLOCKTEST_ALL));
+    EXPECT_EQ(vfpLOCKED, vfpLockObject(ref().c_str(), vfpLOCKTEST_DEFAULT));
+    int st = -1;
+    EXPECT_EQ(obj, vfpOpenObject(ref().c_str(), vfpOPEN_READ | vfpOPEN_LOCK, &st));
+    EXPECT_EQ(vfpALREADY_OPEN, st); // obj is open: nothing is done to it
+    vfpCloseObject(obj, 0);
+    EXPECT_EQ(0, vfpOpenObject(ref().c_str(), vfpOPEN_WRITE, &st));
+    EXPECT_EQ(vfpLOCKED, st);
+    EXPECT_EQ(vfpLOCK_ERROR, vfpUnlockObject(ref().c_str()));
+    EXPECT_EQ(vfpLOCK_OPEN_STATE, vfpBreakLock(ref().c_str()));
+    obj = vfpOpenObject(ref().c_str(), vfpOPEN_ID, &st);
+    EXPECT_EQ(1, vfpObjIsMyLock(obj));
+    EXPECT_EQ(0, vfpObjHoldsLock(obj));
+    EXPECT_EQ(text, readFile(lockFile));
+    EXPECT_FALSE(fs::exists(sym + "and2.1")); // the refused write made nothing
+  }
+  std::string trace;
+  LockInfo info;
+  foreignLock(remote);
+  EXPECT_EQ(0, readTraced(&info, trace));
+  EXPECT_NE(std::string::npos, trace.find("\nRemote host. Assume not orphaned."));
+  foreignLock(live);
+  EXPECT_EQ(0, readTraced(&info, trace));
+  EXPECT_NE(std::string::npos, trace.find("\nProcess alive. Not orphaned."));
+}
+
+TEST_F(Locks, OwnershipFollowsTheTestsOfTheLock) {
+  // Another process of this user and host, with tests that leave out the
+  // process id: this process counts as its owner.
+  foreignLock(lockText(0, uid, 5, getppid(), hostName(), "5.2.0", "USERID+HOSTNAME"));
+  EXPECT_EQ(0, vfpObjIsMyLock(obj));
+  vfpSetVerbose(1);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(0, vfpLockObj(obj, vfpLOCKTEST_ALL));
+  const std::string trace = testing::internal::GetCapturedStdout();
+  vfpSetVerbose(0);
+  EXPECT_NE(std::string::npos, trace.find("\nTest lock ownership:SUCCESS."));
+
+  const struct {
+    const char *tests;
+    unsigned owner;
+    const char *trace;
+  } failing[] = {
+      {"USERID", getuid() + 1, "USERID failed."},
+      {"PID", getuid() + 1, "PID failed."},
+      {"DEFAULT", getuid(), "PID failed."},
+      {"FACID", getuid(), "FACID failed."},
+  };
+  for (const auto &c : failing) {
+    LockInfo lock;
+    vfpGetOwnLockInfo(&lock);
+    lock.tests = vfpLockTestDecode(c.tests);
+    std::snprintf(lock.owner, sizeof lock.owner, "%u", c.owner);
+    lock.pid = getppid();
+    lock.facId = 5;
+    vfpSetVerbose(1);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(vfpLOCK_ERROR, vfpiTestLock(&lock)) << c.tests;
+    EXPECT_EQ(std::string("\nTest lock ownership:") + c.trace,
+              testing::internal::GetCapturedStdout());
+    vfpSetVerbose(0);
+  }
+}
+
+TEST_F(Locks, BreakingAndDeletingFollowTheStateOfTheLock) {
+  foreignLock(lockText(1, "0", 5, getppid(), "elsewhere"));
+  EXPECT_EQ(0, vfpBreakLock(ref().c_str()));
+  EXPECT_FALSE(fs::exists(lockFile));
+  EXPECT_EQ(vfpNOT_LOCKED, vfpBreakLock(ref().c_str()));
+
+  LockInfo lock;
+  vfpGetOwnLockInfo(&lock);
+  const std::string host = hostName();
+  const struct {
+    int state;
+    int pid;
+    const char *host;
+    int status;
+  } cases[] = {
+      {vfpLOCK_ORPHANED, 1, "elsewhere", 0},
+      {vfpLOCK_BYPID, getpid(), "", 0},
+      {vfpLOCK_BYPID, getppid(), "", vfpCANNOT_ACCESS},
+      {vfpLOCK_NOTOPEN, getpid(), host.c_str(), 0},
+      {vfpLOCK_NOTOPEN, getppid(), host.c_str(), vfpCANNOT_ACCESS},
+      {vfpLOCK_OPEN, getpid(), host.c_str(), vfpCANNOT_ACCESS},
+  };
+  for (const auto &c : cases) {
+    foreignLock("x");
+    lock.state = c.state;
+    lock.pid = c.pid;
+    std::snprintf(lock.host, sizeof lock.host, "%s", c.host);
+    EXPECT_EQ(c.status, vfpiDeleteLockFile(lockFile.c_str(), &lock)) << c.state << " " << c.pid;
+    EXPECT_EQ(c.status != 0, fs::exists(lockFile));
+  }
+  fs::remove(lockFile);
+  lock.state = vfpLOCK_ORPHANED;
+  EXPECT_EQ(vfpGENERAL_FAILURE, vfpiDeleteLockFile(lockFile.c_str(), &lock));
+}
+
+TEST_F(Locks, WithoutLockFilesNothingIsWrittenAndNothingCountsAsLocked) {
+  vfpExit();
+  open(0);
+  foreignLock(lockText(0, uid, 5, getppid(), hostName()));
+  EXPECT_EQ(0, vfpLockObj(obj, vfpLOCKTEST_ALL));
+  int st = -1;
+  vfpCloseObject(obj, 0);
+  obj = vfpOpenObject(ref().c_str(), vfpOPEN_WRITE, &st);
+  EXPECT_EQ(0, st);
+  EXPECT_EQ(1, vfpObjHoldsLock(obj));
+  EXPECT_EQ(0, vfpUnlockObj(obj));
+  EXPECT_EQ(vfpNOT_LOCKED, vfpUnlockObj(obj));
+  EXPECT_EQ(lockText(0, uid, 5, getppid(), hostName()), readFile(lockFile));
+}
+
+TEST_F(Locks, ALockNeverOutlivesItsProcess) {
+  // vfpExit releases what is held; a process that ends without it releases
+  // its locks through its exit handler; a forked child leaves its parent's
+  // locks alone.
+  ASSERT_EQ(0, vfpLockObj(obj, vfpLOCKTEST_ALL));
+  const pid_t child = fork();
+  if (child == 0)
+    std::exit(0); // runs the exit handlers, not vfpExit
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(fs::exists(lockFile));
+  EXPECT_EQ(0, vfpExit());
+  EXPECT_FALSE(fs::exists(lockFile));
+
+  open(vfpLOCKMODE_DEFAULT);
+  const pid_t holder = fork();
+  if (holder == 0) {
+    const int st = vfpLockObj(obj, vfpLOCKTEST_ALL);
+    std::exit(st == 0 && fs::exists(lockFile) ? 0 : 1);
+  }
+  waitpid(holder, &status, 0);
+  EXPECT_EQ(0, WEXITSTATUS(status));
+  EXPECT_FALSE(fs::exists(lockFile));
+}
+
+TEST_F(Locks, AHolderKilledWithSigkillLeavesALockThatTheNextRequesterReclaims) {
+  int ready[2];
+  ASSERT_EQ(0, pipe(ready));
+  const pid_t holder = fork();
+  if (holder == 0) {
+    const char ok = vfpLockObj(obj, vfpLOCKTEST_ALL) == 0 ? 'y' : 'n';
+    if (write(ready[1], &ok, 1) != 1)
+      _exit(1);
+    pause();
+    _exit(0);
+  }
+  char ok = 0;
+  ASSERT_EQ(1, read(ready[0], &ok, 1));
+  ASSERT_EQ('y', ok);
+  EXPECT_EQ(vfpLOCKED, vfpLockObj(obj, vfpLOCKTEST_ALL)); // alive
+  kill(holder, SIGKILL);
+  waitpid(holder, nullptr, 0);
+  LockInfo info;
+  ASSERT_EQ(vfpGENERAL_FAILURE, vfpGetObjLockInfo(obj, &info));
+  EXPECT_EQ(holder, info.pid);
+  EXPECT_EQ(0, vfpLockObj(obj, vfpLOCKTEST_ALL));
+  ASSERT_EQ(0, vfpGetObjLockInfo(obj, &info));
+  EXPECT_EQ(getpid(), info.pid);
+  close(ready[0]);
+  close(ready[1]);
+}
+
+// One racer: takes the lock `rounds` times; under the lock appends its pid
+// to the log, increments the counter, and checks both before it unlocks.
+// Every `crashEvery` rounds (never last) a grandchild takes the lock and dies
+// holding it, so that the racers must take its orphan over. Exit status 0
+// when no check failed.
+int race(vfpObjId obj, int log, int counter, int rounds, int crashEvery) {
+  constexpr size_t kWidth = 11; // "%10d\n"
+  auto holdOnce = [&](bool crash) {
+    // A waiting racer pauses a little between tries, as a waiting editor
+    // would, so that the holder gets on.
+    while (vfpLockObj(obj, vfpLOCKTEST_ALL) != 0)
+      usleep(1000 + static_cast<unsigned>(rand() % 2000));
+    char line[16], count[16] = "", now[16] = "";
+    std::snprintf(line, sizeof line, "%10d\n", getpid());
+    bool good = write(log, line, kWidth) == static_cast<ssize_t>(kWidth) &&
+                pread(counter, count, kWidth, 0) == static_cast<ssize_t>(kWidth);
+    char next[16];
+    std::snprintf(next, sizeof next, "%10d\n", std::atoi(count) + 1);
+    good = good && pwrite(counter, next, kWidth, 0) == static_cast<ssize_t>(kWidth);
+    sched_yield();
+    struct stat st;
+    good = good && fstat(log, &st) == 0 && st.st_size >= static_cast<off_t>(kWidth) &&
+           pread(log, now, kWidth, st.st_size - static_cast<off_t>(kWidth)) ==
+               static_cast<ssize_t>(kWidth) &&
+           std::strcmp(now, line) == 0 && pread(counter, now, kWidth, 0) > 0 &&
+           std::strcmp(now, next) == 0;
+    if (crash)
+      _exit(good ? 0 : 1); // dies holding the lock
+    return vfpUnlockObj(obj) == 0 && good;
+  };
+  for (int i = 1; i <= rounds; ++i) {
+    if (!holdOnce(false))
+      return 1;
+    if (i % crashEvery == 1) {
+      const pid_t crasher = fork();
+      if (crasher == 0)
+        holdOnce(true);
+      int status = 0;
+      waitpid(crasher, &status, 0);
+      if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return 1;
+    }
+  }
+  return 0;
+}
+
+TEST_F(Locks, EightProcessesRacingForOneLockNeverHoldItTogether) {
+  constexpr int kRacers = 8;
+  constexpr int kRounds = 1000;
+  constexpr int kCrashEvery = 250;
+  const std::string log = dir / "log";
+  const std::string counter = dir / "counter";
+  writeFile(log, "");
+  writeFile(counter, "         0\n");
+  const int logFd = ::open(log.c_str(), O_RDWR | O_APPEND);
+  const int counterFd = ::open(counter.c_str(), O_RDWR);
+  pid_t racers[kRacers];
+  for (pid_t &r : racers) {
+    r = fork();
+    if (r == 0) {
+      srand(static_cast<unsigned>(getpid()));
+      _exit(race(obj, logFd, counterFd, kRounds, kCrashEvery));
+    }
+  }
+  for (pid_t r : racers) {
+    int status = 0;
+    waitpid(r, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  }
+  const int total = kRacers * (kRounds + kRounds / kCrashEvery);
+  char expected[16];
+  std::snprintf(expected, sizeof expected, "%10d\n", total);
+  EXPECT_EQ(expected, readFile(counter));
+  EXPECT_EQ(static_cast<size_t>(total) * 11, readFile(log).size());
+  EXPECT_FALSE(fs::exists(lockFile));
+}
+
+} // namespace
