@@ -84,8 +84,8 @@ std::string obstacle(const Entry &e, const std::string &writtenName) {
   const int visibility = vqPlaceVis(e.attribute->place);
   char numbers[96];
   const int prefix =
-      std::snprintf(numbers, sizeof numbers, " %d %d %d %d %d %d ", e.attribute->x,
-                    e.attribute->y, visibility, e.attribute->size, orientation, origin);
+      std::snprintf(numbers, sizeof numbers, " %d %d %d %d %d %d ", e.attribute->x, e.attribute->y,
+                    visibility, e.attribute->size, orientation, origin);
   if (prefix + e.name.size() + 1 + e.value.size() + 1 > vaam::kLineSize - 1)
     return "its line in the list would be longer than 159 characters";
   Pooled written(vaam::attributeText(writtenName.c_str(), e.value.c_str()));
@@ -174,8 +174,7 @@ std::vector<PinGroup> pinGroups(const vqBlock *block, vaAMExtractCounts *counts)
       continue;
     }
     if (pin[0] == '~') {
-      warn(counts, block, "attribute %s is left out: its pin name %s begins with ~", a->text,
-           pin);
+      warn(counts, block, "attribute %s is left out: its pin name %s begins with ~", a->text, pin);
       continue;
     }
     PinGroup *group = nullptr;
@@ -187,16 +186,20 @@ std::vector<PinGroup> pinGroups(const vqBlock *block, vaAMExtractCounts *counts)
     Entry e;
     std::string ownName;
     if (!entryOf(a, &e, &ownName)) {
-      warn(counts, block, "attribute without text on pin %s%s: retag cannot apply a list to "
-                          "this symbol", sense ? "~" : "", pin);
+      warn(counts, block,
+           "attribute without text on pin %s%s: retag cannot apply a list to "
+           "this symbol",
+           sense ? "~" : "", pin);
       continue;
     }
     bool first = true;
     for (const Entry &other : group->entries)
       first = first && other.name != e.name;
     if (!first) {
-      warn(counts, block, "attribute %s on pin %s%s is not listed: retag sets only the first %s "
-                          "of that pin", a->text, sense ? "~" : "", pin, e.name.c_str());
+      warn(counts, block,
+           "attribute %s on pin %s%s is not listed: retag sets only the first %s "
+           "of that pin",
+           a->text, sense ? "~" : "", pin, e.name.c_str());
       continue;
     }
     // The rewrite keeps the block's own name for a pin attribute.

@@ -54,8 +54,10 @@ bool toSink(const vqBlock *block, int severity, const char *text) {
     return false;
   const Reader *r = s.current;
   const int line = r != nullptr && !r->finishing ? r->lineNo : 0;
-  s.sink(block != nullptr ? block : r != nullptr ? r->block : nullptr, severity, line, text,
-         s.sinkUser);
+  s.sink(block != nullptr ? block
+         : r != nullptr   ? r->block
+                          : nullptr,
+         severity, line, text, s.sinkUser);
   return true;
 }
 

@@ -468,16 +468,11 @@ TEST_F(ulErrBuildFromFile, BrokenLibraryMessagesEndInTheFixedRecord) {
 
 // ---- Start-up ------------------------------------------------------------------------------
 
-TEST(ulErrInit, PreferencesSetStylesStreamAndLogging) {
-  TempDir dir;
-  ScopedEnv logDir("UL_LOGDIR", dir.path());
-  testsupport::Argv args(
-      {"/bin/retag", "-err.style_stderr", "terse", "+err.stdout", "-err.logging", "file.ltf"});
+// The preferences themselves: ulPrefErrTest.cpp.
+TEST(ulErrInit, ActionDefaultsAndLaterCalls) {
+  testsupport::Argv args({"/bin/retag", "-err.style_stderr", "terse", "+err.stdout"});
   ulErrInit(&args.argc, args.argv.data());
-  EXPECT_EQ(args.left(), (std::vector<std::string>{"/bin/retag", "file.ltf"}));
-  EXPECT_EQ(ulErrStyleV[ulErrCNTX_STDERR], ulErrTERSE);
   EXPECT_EQ(ulErrFileV, stdout);
-  EXPECT_EQ(ulErrLogIsEnabled(), 0);
   EXPECT_EQ(ulErrActionV[ulErrSTATUS], ulErrACT_STATUSLINE);
   EXPECT_EQ(ulErrActionV[ulErrERROR], ulErrACT_ALERTBOX);
   ulErrInit(nullptr, nullptr); // later calls only reset the report stream

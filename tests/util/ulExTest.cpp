@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/TestSupport.h"
+#include "ulPref.h"
 
 using testsupport::ScopedEnv;
 
@@ -157,6 +158,7 @@ TEST(ulExInit, CatchSignalsOffLeavesFaultsAlone) {
   sigaction(SIGSEGV, nullptr, &after);
   EXPECT_EQ(args.left(), (std::vector<std::string>{"prog", "keep"}));
   EXPECT_EQ(after.sa_handler, before.sa_handler);
+  EXPECT_EQ(ulPrefFind("ex"), nullptr); // its preference set is read once and destroyed
 }
 
 // ---- Ending the process ------------------------------------------------------------------
