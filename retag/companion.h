@@ -5,15 +5,13 @@
 //       that retag reads (vaAMExtractLibrary);
 //   blkcheck destination_lib_alias [block_name ...]
 //       reads the library's symbol block files with the block reader and
-//       reports every problem with its file and line (vaAMCheckLibrary);
-//   retagplan LTF_file_name destination_lib_alias [-override]
-//       runs retag's visit and attribute application on the blocks in
-//       memory only and prints what a run would change (vaAMPreview*, used
-//       by the attribute application when vaAMPreviewV is set).
+//       reports every problem with its file and line (vaAMCheckLibrary).
+// The third companion, retagplan, is retag's own run (vaAMRun with
+// vaAMPreviewV set, retag.h) and needs nothing of this header.
 //
 // Calling sequence of a command's main:
-//   vaAMStartCommand(argv[0], "Title");     // banner, GPI, current project
-//   ... vaAMParseCompanionArgs ...
+//   vaAMStartCommand(argv[0], nullptr);     // GPI, current project
+//   if (vaAMParseCompanionArgs(argc, argv)) ... usage, exit 0 ...
 //   vaAMResolveLibraryToRead(alias, &path)  // retag.h; fatal on 1
 //   ... the command's work ...
 // A command visits the same files retag does: the files of the library

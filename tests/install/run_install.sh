@@ -51,7 +51,7 @@ run() {
 
 project=$work/project
 cp -r "$src/examples/project/." "$project/"
-run "$project" 0 ltfextract demolib extracted
+run "$project" 1 ltfextract demolib extracted # a description in lower case is left out
 [ -s "$project/extracted.ltf" ] || complain "ltfextract wrote no extracted.ltf"
 run "$project" 0 retagplan parts demolib
 run "$project" 0 retag parts demolib

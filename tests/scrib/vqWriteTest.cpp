@@ -112,7 +112,8 @@ TEST(VqWriteBody, TextsOnAPartTheOwnerLacksStayWithTheirOwner) {
 }
 
 // T and L count their whole prefix, A and U their prefix without the key
-// letter plus 1, C and X start at 50; reaching 80 starts a "+ " line.
+// letter plus 1, C and X start at 50; reaching 80 starts a "+ " line. A line
+// end inside a text is written as a blank.
 TEST(VqWriteBody, LongTextsContinueAtColumnEighty) {
   auto chars = [](size_t n, char first = 'a') {
     std::string s;
@@ -132,6 +133,7 @@ TEST(VqWriteBody, LongTextsContinueAtColumnEighty) {
        "U 10 20 10 0 3 1 " + a.substr(0, 63) + "\n+ \n"},
       {text(q_alloc_attribute(), 10, 20, a),
        "U 10 20 10 0 3 1 " + a.substr(0, 63) + "\n+ " + a.substr(63) + "\n"},
+      {text(q_alloc_attribute(), 1, 2, "A=1\rE\nF"), "U 1 2 10 0 3 1 A=1 E F\n"},
       // "T 10 20 10 0 3 " is 15 long.
       {text(q_alloc_text(), 10, 20, t.substr(0, 64)), "T 10 20 10 0 3 " + t.substr(0, 64) + "\n"},
       {text(q_alloc_text(), 10, 20, t),
