@@ -25,8 +25,8 @@ int main(int argc, char **argv) {
     vaAMCompanionFatal(argv[0]);
   vaAMCheckCounts counts{};
   vaAMCheckLibrary(libraryPath, argv[1], argv + 2, argc - 2, &counts);
-  std::printf("blkcheck: blocks read %d, warnings %d, errors %d\n", counts.blocks,
-              counts.warnings, counts.errors);
+  std::printf("blkcheck: blocks read %d, warnings %d, errors %d\n", counts.blocks, counts.warnings,
+              counts.errors);
   ulMemFree(libraryPath);
   std::exit(vaAMCheckStatus(&counts));
 }

@@ -111,16 +111,16 @@ void vaAMCheckLibrary(const char *libraryPath, const char *alias, char *const *n
     if (vsParse(names[i], device, directory, name, extension) == vsOK && directory[0] == '\0') {
       const bool oneFile = extension[0] != '\0' && ulStrIsnum(extension);
       const std::string tail = std::string("/") + names[i];
-      (void)vaAMForEachSymbolFile(
-          libraryPath, oneFile ? name : names[i],
-          [&](const char *path, const char *fileName, int number) {
-            const std::string p = path;
-            if (oneFile && (p.size() < tail.size() || p.compare(p.size() - tail.size(),
-                                                                tail.size(), tail) != 0))
-              return;
-            found = true;
-            check(path, fileName, number);
-          });
+      (void)vaAMForEachSymbolFile(libraryPath, oneFile ? name : names[i],
+                                  [&](const char *path, const char *fileName, int number) {
+                                    const std::string p = path;
+                                    if (oneFile &&
+                                        (p.size() < tail.size() ||
+                                         p.compare(p.size() - tail.size(), tail.size(), tail) != 0))
+                                      return;
+                                    found = true;
+                                    check(path, fileName, number);
+                                  });
     }
     if (!found) {
       const std::string missing = std::string(libraryPath) + "/sym/" + names[i];

@@ -89,37 +89,45 @@ TEST(Extract, LeavesOutWhatTheListCannotGiveBackWithEveryAttributeOfItsName) {
   // The longest text a block holds (132 characters) after the widest
   // numbers: one character more than an LTF line takes.
   const std::string longValue(127, 'V');
-  Extracted e = extract(kHeader + "U 0 -40 10 0 1 1 DESC=XYZ\n"
-                                  "U 0 -50 10 0 1 1 DESC=abc\n"
-                                  "U 0 -60 10 0 1 1 Part No=7\n"
-                                  "U 0 -70 10 0 1 1 Refdes=U?\n"
-                                  "U 0 -80 10 0 1 1 TAB=A\tB\n"
-                                  "U -32000 -32000 32000 0 1 1 LONG=" + longValue + "\n"
-                                  "U 0 -99 10 0 1 1 KEPT=1\n"
-                                  "P 1 -10 0 0 0 0 1 0\nL -8 1 8 0 1 0 1 0 A\n"
-                                  "A -10 0 8 0 1 0 PinType=in\nA -10 3 8 0 1 0 Pin Number=1\n"
-                                  "A -10 5 8 0 1 0 Side=L\n"
-                                  "P 2 40 0 30 0 0 3 0\nA 40 0 8 0 1 0 PINNUMBER=3\nE\n");
-  EXPECT_EQ(".BL\nS gate 2\nA 0 -99 1 10 0 1 KEPT=1\nP A\nA -10 5 0 8 0 1 SIDE=L\n.EL\n",
-            e.list);
+  Extracted e = extract(kHeader +
+                        "U 0 -40 10 0 1 1 DESC=XYZ\n"
+                        "U 0 -50 10 0 1 1 DESC=abc\n"
+                        "U 0 -55 10 0 1 1 Desc=ABC\n"
+                        "U 0 -60 10 0 1 1 Part No=7\n"
+                        "U 0 -70 10 0 1 1 Refdes=U?\n"
+                        "U 0 -80 10 0 1 1 TAB=A\tB\n"
+                        "U -32000 -32000 32000 0 1 1 LONG=" +
+                        longValue +
+                        "\n"
+                        "U 0 -99 10 0 1 1 KEPT=1\n"
+                        "P 1 -10 0 0 0 0 1 0\nL -8 1 8 0 1 0 1 0 A\n"
+                        "A -10 0 8 0 1 0 PinType=in\nA -10 3 8 0 1 0 Pin Number=1\n"
+                        "A -10 5 8 0 1 0 Side=L\n"
+                        "P 2 40 0 30 0 0 3 0\nA 40 0 8 0 1 0 PINNUMBER=3\nE\n");
+  EXPECT_EQ(".BL\nS gate 2\nA 0 -99 1 10 0 1 KEPT=1\nP A\nA -10 5 0 8 0 1 SIDE=L\n.EL\n", e.list);
   EXPECT_EQ(
       "SYMBOL gate.2 attribute DESC=abc is left out: retag would write it as DESC=ABC\n"
+      "SYMBOL gate.2 attribute Desc=ABC is left out: retag would write its name as DESC and "
+      "refuse the rewrite\n"
       "SYMBOL gate.2 attribute Part No=7 is left out: retag would write its name as PARTNO and "
       "refuse the rewrite\n"
       "SYMBOL gate.2 attribute Refdes=U? is left out: retag would write its name as REFDES and "
       "refuse the rewrite\n"
       "SYMBOL gate.2 attribute TAB=A\tB is left out: its value holds a tab\n"
-      "SYMBOL gate.2 attribute LONG=" + longValue + " is left out: its line in the list would "
-      "be longer than 159 characters\n"
-      "SYMBOL gate.2 attribute DESC=XYZ is left out: retag would match it with DESC=abc\n"
-      "SYMBOL gate.2 attribute PinType=in on pin A is left out: retag would write it as "
-      "PinType=IN\n"
-      "SYMBOL gate.2 attribute Pin Number=1 on pin A is left out: retag would write its name as "
-      "PinNumber and refuse the rewrite\n"
-      "SYMBOL gate.2 attribute PINNUMBER=3 has no pin name: retag cannot apply a list to this "
-      "symbol\n",
+      "SYMBOL gate.2 attribute LONG=" +
+          longValue +
+          " is left out: its line in the list would "
+          "be longer than 159 characters\n"
+          "SYMBOL gate.2 attribute DESC=XYZ is left out: retag would match it with DESC=abc\n"
+          "SYMBOL gate.2 attribute PinType=in on pin A is left out: retag would write it as "
+          "PinType=IN\n"
+          "SYMBOL gate.2 attribute Pin Number=1 on pin A is left out: retag would write its name "
+          "as "
+          "PinNumber and refuse the rewrite\n"
+          "SYMBOL gate.2 attribute PINNUMBER=3 has no pin name: retag cannot apply a list to this "
+          "symbol\n",
       e.warnings);
-  EXPECT_EQ(9, e.counts.warnings);
+  EXPECT_EQ(10, e.counts.warnings);
 }
 
 } // namespace

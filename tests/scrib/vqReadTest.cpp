@@ -313,8 +313,8 @@ TEST_F(Reader, LineNumbersCountPhysicalLinesAndCanBeSwitchedOff) {
 
 // What a sink receives: "severity line block|text" per message.
 void collect(const vqBlock *block, int severity, int line, const char *text, void *user) {
-  *static_cast<std::string *>(user) += std::to_string(severity) + " " + std::to_string(line) +
-                                       " " + block->name + "|" + text + "\n";
+  *static_cast<std::string *>(user) +=
+      std::to_string(severity) + " " + std::to_string(line) + " " + block->name + "|" + text + "\n";
 }
 
 TEST_F(Reader, ASinkTakesEveryMessageWithItsLineInsteadOfStandardOutput) {
