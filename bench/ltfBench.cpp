@@ -100,8 +100,9 @@ int main(int argc, char **argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   if (gFgetsRuns > 0 && gReaderRuns > 0)
-    benchsupport::printRatio("LTF reader / fgets", gReaderSeconds / gReaderRuns,
-                             gFgetsSeconds / gFgetsRuns);
+    benchsupport::printRatio("LTF reader / fgets",
+                             gReaderSeconds / static_cast<double>(gReaderRuns),
+                             gFgetsSeconds / static_cast<double>(gFgetsRuns));
   gDir.reset();
   return 0;
 }

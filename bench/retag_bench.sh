@@ -10,11 +10,14 @@
 #   retag    retag parts benchlib (the release build, built if missing);
 #   plain    bench/plain_rewrite.c: read, back up, lock by exclusive create,
 #            rewrite through a temporary file and rename, unlock, each file.
-# It prints wall time and peak memory of both, and the ratios the command is
-# held to: retag against plain for each N, the largest N against the
-# smallest, and peak memory against three times the list's size plus 30 MiB.
+# It prints wall time, processor time (user + system) and peak memory of
+# both, and the ratios the command is held to: retag against plain for each
+# N, the largest N against the smallest, and peak memory against three times
+# the list's size plus 30 MiB. On a machine shared with other work the wall
+# times wander with the load; the processor times much less.
 #
-# Environment: BUILD (build directory, default build/release), BENCH_TMP
+# Environment: BUILD (build directory, default build/release), RETAG (the
+# retag executable, default $BUILD/bin/retag, message files beside it), BENCH_TMP
 # (where the projects go, default a fresh directory under /dev/shm, else
 # /tmp, removed at the end), SYNC=1 (the plain program flushes each new file
 # and the directory as retag's crash-safe save does: use it when BENCH_TMP is
@@ -24,10 +27,11 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$root/build/release}
+retag=${RETAG:-$build/bin/retag}
 sizes=("$@")
 [ ${#sizes[@]} -eq 0 ] && sizes=(10000 100000)
 
-if [ ! -x "$build/bin/retag" ]; then
+if [ ! -x "$retag" ]; then
   gen=(); command -v ninja >/dev/null && gen=(-G Ninja)
   cmake -S "$root" -B "$build" "${gen[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build "$build" -j "$(nproc)" --target retag >/dev/null
@@ -77,46 +81,49 @@ with open(os.path.join(top, "parts.ltf"), "w") as ltf:
 EOF
 }
 
-# timed OUT CMD...: runs CMD, leaves "seconds peak_kib" in OUT.
+# timed OUT CMD...: runs CMD, leaves "wall_s cpu_s peak_kib" in OUT.
 timed() {
   local out=$1; shift
-  /usr/bin/time -f "%e %M" -o "$out" "$@" >/dev/null
+  /usr/bin/time -f "%e %U %S %M" -o "$out" "$@" >/dev/null
+  awk '{ printf "%s %.2f %s\n", $1, $2 + $3, $4 }' "$out" >"$out.sum" && mv "$out.sum" "$out"
 }
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "inf" }'; }
 
-declare -A wall
-printf '%-8s %-8s %10s %12s %10s %12s %8s\n' N list_KiB retag_s retag_MiB plain_s plain_MiB ratio
+declare -A wall cpu
+printf '%-7s %-8s %8s %8s %9s %8s %8s %9s %10s %9s\n' N list_KiB retag_s retag_cpu retag_MiB \
+  plain_s plain_cpu plain_MiB wall_ratio cpu_ratio
 for n in "${sizes[@]}"; do
   src=$tmp/gen$n
   [ -d "$src" ] || generate "$src" "$n"
   rm -rf "$tmp/retag$n" "$tmp/plain$n"
   cp -r "$src" "$tmp/retag$n"
   cp -r "$src" "$tmp/plain$n"
-  (cd "$tmp/retag$n" && timed "$tmp/retag$n.time" "$build/bin/retag" parts benchlib)
+  (cd "$tmp/retag$n" && timed "$tmp/retag$n.time" "$retag" parts benchlib)
   timed "$tmp/plain$n.time" "$tmp/plain_rewrite" "${sync[@]}" "$tmp/plain$n/lib/sym"
   grep -q "^$n symbols were processed successfully.$" "$tmp/retag$n/parts.log" ||
     { echo "retag did not process all $n symbols:"; tail -3 "$tmp/retag$n/parts.log"; exit 1; }
-  read -r rs rk <"$tmp/retag$n.time"
-  read -r ps pk <"$tmp/plain$n.time"
+  read -r rs rc rk <"$tmp/retag$n.time"
+  read -r ps pc pk <"$tmp/plain$n.time"
   ltf_kib=$(( $(stat -c %s "$src/parts.ltf") / 1024 ))
   wall[$n]=$rs
-  printf '%-8s %-8s %10s %12s %10s %12s %8s\n' "$n" "$ltf_kib" "$rs" "$((rk / 1024))" "$ps" \
-    "$((pk / 1024))" "$(ratio "$rs" "$ps")"
+  cpu[$n]=$rc
+  printf '%-7s %-8s %8s %8s %9s %8s %8s %9s %10s %9s\n' "$n" "$ltf_kib" "$rs" "$rc" \
+    "$((rk / 1024))" "$ps" "$pc" "$((pk / 1024))" "$(ratio "$rs" "$ps")" "$(ratio "$rc" "$pc")"
   limit=$((3 * ltf_kib + 30 * 1024))
   echo "  peak memory: $((rk / 1024)) MiB of a limit of $((limit / 1024)) MiB" \
     "(3 x list + 30 MiB), ratio $(ratio "$rk" "$limit")"
 done
 if [ ${#sizes[@]} -ge 2 ]; then
   first=${sizes[0]}; last=${sizes[${#sizes[@]}-1]}
-  echo "retag time N=$last / N=$first: $(ratio "${wall[$last]}" "${wall[$first]}")" \
-    "(size ratio $(ratio "$last" "$first"))"
+  echo "retag N=$last / N=$first: wall $(ratio "${wall[$last]}" "${wall[$first]}")," \
+    "processor $(ratio "${cpu[$last]}" "${cpu[$first]}") (size ratio $(ratio "$last" "$first"))"
 fi
 
 if [ "${PROFILE:-0}" = 1 ]; then
   n=${sizes[0]}
   rm -rf "$tmp/prof$n" && cp -r "$tmp/gen$n" "$tmp/prof$n"
-  (cd "$tmp/prof$n" && perf record -q -g -o "$tmp/perf.data" "$build/bin/retag" parts benchlib \
+  (cd "$tmp/prof$n" && perf record -q -g -o "$tmp/perf.data" "$retag" parts benchlib \
     >/dev/null 2>&1)
   perf report -i "$tmp/perf.data" --no-children --stdio --percent-limit 1.5 2>/dev/null |
     grep -v '^$' | grep '%' | head -40

@@ -128,7 +128,7 @@ BENCHMARK(BM_vqBlockLoad)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_fread)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv) {
-  fixture(); // the files are made before the first measurement
+  fixture();                           // the files are made before the first measurement
   benchsupport::TimeReporter reporter; // CPU time: the machine may be shared
   benchsupport::runBenchmarks(argc, argv, reporter);
   benchsupport::printRatio("vqBlockLoad / fread", reporter.time["BM_vqBlockLoad/iterations:1"],

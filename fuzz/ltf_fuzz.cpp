@@ -1,12 +1,14 @@
 // Fuzz target: arbitrary bytes as an LTF file. The reader must not crash or
 // overrun a buffer; on failure its message is in the error buffer and fits
-// it; on success the list is well formed, and writing and dumping it work.
+// it; on success writing and dumping the list work.
 //
 // The reader is also compared with a plain one written here straight from
 // the format's rules on the token layer (ulTklex, ulDufsFgets, ulStrTok,
 // vaAMParseAttribute): the fast reader re-implements those rules for speed,
 // and any input on which the two differ in status, records (also those of a
-// read that failed) or message is a finding.
+// read that failed) or message is a finding. The plain reader stores every
+// name and value through the store functions, so equal lists are also well
+// formed ones.
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -28,11 +30,6 @@ constexpr int kLine = 160;
 
 KeywordEntry *gKeywords = nullptr;
 FILE *gSink = nullptr;
-
-void checkAttributes(const AttributeInfo *a) {
-  for (; a != nullptr; a = a->next)
-    check(a->name != nullptr && a->value != nullptr && std::strlen(a->value) <= 159);
-}
 
 // ---- The plain reader ---------------------------------------------------------
 
@@ -169,31 +166,27 @@ int plainRead(FILE *fp, SymbolInfo **list) {
 
 // ---- Comparison -----------------------------------------------------------------
 
-bool sameText(const char *a, const char *b) {
-  return (a == nullptr) == (b == nullptr) && (a == nullptr || std::strcmp(a, b) == 0);
-}
-
-void compareAttributes(const AttributeInfo *a, const AttributeInfo *b) {
-  for (; a != nullptr && b != nullptr; a = a->next, b = b->next)
-    check(sameText(a->name, b->name) && sameText(a->value, b->value) && a->x == b->x &&
-          a->y == b->y && a->visibility == b->visibility && a->size == b->size &&
-          a->orientation == b->orientation && a->origin == b->origin);
-  check(a == nullptr && b == nullptr);
-}
-
-void compareLists(const SymbolInfo *a, const SymbolInfo *b) {
-  for (; a != nullptr && b != nullptr; a = a->next, b = b->next) {
-    check(sameText(a->name, b->name) && a->sheet == b->sheet);
-    compareAttributes(a->attributes, b->attributes);
-    const PinInfo *p = a->pins;
-    const PinInfo *q = b->pins;
-    for (; p != nullptr && q != nullptr; p = p->next, q = q->next) {
-      check(sameText(p->name, q->name) && p->inverted == q->inverted);
-      compareAttributes(p->attributes, q->attributes);
+// A list as text: every record with every field, null strings marked.
+std::string describe(const SymbolInfo *s) {
+  auto text = [](const char *t) {
+    return t == nullptr ? std::string("(null)") : "'" + std::string(t) + "'";
+  };
+  auto attributes = [&](const AttributeInfo *a) {
+    std::string d;
+    for (; a != nullptr; a = a->next) {
+      for (int v : {a->x, a->y, a->visibility, a->size, a->orientation, a->origin})
+        d += std::to_string(v) + " ";
+      d += text(a->name) + "=" + text(a->value) + "\n";
     }
-    check(p == nullptr && q == nullptr);
+    return d;
+  };
+  std::string d;
+  for (; s != nullptr; s = s->next) {
+    d += "S " + text(s->name) + " " + std::to_string(s->sheet) + "\n" + attributes(s->attributes);
+    for (const PinInfo *p = s->pins; p != nullptr; p = p->next)
+      d += "P " + text(p->name) + std::to_string(p->inverted) + "\n" + attributes(p->attributes);
   }
-  check(a == nullptr && b == nullptr);
+  return d;
 }
 
 // The fast reader's message against the whole one: equal when the whole one
@@ -234,19 +227,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   SymbolInfo *plainList = nullptr;
   gExpected.clear();
   check(plainRead(fuzzsupport::InputFile(data, size).get(), &plainList) == status);
-  compareLists(list, plainList);
+  check(describe(list) == describe(plainList));
   compareMessages(message, gExpected);
   vaAMFreeSymbolInfo(plainList);
 
   if (status == 0) {
-    for (SymbolInfo *s = list; s != nullptr; s = s->next) {
-      check(s->name != nullptr);
-      checkAttributes(s->attributes);
-      for (PinInfo *p = s->pins; p != nullptr; p = p->next) {
-        check(p->name != nullptr && (p->inverted == 0 || p->inverted == 1));
-        checkAttributes(p->attributes);
-      }
-    }
     check(vaAMWriteLTFFile(gSink, list) == 0);
     vaAMDumpSymbolList(list);
   }

@@ -15,15 +15,12 @@
 
 #include "FuzzSupport.h"
 #include "qInit.h"
+#include "ulBase.h"
 #include "ulStr.h"
 
 namespace {
 
 using fuzzsupport::check;
-
-bool isBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
 
 // True when the line's keyword stands for "dir".
 bool isDirLine(const char *line) {
@@ -31,10 +28,10 @@ bool isDirLine(const char *line) {
   q_ini_line_text(line, &start, &end);
   const char *p = line + start;
   const char *stop = line + end;
-  while (p < stop && isBlank(*p))
+  while (p < stop && ulCharIsSpace(*p))
     ++p;
   const char *q = p;
-  while (q < stop && !isBlank(*q))
+  while (q < stop && !ulCharIsSpace(*q))
     ++q;
   std::string keyword(p, q);
   int index = q_find_keyword(keyword.c_str());

@@ -1,12 +1,17 @@
-// Fuzzes the reader of error files on arbitrary text. Every chain it
-// delivers must be well formed (each record printable); the first input
-// byte decides after how many chains the callback asks to stop.
+// Fuzzes the readers of error text on arbitrary bytes. A line that
+// ulErrCreateFromString accepts must print, and its verbose print must read
+// again. The reader of error files must deliver well-formed chains (each
+// record printable and the callback's alone); the first input byte decides
+// after how many chains the callback asks to stop.
 #include <cstdint>
+#include <string>
 
 #include "FuzzSupport.h"
 #include "ulErr.h"
 
 namespace {
+
+using fuzzsupport::check;
 
 struct Budget {
   int left; // deliveries before the callback says stop; negative: never
@@ -15,7 +20,7 @@ struct Budget {
 int take(ulErr *chain, void *data) {
   auto *budget = static_cast<Budget *>(data);
   for (ulErr *r = chain; r != nullptr; r = r->next)
-    fuzzsupport::check(r->references == 1); // a fresh chain belongs to the callback alone
+    check(r->references == 1);
   (void)ulErr_String(chain, ulErrVERBOSE);
   ulErrDestroy(chain);
   return budget->left < 0 || --budget->left > 0;
@@ -24,6 +29,14 @@ int take(ulErr *chain, void *data) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  if (ulErr *e = ulErrCreateFromString(fuzzsupport::text(data, size).c_str())) {
+    const std::string verbose = ulErr_String(e, ulErrVERBOSE);
+    (void)ulErr_String(e, ulErrTERSE);
+    ulErr *again = ulErrCreateFromString(verbose.c_str());
+    check(again != nullptr);
+    ulErrDestroy(again);
+    ulErrDestroy(e);
+  }
   if (size == 0)
     return 0;
   Budget budget{data[0] < 128 ? -1 : data[0] - 127};

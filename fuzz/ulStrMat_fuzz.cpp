@@ -17,15 +17,15 @@ namespace {
 
 bool reference(const std::string &p, const std::string &s) {
   // row[j]: the pattern read so far matches the first j characters of s.
-  std::vector<char> row(s.size() + 1, 0), next(s.size() + 1);
+  std::vector<unsigned char> row(s.size() + 1, 0), next(s.size() + 1);
   row[0] = 1;
   for (char c : p) {
     next.assign(s.size() + 1, 0);
     for (size_t j = 0; j <= s.size(); ++j) {
       if (c == '*')
-        next[j] = row[j] || (j > 0 && next[j - 1]);
+        next[j] = row[j] != 0 || (j > 0 && next[j - 1] != 0) ? 1 : 0;
       else if (j > 0)
-        next[j] = row[j - 1] && (c == '?' || c == s[j - 1]);
+        next[j] = row[j - 1] != 0 && (c == '?' || c == s[j - 1]) ? 1 : 0;
     }
     row.swap(next);
   }

@@ -12,9 +12,9 @@ namespace {
 
 bool same(const LockInfo &a, const LockInfo &b) {
   return a.state == b.state && !std::strcmp(a.owner, b.owner) && a.created == b.created &&
-         a.facId == b.facId && !std::strcmp(a.facVer, b.facVer) &&
-         !std::strcmp(a.plVer, b.plVer) && a.pid == b.pid && !std::strcmp(a.host, b.host) &&
-         !std::strcmp(a.className, b.className) && a.tests == b.tests;
+         a.facId == b.facId && !std::strcmp(a.facVer, b.facVer) && !std::strcmp(a.plVer, b.plVer) &&
+         a.pid == b.pid && !std::strcmp(a.host, b.host) && !std::strcmp(a.className, b.className) &&
+         a.tests == b.tests;
 }
 
 } // namespace

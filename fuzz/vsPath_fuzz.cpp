@@ -11,6 +11,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
+#include "ulBase.h"
 #include "vs.h"
 
 namespace {
@@ -19,8 +20,7 @@ using fuzzsupport::check;
 
 bool blankEdged(const char *s) {
   size_t n = std::strlen(s);
-  auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  return n > 0 && (blank(s[0]) || blank(s[n - 1]));
+  return n > 0 && (ulCharIsSpaceOrTab(s[0]) || ulCharIsSpaceOrTab(s[n - 1]));
 }
 
 void parseAndMerge(const std::string &spec) {

@@ -398,7 +398,7 @@ int q_read_param(const char *line) {
     int v;
     if (in.integer(v)) {
       q_values[k.slot].value = static_cast<float>(v);
-      vqIniSettingsV.undoOn = v >= 1;
+      vqIniSettingsV.undoOn = static_cast<char>(v >= 1);
     }
     return 0;
   }
@@ -428,7 +428,7 @@ int q_read_param(const char *line) {
   case Form::Flag: {
     int v;
     if (in.integer(v))
-      vqIniSettingsV.*k.flag = v != 0;
+      vqIniSettingsV.*k.flag = static_cast<char>(v != 0);
     return 0;
   }
   case Form::Qualifiers: {

@@ -45,8 +45,8 @@ struct Progress {
   bool decided = false;
   bool enabled = false;
   int visited = 0;
-  int drawnLength = 0;     // characters of the line on screen, 0 when none
-  timespec lastDraw = {};  // when it was drawn last
+  int drawnLength = 0;    // characters of the line on screen, 0 when none
+  timespec lastDraw = {}; // when it was drawn last
 };
 
 // The symbol index: the first SymbolInfo in list order for each name (folded
@@ -183,8 +183,8 @@ void progressStep() {
     return;
   p.lastDraw = now;
   char line[96];
-  const int n = std::snprintf(line, sizeof line, "%d symbols visited, %d errors so far",
-                              p.visited, vaAMErrorCountV);
+  const int n = std::snprintf(line, sizeof line, "%d symbols visited, %d errors so far", p.visited,
+                              vaAMErrorCountV);
   // Both counts only grow, so each drawing covers the one before.
   std::fprintf(stderr, "\r%s", line);
   std::fflush(stderr);
@@ -198,7 +198,7 @@ struct VisitGuard {
 
 // ---- Per file -------------------------------------------------------------------
 
-// The block and the names of the file being worked on.
+// The load name and extension of the file being worked on, for its log lines.
 struct FileWork {
   const char *loadName;
   const char *extension;
@@ -278,8 +278,7 @@ int vaAMApplyAttributes(char *path, void *symbols) {
   }
   vqBlock *block = q_get_block();
 
-  SymbolInfo *symbol =
-      findSymbol(static_cast<SymbolInfo *>(symbols), block->name, block->number);
+  SymbolInfo *symbol = findSymbol(static_cast<SymbolInfo *>(symbols), block->name, block->number);
   if (symbol == nullptr) {
     logError("SYMBOL %s.%s was not found in the LTF file. Continuing to next symbol.\n",
              loadName.get(), extension);
@@ -362,8 +361,7 @@ int vaAMApplyExistingSymAtt(vqText *attribute, SymbolInfo *symbol) {
   return success(self);
 }
 
-int vaAMApplyExistingPinAtt(vqText *attribute, const char *pinName, int sense,
-                            SymbolInfo *symbol) {
+int vaAMApplyExistingPinAtt(vqText *attribute, const char *pinName, int sense, SymbolInfo *symbol) {
   constexpr const char *self = "vaAMApplyExistingPinAtt";
   PinInfo *pin = symbol->pins;
   while (pin != nullptr &&

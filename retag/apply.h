@@ -79,8 +79,7 @@ int vaAMApplyExistingSymAtt(vqText *attribute, SymbolInfo *symbol);
 // already (logged, not counted); 1 when the list lacks the pin (logged and
 // counted here), when the text cannot be split, or when gpi_m_attr refuses
 // (logged). pinName null stands for a pin attribute without pin name.
-int vaAMApplyExistingPinAtt(vqText *attribute, const char *pinName, int sense,
-                            SymbolInfo *symbol);
+int vaAMApplyExistingPinAtt(vqText *attribute, const char *pinName, int sense, SymbolInfo *symbol);
 
 // Adds each unused symbol attribute of the list to block, in list order, and
 // marks it used. A refused addition ends the additions with 0 ("Unable to

@@ -61,6 +61,32 @@
 //     is the connection's pin identifier).
 //   - An instance's symbol is loaded with vqLOAD_EXISTING: an instance whose
 //     symbol cannot be had keeps its names and has no symbol.
+//   - A missing identifier, header value or pin number is "missing field"
+//     (2252); a token that does not begin with a number counts as missing.
+//     A missing last id (i) counts as 0; an I record without scale (2253)
+//     gets the scale 1.0 and no trailing text.
+//   - A Q record with no object created just before it is reported as 2247.
+//
+// Finishing, after the last record:
+//   - a text, attribute or label that repeats an earlier one exactly is
+//     removed;
+//   - schematics: nets whose joints and segments do not hold together are
+//     removed (2237; their texts stay, without owner); each C record is tied
+//     to the joint at its position in the net it names (a net or joint that
+//     is not there leaves the pin unconnected); each instance gets its size
+//     (q_upd_comp_size) and, when it lacks connections for pins of its
+//     symbol (or the file is of version 38), an unconnected connection for
+//     each, whose pin index is that of the pin's "#" attribute; each joint
+//     an instance pin reaches moves to the pin's placed end point and takes
+//     its side (a symbol point is scaled, mirrored (x negated) for
+//     orientations 4 to 7, turned by 90 degrees counter-clockwise
+//     (orientation & 3) times and moved to the instance's position; pin
+//     sides 0 left, 1 top, 2 right, 3 bottom turn with it, side 4 stays);
+//     every joint's type is recomputed: the low two bits count the segments
+//     meeting there (3 for three or more), 8 marks a joint on an instance
+//     pin;
+//   - symbols: a pin whose name (its first label) another pin carries too is
+//     a pass-through pin (vqOBJ_PASSTHRU); the fub status is updated.
 //
 // Messages. Problems found in a block file are printed on standard output
 // through the editor message layer, each as the block's name, ": " and the
@@ -96,7 +122,7 @@
 inline constexpr int vqLOAD_OR_NEW = 0;   // an empty temporary Block, status 1
 inline constexpr int vqLOAD_OR_EMPTY = 1; // an empty read-only Block, status 0
 inline constexpr int vqLOAD_EXISTING = 2; // none, status 1
-inline constexpr int vqLOAD_EDIT = 3;     // open with the lock (missing: as mode 1)
+inline constexpr int vqLOAD_EDIT = 3;     // open with its lock; missing: as mode 1
 
 // Load statuses (the out argument of the loads).
 inline constexpr int vqLOAD_OK = 0;            // found among the loaded, or read cleanly

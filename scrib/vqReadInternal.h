@@ -70,11 +70,11 @@ struct ReadState {
   int depth = 0;    // nesting of vqBlockReadStream
   int warnings = 0; // counters of the outermost read
   int errors = 0;
-  int lineNumbers = 1; // "(Line number N)" in messages
-  int hidden = 0;      // print hidden messages (2260)
-  int loadNotes = 0;   // print 1235 at every load
-  vqReadSink sink = nullptr; // where messages go instead of standard output
-  void *sinkUser = nullptr;  // the sink's user value
+  int lineNumbers = 1;             // "(Line number N)" in messages
+  int hidden = 0;                  // print hidden messages (2260)
+  int loadNotes = 0;               // print 1235 at every load
+  vqReadSink sink = nullptr;       // where messages go instead of standard output
+  void *sinkUser = nullptr;        // the sink's user value
   const Reader *current = nullptr; // the innermost read in progress
 };
 ReadState &readState();

@@ -58,6 +58,8 @@
 // X: 50) and grows by one after each character; on reaching 80, "\n+ " is
 // written and the column becomes 1. A text that ends exactly there leaves a
 // "+ " line, which the reader passes over. The reader joins the lines back.
+// A line feed or carriage return inside a text is written as a blank, so
+// that no text can end its record early or start a record of its own.
 //
 // Errors: q_write_data returns 1 or 0, the record writers 0 or -1 (a failed
 // write on the stream); nothing throws. Messages: only 1175 and 1176.

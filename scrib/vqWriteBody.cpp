@@ -42,19 +42,32 @@ public:
   bool failed() const { return std::ferror(s_) != 0; }
   FILE *stream() const { return s_; }
 
-  // text (null: "") and the line feed that ends its record, continued at
+  // text (null: "") as it stands, except that a line feed or carriage
+  // return in it is written as a blank: a text never ends its record early.
+  void putText(const char *text) {
+    if (text == nullptr)
+      return;
+    if (std::strpbrk(text, "\r\n") == nullptr) {
+      put(text);
+      return;
+    }
+    for (const char *p = text; *p != '\0'; ++p)
+      putChar(*p == '\n' || *p == '\r' ? ' ' : static_cast<unsigned char>(*p));
+  }
+
+  // text (as putText) and the line feed that ends its record, continued at
   // column 80. prefixLength decides whether it fits on the line; column is
   // where the count starts when it does not.
   void longText(const char *text, int prefixLength, int column) {
     if (text == nullptr)
       text = "";
     if (prefixLength + static_cast<long>(std::strlen(text)) + 1 < kLastColumn) {
-      put(text);
+      putText(text);
       putChar('\n');
       return;
     }
     for (const char *p = text; *p != '\0'; ++p) {
-      putChar(static_cast<unsigned char>(*p));
+      putChar(*p == '\n' || *p == '\r' ? ' ' : static_cast<unsigned char>(*p));
       if (++column >= kLastColumn) {
         put("\n+ ");
         column = 1;
@@ -228,7 +241,7 @@ void writeComp(Out &out, vqComp *comp) {
             comp->orient);
   out.put(ulCvtFloatStr(comp->scale));
   out.putChar(' ');
-  out.put(comp->trail != nullptr && comp->trail[0] != '\0' ? comp->trail : "'");
+  out.putText(comp->trail != nullptr && comp->trail[0] != '\0' ? comp->trail : "'");
   out.putChar('\n');
   writeQ(out, comp);
   for (vqText *t = comp->attached; t != nullptr; t = t->attNext)

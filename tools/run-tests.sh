@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the unit tests and end-to-end scenarios in a
-# normal build, the same again under AddressSanitizer + UndefinedBehaviorSanitizer
-# (once with the string pool and free lists on, once with them off so the
-# sanitizer sees every block), and each fuzz target briefly on its corpus.
+# normal build, the style check (tools/check-style.sh: clang-format and
+# clang-tidy), the same tests again under AddressSanitizer +
+# UndefinedBehaviorSanitizer (once with the string pool and free lists on,
+# once with them off so the sanitizer sees every block), and each fuzz target
+# briefly on its corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -13,6 +15,12 @@ step() { printf '\n=== %s\n' "$*"; }
 step "normal build"
 cmake -S . -B build/release "${gen[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/release -j "$jobs"
+if command -v clang-format >/dev/null && command -v clang-tidy >/dev/null; then
+  step "style (clang-format, clang-tidy)"
+  tools/check-style.sh build/release
+else
+  step "style check skipped: clang-format and clang-tidy are not installed"
+fi
 step "tests (normal build)"
 ctest --test-dir build/release -j "$jobs" --output-on-failure
 

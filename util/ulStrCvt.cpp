@@ -20,7 +20,7 @@ int escape(unsigned char c, int chrset, char *out) {
   static constexpr char kPlain[] = "\b\t\n\v\f\r\"\\";
   static constexpr char kNamed[] = "btnvfr\"\\";
   const char *hit = c != 0 ? std::strchr(kPlain, c) : nullptr;
-  char named = hit != nullptr ? kNamed[hit - kPlain] : 0;
+  const char named = hit != nullptr ? kNamed[hit - kPlain] : '\0';
   if (named != 0) {
     out[0] = '\\';
     out[1] = named;

@@ -354,6 +354,7 @@ TEST_F(Vqp, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewContent) {
   reset();
   const int calls = tracedSave(newText, 0);
   ASSERT_GT(calls, 10);
+  RecordProperty("systemCalls", calls);
   EXPECT_EQ(newText, readFile(block));
   int sawOld = 0, sawNew = 0;
   for (int k = 1; k <= calls; ++k) {

@@ -49,8 +49,9 @@ std::string roundTrip(const char *line) {
   return build(p.path.c_str(), p.alias.c_str(), flags, p.qualifier.c_str());
 }
 
+// Every accepted line builds back into one that parses the same
+// (vfpParseDirLine_fuzz); these pin the canonical form.
 TEST(VfpDirLine, RoundTripsGiveTheCanonicalLine) {
-  EXPECT_EQ("0 /proj/lib (mylib) [pw] {}", parse("DIR [pw] /proj/lib (mylib)").all());
   const std::pair<const char *, const char *> cases[] = {
       {"DIR [pw] /proj/lib (mylib)", "DIR [pw] /proj/lib (mylib)"},
       {"dir [WP] /a (x)", "DIR [pw] /a (x)"},
@@ -160,12 +161,9 @@ TEST(VfpBuildDirLine, FormsAndLimits) {
 }
 
 TEST(VfpStatus, TextsKeepTheirNumbersAndClassesTheirNames) {
-  // Neighbours of the empty codes, and the ends, stay in place.
+  // The ends and a neighbour of each run of empty codes stay in place.
   EXPECT_STREQ("Successful completion", vfpStatusText(0));
-  EXPECT_STREQ("General Failure", vfpStatusText(12));
-  EXPECT_STREQ("Duplicate directory path", vfpStatusText(27));
   EXPECT_STREQ("One or more libraries were not opened due to errors.", vfpStatusText(58));
-  EXPECT_STREQ("Test area preparation error", vfpStatusText(60));
   EXPECT_STREQ("Invalid library id", vfpStatusText(63));
   EXPECT_STREQ("Object is already locked by this object.", vfpStatusText(85));
   int nonEmpty = 0;

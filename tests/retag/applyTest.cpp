@@ -69,8 +69,7 @@ AttributeInfo info(int x, int y, int visibility, int size, int orientation, int 
 std::string settings(const vqText *t) {
   return std::to_string(t->x) + " " + std::to_string(t->y) + " size " + std::to_string(t->size) +
          " orient " + std::to_string(vqPlaceOrient(t->place)) + " origin " +
-         std::to_string(vqPlaceOrigin(t->place)) + " vis " +
-         std::to_string(vqPlaceVis(t->place));
+         std::to_string(vqPlaceOrigin(t->place)) + " vis " + std::to_string(vqPlaceVis(t->place));
 }
 
 TEST(ApplyTextSettings, TakenFromTheListWithTheirLowBitsOrFromTheConfiguration) {
@@ -143,9 +142,9 @@ TEST(ApplyNewAttribute, PlacedWhenFirstAndOfTheExpectedKind) {
     bool ownerIsPin;
     const char *printed;
   };
-  for (const Case &c : {Case{1, false, true, "Illegal addition.\n"},
-                        Case{0, true, true, "Illegal addition 2.\n"},
-                        Case{1, true, false, "Could not find pin.\n"}}) {
+  for (const Case &c :
+       {Case{1, false, true, "Illegal addition.\n"}, Case{0, true, true, "Illegal addition 2.\n"},
+        Case{1, true, false, "Could not find pin.\n"}}) {
     Symbol s;
     vqObject *owner = nullptr;
     if (c.headHasOwner) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include "ulStr.h"
 #include "vqAttr.h"
 #include "vqBlock.h"
+#include "vqWrite.h"
 #include "vs.h"
 
 namespace scribtest {
@@ -62,6 +64,18 @@ template <class F> std::string stderrOf(F f) {
   f();
   std::fflush(stderr);
   return testing::internal::GetCapturedStderr();
+}
+
+// The body of block as the writer writes it (vqBlockWriteBody must succeed).
+inline std::string bodyOf(vqBlock *block) {
+  char *data = nullptr;
+  size_t size = 0;
+  FILE *f = open_memstream(&data, &size);
+  EXPECT_EQ(0, vqBlockWriteBody(block, f));
+  std::fclose(f);
+  std::string s(data, size);
+  std::free(data);
+  return s;
 }
 
 // A symbol Block named name (number 1, library lib), owned by the test.

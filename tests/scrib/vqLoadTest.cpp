@@ -199,6 +199,32 @@ TEST_F(Loader, InstancesShareTheirSymbolAndTheirJointsMoveToItsPins) {
   EXPECT_EQ(0, countLoaded(vqBLOCK_SCHEMATIC));
 }
 
+TEST_F(Loader, RipperInstancesDecideTheVersionOfASchematic) {
+  dir.write("lib/sym/rip.1", "V 50\ni 1\nU 0 0 10 0 1 1 SYMTYPE=RIPPER\nP 1 0 0 1 0 0 0 0\n");
+  dir.write("lib/sch/top.1", "V 50\ni 9\nI 1 mylib:rip 1 0 0 0 1 '\n");
+  vqIniSettingsV.rippersOn = 0;
+  vqBlock *off = nullptr;
+  std::string out = stdoutOf([&] { off = load("mylib", "top", 0, vqBLOCK_SCHEMATIC); });
+  EXPECT_EQ(std::string(sbMsgBuild(2257, "mylib:top.1")) + "\n", out);
+  EXPECT_EQ(50, off->version);
+  q_free_block(off);
+  vqIniSettingsV.rippersOn = 1;
+  vqBlock *on = load("mylib", "top", 0, vqBLOCK_SCHEMATIC);
+  EXPECT_EQ(51, on->version);
+  q_free_block(on);
+}
+
+TEST_F(Loader, AnArrayedInstanceTakesTheWidthOfItsReferenceDesignator) {
+  dir.write("lib/sym/nand2.1", kNand2);
+  dir.write("lib/sch/top.1", "V 50\ni 9\nI 1 mylib:nand2 1 0 0 0 1 '\n"
+                             "A 0 0 10 0 1 1 REFDES=U[1:4]\nI 2 mylib:nand2 1 0 0 0 1 '\n");
+  vqBlock *top = load("mylib", "top", 0, vqBLOCK_SCHEMATIC);
+  auto *arrayed = reinterpret_cast<vqComp *>(top->objects);
+  EXPECT_EQ(4, arrayed->size);
+  EXPECT_EQ(1, reinterpret_cast<vqComp *>(arrayed->next->next)->size);
+  q_free_block(top);
+}
+
 TEST_F(Loader, AReadOnlyLibraryGivesAReadOnlyBlock) {
   vqProjExit();
   fs::create_directories(tmp + "/ro/sym");

@@ -13,6 +13,7 @@
 #include "sbMsg.h"
 #include "vqName.h"
 #include "vqRead.h"
+#include "vqWrite.h"
 
 namespace {
 
@@ -567,6 +568,67 @@ TEST(vqReadLines, RemoveCRAndTrimTrail) {
   EXPECT_STREQ("a b", vqTrimTrail(d));
   char e[] = " ";
   EXPECT_STREQ(" ", vqTrimTrail(e)); // never the first character
+}
+
+} // namespace
+
+// ---- With the writer -----------------------------------------------------------------------
+
+namespace {
+
+std::string written(vqBlock *block) {
+  FILE *f = std::tmpfile();
+  EXPECT_EQ(0, vqBlockWriteBody(block, f));
+  std::string text(static_cast<size_t>(std::ftell(f)), '\0');
+  std::rewind(f);
+  EXPECT_EQ(text.size(), std::fread(text.data(), 1, text.size(), f));
+  std::fclose(f);
+  return text;
+}
+
+class RoundTrip : public scribtest::Project {};
+
+TEST_F(RoundTrip, WhatTheWriterWritesReadsBackIntoTheSameRecords) {
+  const std::string longText(120, 'w');
+  auto first = symbolOf("Y 1\nD -10 -10 10 10\nZ 10\ni 3\nU 0 0 10 0 3 1 DESCRIPTION=" + longText +
+                        "\nQ 3 2 1\nP 1 -10 0 0 0 4 0 1\nQ 5 1 2\n"
+                        "A 1 2 10 0 1 0 #=1\nQ 6 3 0\nL 3 4 10 2 7 1 1 1 CLK\n"
+                        "l 7 0 0 1 1 2 2 3 3 4 4 5 5 6 6\nb 0 0 5 5\nc 1 1 3\na 0 0 1 1 2 0\n"
+                        "T 0 0 10 0 1 " +
+                        longText + "x\n");
+  ASSERT_EQ("", first->out);
+  const std::string once = written(first->block);
+  auto second = readBlock(vqBLOCK_SYMBOL, once);
+  EXPECT_EQ("", second->out);
+  EXPECT_EQ(once, written(second->block));
+  ASSERT_EQ(first->objects().size(), second->objects().size());
+  auto *u = second->at<vqText>(0);
+  EXPECT_EQ("DESCRIPTION=" + longText, u->text); // continued over lines, joined back
+  EXPECT_EQ(3, u->color);
+  auto *pin = second->at<vqPin>(1);
+  EXPECT_EQ(5, pin->color);
+  EXPECT_EQ(6, pin->attached->color);
+  EXPECT_STREQ("CLK", pin->attached->attNext->text);
+  EXPECT_EQ(7, second->at<vqLine>(4)->count);
+  EXPECT_EQ(longText + "x", second->at<vqText>(8)->text);
+}
+
+TEST_F(RoundTrip, ASchematicKeepsItsNetsInstancesAndConnections) {
+  auto first = schematicOf("i 10\nN 4\nJ 0 0 1\nJ 100 0 3\nJ 100 50 1\nS 1 2\n"
+                           "L 50 0 10 0 1 0 1 0 DATA\nB 2 3\nA 100 25 10 0 1 1 PROBE=1\n"
+                           "I 7 mylib:nand2 1 0 0 0 1 U1 spare\nA 0 0 10 0 1 1 REFDES=U1\n"
+                           "C 4 1 2 1\nL 0 0 10 0 1 0 1 0 IN\nX 3 B\n");
+  ASSERT_EQ("", first->out);
+  const std::string once = written(first->block);
+  auto second = readBlock(vqBLOCK_SCHEMATIC, once);
+  EXPECT_EQ("", second->out);
+  EXPECT_EQ(once, written(second->block));
+  auto *net = second->at<vqNet>(0);
+  auto *comp = second->at<vqComp>(3);
+  EXPECT_EQ(net, comp->cnts->net);
+  EXPECT_EQ(net->joints, comp->cnts->joint);
+  EXPECT_STREQ("U1 spare", comp->trail);
+  EXPECT_EQ(2u, comp->attached->attNext->part);
 }
 
 } // namespace

@@ -6,7 +6,9 @@
 //   ScopedCwd   changes the working directory and restores it;
 //   ScopedEnv   sets or unsets one environment variable and restores it;
 //   Argv        a mutable argument vector for parsers that rearrange argv;
-//   writeFile / readFile  whole-file helpers for fixtures and results.
+//   writeFile / readFile  whole-file helpers for fixtures and results;
+//   replaced    a text with every occurrence of one string replaced;
+//   ProjectTest a fixture for the layers that look for scribant.ini.
 // The message files are found beside the test executable without any set-up
 // (the path layer asks the system where the running program is).
 #pragma once
@@ -22,6 +24,8 @@
 #include <unistd.h>
 #include <utility>
 #include <vector>
+
+#include "vs.h"
 
 namespace testsupport {
 
@@ -42,6 +46,13 @@ inline std::string readFile(const std::string &path) {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+// text with every from replaced by to.
+inline std::string replaced(std::string text, const std::string &from, const std::string &to) {
+  for (size_t i = 0; (i = text.find(from, i)) != std::string::npos; i += to.size())
+    text.replace(i, from.size(), to);
+  return text;
 }
 
 // A fresh directory, removed with everything in it when the object goes.
@@ -135,6 +146,40 @@ struct Argv {
   std::vector<std::string> storage;
   std::vector<char *> argv;
   int argc;
+};
+
+// Each test runs in a fresh temporary directory that is the default
+// directory of the path layer. The program directory is taken away and the
+// message files are found through WDIR in a directory of their own, so that
+// no scribant.ini is found anywhere but where the test writes one.
+class ProjectTest : public ::testing::Test {
+protected:
+  TempDir dir;
+  const std::string tmp = dir.path();
+  ScopedEnv wdir{"WDIR", tmp + "/msg"};
+
+  void SetUp() override {
+    fs::create_directory(dir / "msg");
+    for (auto &e : fs::directory_iterator(fs::read_symlink("/proc/self/exe").parent_path()))
+      if (e.path().extension() == ".umb")
+        fs::create_symlink(e.path(), dir / ("msg/" + e.path().filename().string()));
+    vsResetWdirCache();
+    vsSetexedir("/nonexistent/program");
+    ASSERT_EQ(vsOK, vsSetdef(tmp.c_str()));
+  }
+  // Writes a file below the directory, "@" standing for the directory;
+  // returns its path.
+  std::string write(const std::string &name, const std::string &text) {
+    return dir.write(name, replaced(text, "@", tmp));
+  }
+  // Runs body and keeps what it printed on standard output in out.
+  template <class Body> static auto printed(std::string &out, Body body) {
+    testing::internal::CaptureStdout();
+    auto result = body();
+    std::fflush(stdout);
+    out = testing::internal::GetCapturedStdout();
+    return result;
+  }
 };
 
 } // namespace testsupport

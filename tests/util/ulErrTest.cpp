@@ -224,25 +224,21 @@ TEST(ulErrCreateFromString, ReadsEveryFieldOrRefusesTheLine) {
   EXPECT_EQ(ulErrCreateFromString(nullptr), nullptr);
 }
 
-TEST(ulErrReadErrorFile, ReadsAPrintedChainBackAsOneChain) {
+TEST(ulErrReadErrorFile, ChainsContinuationsOtherLinesAndStopping) {
+  // A printed chain reads back as one chain; "+" lines join the record
+  // before them, lines of blanks and ": " its text.
   ulErr *chain = ulErrAppend(ulErrCreate2("retag", ulErrERROR, "first"),
                              ulErrCreate("x.ltf", "ullib", 1120, ulErrWARNING, 0, "second"));
-  std::string text = ulErr_String(chain, ulErrVERBOSE);
+  const std::string printed = ulErr_String(chain, ulErrVERBOSE);
   ulErrDestroy(chain);
-  Collected got;
-  EXPECT_EQ(readText(text + "\n", got), 1);
-  EXPECT_EQ(got.chains, std::vector<std::string>{text}); // one chain holding both records
-}
-
-TEST(ulErrReadErrorFile, ContinuationsOtherLinesAndStopping) {
-  std::string text = "a: Error: one\n"
-                     "   : more of one\n"
-                     "noise line\n"
-                     "+b: Note: orphan plus starts a chain\n"
-                     "c: Warning 3: three";
+  std::string text = printed + "\na: Error: one\n"
+                               "   : more of one\n"
+                               "noise line\n"
+                               "+b: Note: orphan plus starts a chain\n"
+                               "c: Warning 3: three";
   Collected got;
   EXPECT_EQ(readText(text, got), 1);
-  EXPECT_EQ(got.chains, (std::vector<std::string>{"a: Error: one\n   : more of one",
+  EXPECT_EQ(got.chains, (std::vector<std::string>{printed, "a: Error: one\n   : more of one",
                                                   "b: Note: orphan plus starts a chain",
                                                   "c: Warning 3: three"}));
   Collected stopped{.chains = {}, .stopAfter = 1};
@@ -355,25 +351,27 @@ protected:
 };
 
 TEST_F(ulErrLogFile, LogsWarningsButNeverStatusOr1120) {
+  touch(dir / "retag.err", 1000);
   start(0, "/usr/bin/retag");
+  ulErrLogEnable(1); // the first call acts although logging is on: the old log goes
+  EXPECT_FALSE(fs::exists(dir / "retag.err"));
   ulErrReport2("retag", ulErrSTATUS, "status");
   ulErrReport(nullptr, ulErrCreate(nullptr, "ulErrLog", 1120, ulErrWARNING, 0, "own warning"));
   EXPECT_FALSE(fs::exists(dir / "retag.err"));
   ulErrReport2("retag", ulErrWARNING, "logged");
   ulErrReport(nullptr, ulErrAppend(ulErrCreate2("retag", ulErrERROR, "two"),
                                    ulErrCreate2("ullib", ulErrNOTE, "lines")));
+  ulErrLogEnable(0);
+  EXPECT_EQ(ulErrLogIsEnabled(), 0);
+  ulErrReport2("retag", ulErrERROR, "not logged");
+  ulErrLogEnable(1); // a new log under the same name, after the old one
+  ulErrReport2("retag", ulErrERROR, "three");
   ulErrLogCloseFile();
-  EXPECT_EQ(testsupport::readFile(dir / "retag.err"),
-            "retag: Warning: logged\nretag: Error: two\n+ullib: Note: lines\n");
+  EXPECT_EQ(
+      testsupport::readFile(dir / "retag.err"),
+      "retag: Warning: logged\nretag: Error: two\n+ullib: Note: lines\nretag: Error: three\n");
   ASSERT_NE(ulErrLogFileName(), nullptr);
   EXPECT_EQ(std::string(ulErrLogFileName()), dir / "retag.err");
-}
-
-TEST_F(ulErrLogFile, FirstOpenRemovesTheLogOfAnEarlierRun) {
-  touch(dir / "retag.err", 1000);
-  start(0);
-  ulErrLogEnable(1); // the first call acts although logging is already on
-  EXPECT_FALSE(fs::exists(dir / "retag.err"));
 }
 
 TEST_F(ulErrLogFile, KeptLogsCarryThePidAndOldOnesArePruned) {
@@ -407,18 +405,6 @@ TEST_F(ulErrLogFile, SaveOnlyNewestFiles) {
   for (int i = 0; i < 25; ++i)
     EXPECT_EQ(fs::exists(dir / ("f" + std::to_string(i) + ".log")), i >= 21) << i;
   EXPECT_EQ(ulErrSaveOnlyNewestFiles((dir / "none*.log").c_str(), 4), 0);
-}
-
-TEST_F(ulErrLogFile, DisablingStopsLoggingAndReenablingMakesANewName) {
-  start(0);
-  ulErrReport2("retag", ulErrERROR, "one");
-  ulErrLogEnable(0);
-  EXPECT_EQ(ulErrLogIsEnabled(), 0);
-  ulErrReport2("retag", ulErrERROR, "not logged");
-  ulErrLogEnable(1);
-  ulErrReport2("retag", ulErrERROR, "three");
-  ulErrLogCloseFile();
-  EXPECT_EQ(testsupport::readFile(dir / "retag.err"), "retag: Error: one\nretag: Error: three\n");
 }
 
 // ---- Building from message files ---------------------------------------------------------
@@ -482,16 +468,11 @@ TEST_F(ulErrBuildFromFile, BrokenLibraryMessagesEndInTheFixedRecord) {
 
 // ---- Start-up ------------------------------------------------------------------------------
 
-TEST(ulErrInit, PreferencesSetStylesStreamAndLogging) {
-  TempDir dir;
-  ScopedEnv logDir("UL_LOGDIR", dir.path());
-  testsupport::Argv args(
-      {"/bin/retag", "-err.style_stderr", "terse", "+err.stdout", "-err.logging", "file.ltf"});
+// The preferences themselves: ulPrefErrTest.cpp.
+TEST(ulErrInit, ActionDefaultsAndLaterCalls) {
+  testsupport::Argv args({"/bin/retag", "-err.style_stderr", "terse", "+err.stdout"});
   ulErrInit(&args.argc, args.argv.data());
-  EXPECT_EQ(args.left(), (std::vector<std::string>{"/bin/retag", "file.ltf"}));
-  EXPECT_EQ(ulErrStyleV[ulErrCNTX_STDERR], ulErrTERSE);
   EXPECT_EQ(ulErrFileV, stdout);
-  EXPECT_EQ(ulErrLogIsEnabled(), 0);
   EXPECT_EQ(ulErrActionV[ulErrSTATUS], ulErrACT_STATUSLINE);
   EXPECT_EQ(ulErrActionV[ulErrERROR], ulErrACT_ALERTBOX);
   ulErrInit(nullptr, nullptr); // later calls only reset the report stream

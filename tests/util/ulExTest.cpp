@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/TestSupport.h"
+#include "ulPref.h"
 
 using testsupport::ScopedEnv;
 
@@ -143,7 +144,7 @@ TEST(ulExFault, SegvInGuardedCodeReachesTheFrameCatching0x80) {
   EXPECT_EQ(ulExTry(ulEX_FAULTS, [&] { *bad = 2; }), 1);
   releasePending();
   for (auto [sig, tag] : {std::pair{SIGFPE, ulEX_FPE}, {SIGBUS, ulEX_BUS}}) {
-    EXPECT_EQ(ulExTry(tag, [sig] { std::raise(sig); }), 1) << sig;
+    EXPECT_EQ(ulExTry(tag, [s = sig] { std::raise(s); }), 1) << sig;
     EXPECT_EQ(ulExTagV, tag);
     releasePending();
   }
@@ -157,6 +158,7 @@ TEST(ulExInit, CatchSignalsOffLeavesFaultsAlone) {
   sigaction(SIGSEGV, nullptr, &after);
   EXPECT_EQ(args.left(), (std::vector<std::string>{"prog", "keep"}));
   EXPECT_EQ(after.sa_handler, before.sa_handler);
+  EXPECT_EQ(ulPrefFind("ex"), nullptr); // its preference set is read once and destroyed
 }
 
 // ---- Ending the process ------------------------------------------------------------------

@@ -1,8 +1,7 @@
-// The preference sets "err" and "ex" of the error layer's start-up, set from
-// the command line.
+// The preference set "err" of the error layer's start-up, set from the
+// command line ("ex.catch_signals" is in ulExTest.cpp).
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -19,13 +18,6 @@ namespace {
 
 using testsupport::Argv;
 using Words = std::vector<std::string>;
-
-// The address of the handler installed for SIGSEGV.
-void *segvHandler() {
-  struct sigaction sa;
-  sigaction(SIGSEGV, nullptr, &sa);
-  return reinterpret_cast<void *>(sa.sa_handler);
-}
 
 } // namespace
 
@@ -79,23 +71,6 @@ TEST(ulPrefErr, KeepCountNamesTheLogAfterTheProcess) {
   ulErrReport2("retag", ulErrWARNING, "logged");
   std::string log = dir / ("retag-" + std::to_string(getpid()) + ".err");
   EXPECT_EQ(access(log.c_str(), F_OK), 0) << log;
-}
-
-TEST(ulPrefErr, ExInitReadsCatchSignals) {
-  void *before = segvHandler();
-  Argv a({"retag", "-ex.catch_signals", "x"});
-  ulExInit(&a.argc, a.argv.data());
-  EXPECT_EQ(a.left(), (Words{"retag", "x"}));
-  EXPECT_EQ(segvHandler(), before);
-  EXPECT_EQ(ulPrefFind("ex"), nullptr); // read once and destroyed
-}
-
-TEST(ulPrefErr, ExInitCatchesSignalsByDefault) {
-  void *before = segvHandler();
-  Argv a({"retag", "+ex.catch_signals"});
-  ulExInit(&a.argc, a.argv.data());
-  EXPECT_EQ(a.argc, 1);
-  EXPECT_NE(segvHandler(), before);
 }
 
 TEST(ulPrefErr, UnreadableValueEndsTheProgram) {

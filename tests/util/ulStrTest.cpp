@@ -222,21 +222,24 @@ TEST(ulSpFmt, SplitsConversions) {
   ulSpFmt *f = ulSpFmtParse("x%-08.3ld|%2$*3$s|%%|%hhx|%.*f|%'llu");
   ASSERT_NE(f, nullptr);
   ASSERT_EQ(ulSpFmtCount(f), 6);
-  EXPECT_EQ(ulSpFmtOffset(f, 0), 1);
-  EXPECT_EQ(ulSpFmtLength(f, 0), 8);
-  EXPECT_EQ(ulSpFmtFlags(f, 0), ulSpFmtMINUS | ulSpFmtZERO);
-  EXPECT_EQ(ulSpFmtWidth(f, 0), 8);
-  EXPECT_EQ(ulSpFmtPrecision(f, 0), 3);
-  EXPECT_EQ(ulSpFmtModifier(f, 0), 'l');
-  EXPECT_EQ(ulSpFmtConversion(f, 0), 'd');
-  EXPECT_EQ(ulSpFmtPosition(f, 1), 2);
-  EXPECT_EQ(ulSpFmtWidth(f, 1), ulSpFmtFROMARG);
-  EXPECT_EQ(ulSpFmtPrecision(f, 1), ulSpFmtNONE);
-  EXPECT_EQ(ulSpFmtConversion(f, 2), '%');
-  EXPECT_EQ(ulSpFmtModifier(f, 3), 'H');
-  EXPECT_EQ(ulSpFmtPrecision(f, 4), ulSpFmtFROMARG);
-  EXPECT_EQ(ulSpFmtModifier(f, 5), 'q');
-  EXPECT_EQ(ulSpFmtFlags(f, 5), ulSpFmtQUOTE);
+  // Each conversion as "offset length flags position width precision
+  // modifier conversion"; -1 stands for "not there", -2 for "from an argument".
+  auto describe = [f](int i) {
+    std::string d;
+    for (int v : {ulSpFmtOffset(f, i), ulSpFmtLength(f, i), ulSpFmtFlags(f, i),
+                  ulSpFmtPosition(f, i), ulSpFmtWidth(f, i), ulSpFmtPrecision(f, i),
+                  ulSpFmtModifier(f, i), ulSpFmtConversion(f, i)})
+      d += (v > ' ' ? std::string(1, static_cast<char>(v)) : std::to_string(v)) + " ";
+    return d;
+  };
+  ASSERT_EQ(ulSpFmtFROMARG, -2);
+  ASSERT_EQ(ulSpFmtNONE, -1);
+  EXPECT_EQ(describe(0), "1 8 " + std::to_string(ulSpFmtMINUS | ulSpFmtZERO) + " 0 8 3 l d ");
+  EXPECT_EQ(describe(1), "10 7 0 2 -2 -1 0 s ");
+  EXPECT_EQ(describe(2), "18 2 0 0 -1 -1 0 % ");
+  EXPECT_EQ(describe(3), "21 4 0 0 -1 -1 H x ");
+  EXPECT_EQ(describe(4), "26 4 0 0 -1 -2 0 f ");
+  EXPECT_EQ(describe(5), "31 5 " + std::to_string(ulSpFmtQUOTE) + " 0 -1 -1 q u ");
   EXPECT_EQ(ulSpFmtConversion(f, 6), -1);
   ulSpFmtFree(f);
   EXPECT_EQ(ulSpFmtParse("50%"), nullptr);
@@ -312,22 +315,27 @@ TEST(ulStrIndex, AbbreviationResults) {
 }
 
 TEST(ulStrMat, WildcardRules) {
-  EXPECT_EQ(ulStrMat("a*b?c", "axxbyc"), 1);
-  EXPECT_EQ(ulStrMat("a*b?c", "abc"), 0);
-  EXPECT_EQ(ulStrMat("*", ""), 1);
-  EXPECT_EQ(ulStrMat("**", "abc"), 1);
-  EXPECT_EQ(ulStrMat("?", ""), 0);
-  EXPECT_EQ(ulStrMat("a?", "a"), 0);
-  EXPECT_EQ(ulStrMat("", ""), 1);
-  EXPECT_EQ(ulStrMat("", "a"), 0);
-  EXPECT_EQ(ulStrMat(nullptr, nullptr), 1);
-  EXPECT_EQ(ulStrMat(nullptr, "a"), 0);
-  EXPECT_EQ(ulStrMat("*", nullptr), 0);
-  // The first candidate for a star is not always the right one.
-  EXPECT_EQ(ulStrMat("*.c*.c", "a.cb.cd.c"), 1);
-  EXPECT_EQ(ulStrMat("a*b*c", "aXbYbZc"), 1);
-  EXPECT_EQ(ulStrMat("a*b*c", "aXbYbZ"), 0);
-  EXPECT_EQ(ulStrMat("*.Sym", "x.sym"), 0);
+  // The first candidate for a star is not always the right one ("*.c*.c").
+  const struct {
+    const char *pattern, *s;
+    int match;
+  } cases[] = {{"a*b?c", "axxbyc", 1},
+               {"a*b?c", "abc", 0},
+               {"*", "", 1},
+               {"**", "abc", 1},
+               {"?", "", 0},
+               {"a?", "a", 0},
+               {"", "", 1},
+               {"", "a", 0},
+               {nullptr, nullptr, 1},
+               {nullptr, "a", 0},
+               {"*", nullptr, 0},
+               {"*.c*.c", "a.cb.cd.c", 1},
+               {"a*b*c", "aXbYbZc", 1},
+               {"a*b*c", "aXbYbZ", 0},
+               {"*.Sym", "x.sym", 0}};
+  for (const auto &c : cases)
+    EXPECT_EQ(ulStrMat(c.pattern, c.s), c.match) << c.pattern << " " << c.s;
   EXPECT_EQ(ulStrIMat("*.Sym", "X.SYM"), 1);
   EXPECT_EQ(ulStrIMat("A?", "ab"), 1);
   // A pattern that makes naive backtracking explode still answers at once.
