@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -96,9 +97,10 @@ std::string obstacle(const Entry &e, const std::string &writtenName) {
   return "";
 }
 
-int warn(vaAMExtractCounts *counts, const vqBlock *block, const char *format, ...)
+// One line about the symbol, counted as a warning.
+void warn(vaAMExtractCounts *counts, const vqBlock *block, const char *format, ...)
     __attribute__((format(printf, 3, 4)));
-int warn(vaAMExtractCounts *counts, const vqBlock *block, const char *format, ...) {
+void warn(vaAMExtractCounts *counts, const vqBlock *block, const char *format, ...) {
   std::printf("SYMBOL %s.%d ", block->name, block->number);
   va_list args;
   va_start(args, format);
@@ -106,7 +108,6 @@ int warn(vaAMExtractCounts *counts, const vqBlock *block, const char *format, ..
   va_end(args);
   std::printf("\n");
   ++counts->warnings;
-  return 0;
 }
 
 // Fills a new AttributeInfo, put at the head of *list, from the entry.
@@ -129,7 +130,8 @@ bool store(AttributeInfo **list, const Entry &e) {
 // listed takes every attribute of its name out with it.
 std::vector<Entry> symbolEntries(const vqBlock *block, vaAMExtractCounts *counts) {
   std::vector<Entry> entries;
-  std::map<std::string, std::string> refused; // name -> the text that cannot be listed
+  std::set<const vqText *> refused;               // attributes that cannot be listed
+  std::map<std::string, std::string> refusedName; // name -> the first such text
   for (const vqObject *o = block->objects; o != nullptr; o = o->next) {
     if (o->kind != vqKIND_ATTRIBUTE || static_cast<const vqText *>(o)->owner != nullptr)
       continue;
@@ -143,16 +145,17 @@ std::vector<Entry> symbolEntries(const vqBlock *block, vaAMExtractCounts *counts
     const std::string why = obstacle(e, e.name);
     if (!why.empty()) {
       warn(counts, block, "attribute %s is left out: %s", a->text, why.c_str());
-      refused.emplace(e.name, a->text);
+      refused.insert(a);
+      refusedName.emplace(e.name, a->text);
     }
     entries.push_back(e);
   }
   std::vector<Entry> listed;
   for (const Entry &e : entries) {
-    const auto r = refused.find(e.name);
-    if (r == refused.end())
+    const auto r = refusedName.find(e.name);
+    if (r == refusedName.end())
       listed.push_back(e);
-    else if (r->second != e.attribute->text)
+    else if (refused.count(e.attribute) == 0)
       warn(counts, block, "attribute %s is left out: retag would match it with %s",
            e.attribute->text, r->second.c_str());
   }

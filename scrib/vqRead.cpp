@@ -54,10 +54,9 @@ bool toSink(const vqBlock *block, int severity, const char *text) {
     return false;
   const Reader *r = s.current;
   const int line = r != nullptr && !r->finishing ? r->lineNo : 0;
-  s.sink(block != nullptr ? block
-         : r != nullptr   ? r->block
-                          : nullptr,
-         severity, line, text, s.sinkUser);
+  if (block == nullptr && r != nullptr)
+    block = r->block;
+  s.sink(block, severity, line, text, s.sinkUser);
   return true;
 }
 

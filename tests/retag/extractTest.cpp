@@ -92,6 +92,7 @@ TEST(Extract, LeavesOutWhatTheListCannotGiveBackWithEveryAttributeOfItsName) {
   Extracted e = extract(kHeader +
                         "U 0 -40 10 0 1 1 DESC=XYZ\n"
                         "U 0 -50 10 0 1 1 DESC=abc\n"
+                        "U 0 -55 10 0 1 1 Desc=ABC\n"
                         "U 0 -60 10 0 1 1 Part No=7\n"
                         "U 0 -70 10 0 1 1 Refdes=U?\n"
                         "U 0 -80 10 0 1 1 TAB=A\tB\n"
@@ -106,6 +107,8 @@ TEST(Extract, LeavesOutWhatTheListCannotGiveBackWithEveryAttributeOfItsName) {
   EXPECT_EQ(".BL\nS gate 2\nA 0 -99 1 10 0 1 KEPT=1\nP A\nA -10 5 0 8 0 1 SIDE=L\n.EL\n", e.list);
   EXPECT_EQ(
       "SYMBOL gate.2 attribute DESC=abc is left out: retag would write it as DESC=ABC\n"
+      "SYMBOL gate.2 attribute Desc=ABC is left out: retag would write its name as DESC and "
+      "refuse the rewrite\n"
       "SYMBOL gate.2 attribute Part No=7 is left out: retag would write its name as PARTNO and "
       "refuse the rewrite\n"
       "SYMBOL gate.2 attribute Refdes=U? is left out: retag would write its name as REFDES and "
@@ -124,7 +127,7 @@ TEST(Extract, LeavesOutWhatTheListCannotGiveBackWithEveryAttributeOfItsName) {
           "SYMBOL gate.2 attribute PINNUMBER=3 has no pin name: retag cannot apply a list to this "
           "symbol\n",
       e.warnings);
-  EXPECT_EQ(9, e.counts.warnings);
+  EXPECT_EQ(10, e.counts.warnings);
 }
 
 } // namespace
