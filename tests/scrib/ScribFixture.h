@@ -52,19 +52,9 @@ protected:
   }
 };
 
-// Output captured from standard output or standard error while f runs.
-template <class F> std::string stdoutOf(F f) {
-  testing::internal::CaptureStdout();
-  f();
-  std::fflush(stdout);
-  return testing::internal::GetCapturedStdout();
-}
-template <class F> std::string stderrOf(F f) {
-  testing::internal::CaptureStderr();
-  f();
-  std::fflush(stderr);
-  return testing::internal::GetCapturedStderr();
-}
+using testsupport::Ints;
+using testsupport::stderrOf;
+using testsupport::stdoutOf;
 
 // The body of block as the writer writes it (vqBlockWriteBody must succeed).
 inline std::string bodyOf(vqBlock *block) {

@@ -8,6 +8,9 @@
 //   Argv        a mutable argument vector for parsers that rearrange argv;
 //   writeFile / readFile  whole-file helpers for fixtures and results;
 //   replaced    a text with every occurrence of one string replaced;
+//   Ints        several numeric fields compared as one (any integer type
+//               widens to long without narrowing);
+//   stdoutOf / stderrOf  what a body printed on standard output or error;
 //   ProjectTest a fixture for the layers that look for scribant.ini.
 // The message files are found beside the test executable without any set-up
 // (the path layer asks the system where the running program is).
@@ -53,6 +56,22 @@ inline std::string replaced(std::string text, const std::string &from, const std
   for (size_t i = 0; (i = text.find(from, i)) != std::string::npos; i += to.size())
     text.replace(i, from.size(), to);
   return text;
+}
+
+using Ints = std::vector<long>;
+
+// Output captured from standard output or standard error while f runs.
+template <class F> std::string stdoutOf(F f) {
+  testing::internal::CaptureStdout();
+  f();
+  std::fflush(stdout);
+  return testing::internal::GetCapturedStdout();
+}
+template <class F> std::string stderrOf(F f) {
+  testing::internal::CaptureStderr();
+  f();
+  std::fflush(stderr);
+  return testing::internal::GetCapturedStderr();
 }
 
 // A fresh directory, removed with everything in it when the object goes.
