@@ -11,6 +11,7 @@
 //   Ints        several numeric fields compared as one (any integer type
 //               widens to long without narrowing);
 //   stdoutOf / stderrOf  what a body printed on standard output or error;
+//   CapturedReports  the error layer's report stream, read back as text;
 //   ProjectTest a fixture for the layers that look for scribant.ini.
 // The message files are found beside the test executable without any set-up
 // (the path layer asks the system where the running program is).
@@ -28,6 +29,7 @@
 #include <utility>
 #include <vector>
 
+#include "ulErr.h"
 #include "vs.h"
 
 namespace testsupport {
@@ -73,6 +75,24 @@ template <class F> std::string stderrOf(F f) {
   std::fflush(stderr);
   return testing::internal::GetCapturedStderr();
 }
+
+// Everything the error layer prints on its report stream while the object
+// lives.
+struct CapturedReports {
+  FILE *saved = ulErrFileV;
+  FILE *file = ulErrFileV = std::tmpfile();
+  CapturedReports() = default;
+  CapturedReports(const CapturedReports &) = delete;
+  CapturedReports &operator=(const CapturedReports &) = delete;
+  ~CapturedReports() {
+    ulErrFileV = saved;
+    std::fclose(file);
+  }
+  std::string text() const {
+    std::fflush(file);
+    return readFile("/proc/self/fd/" + std::to_string(fileno(file)));
+  }
+};
 
 // A fresh directory, removed with everything in it when the object goes.
 class TempDir {
