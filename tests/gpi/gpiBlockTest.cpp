@@ -9,7 +9,6 @@
 
 #include "gpi.h"
 #include "scrib/ScribFixture.h"
-#include "vfpFile.h"
 #include "vqRead.h"
 
 namespace {
@@ -33,18 +32,6 @@ protected:
       if (ulStrEqu(b->name, name))
         return b;
     return nullptr;
-  }
-  // A lock of another host on the file, which this process cannot judge
-  // orphaned.
-  void foreignLock(const std::string &file) const {
-    LockInfo info;
-    vfpGetOwnLockInfo(&info);
-    std::snprintf(info.host, sizeof info.host, "%s", "elsewhere");
-    std::snprintf(info.className, sizeof info.className, "%s", "SYMBOL");
-    char text[2048];
-    int n = vfpiFormatLock(&info, text, sizeof text);
-    ASSERT_GT(n, 0);
-    testsupport::writeFile(lock(file), std::string(text, static_cast<size_t>(n)));
   }
 };
 
@@ -167,7 +154,7 @@ TEST_F(Access, AChangedSymbolReleasedUnsavedKeepsItsLockUntilTheInterfaceEnds) {
 
 TEST_F(Access, AFailedSaveLeavesTheBlockChangedAndCurrentAndTheFilesAlone) {
   writeSymbol("and2.1");
-  foreignLock("and2.1");
+  scribtest::writeForeignLock(lock("and2.1"));
   const std::string lockText = testsupport::readFile(lock("and2.1"));
   ASSERT_EQ(1, gpi_load("mylib:and2", 1, 1));
   vqBlock *b = q_get_block();

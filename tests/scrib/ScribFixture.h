@@ -1,7 +1,7 @@
 // ScribFixture.h: what the tests of the editor database share: a project in a
 // fresh directory (scribant.ini with one primary library "mylib"), the
-// settings read from it, small builders of Blocks and objects, and a text
-// description of a Block that tests compare.
+// settings read from it, small builders of Blocks and objects, a lock of
+// another host, and a text description of a Block that tests compare.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,6 +17,7 @@
 #include "qInit.h"
 #include "support/TestSupport.h"
 #include "ulStr.h"
+#include "vfpFile.h"
 #include "vqAttr.h"
 #include "vqBlock.h"
 #include "vqWrite.h"
@@ -39,17 +40,9 @@ protected:
   void TearDown() override { vqProjExit(); }
 
   void open(const std::string &extraIni) {
-    fs::create_directories(dir / "msg");
     fs::create_directories(lib + "/sym");
     fs::create_directories(lib + "/sch");
-    fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
-    for (auto &e : fs::directory_iterator(bin))
-      if (e.path().extension() == ".umb" &&
-          !fs::exists(dir / ("msg/" + e.path().filename().string())))
-        fs::create_symlink(e.path(), dir / ("msg/" + e.path().filename().string()));
-    vsResetWdirCache();
-    vsSetexedir("/nonexistent/program");
-    ASSERT_EQ(vsOK, vsSetdef(tmp.c_str()));
+    ASSERT_NO_FATAL_FAILURE(testsupport::useProjectDir(dir));
     dir.write("scribant.ini", "DIR [pw] " + lib + " (mylib)\n" + extraIni);
     ASSERT_EQ(1, vqProjInit(q_get_version()));
     ASSERT_EQ(541, q_scrib_init());
@@ -70,6 +63,20 @@ inline std::string bodyOf(vqBlock *block) {
   std::string s(data, size);
   std::free(data);
   return s;
+}
+
+// Writes a symbol lock file at path as a process of another host would
+// hold it: this host never judges it orphaned.
+inline void writeForeignLock(const std::string &path) {
+  LockInfo info;
+  vfpGetOwnLockInfo(&info);
+  info.state = vfpLOCK_OPEN;
+  std::snprintf(info.host, sizeof info.host, "%s", "elsewhere.example");
+  std::snprintf(info.className, sizeof info.className, "%s", "SYMBOL");
+  char text[2048];
+  const int n = vfpiFormatLock(&info, text, sizeof text);
+  ASSERT_GT(n, 0);
+  testsupport::writeFile(path, std::string(text, static_cast<size_t>(n)));
 }
 
 // A symbol Block named name (number 1, library lib), owned by the test.
