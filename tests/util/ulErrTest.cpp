@@ -450,17 +450,3 @@ TEST_F(ulErrBuildFromFile, BrokenLibraryMessagesEndInTheFixedRecord) {
                "file.\n+ullib: Error 1101: also broken\n+ullib: Error 1144: no bracket");
   ulErrDestroy(e);
 }
-
-// ---- Start-up ------------------------------------------------------------------------------
-
-// The preferences themselves: ulPrefErrTest.cpp.
-TEST(ulErrInit, ActionDefaultsAndLaterCalls) {
-  testsupport::Argv args({"/bin/retag", "-err.style_stderr", "terse", "+err.stdout"});
-  ulErrInit(&args.argc, args.argv.data());
-  EXPECT_EQ(ulErrFileV, stdout);
-  EXPECT_EQ(ulErrActionV[ulErrSTATUS], ulErrACT_STATUSLINE);
-  EXPECT_EQ(ulErrActionV[ulErrERROR], ulErrACT_ALERTBOX);
-  ulErrInit(nullptr, nullptr); // later calls only reset the report stream
-  EXPECT_EQ(ulErrFileV, stderr);
-  EXPECT_EQ(ulErrStyleV[ulErrCNTX_STDERR], ulErrTERSE);
-}
