@@ -307,7 +307,6 @@ TEST_F(Vqp, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewContent) {
 }
 
 TEST_F(Vqp, LockQueriesTellWhoHoldsABlock) {
-  int st = -1;
   const BlockFileId f = vqpFileGetID(vqpKIND_SYMBOL, "mylib", "and2", 1);
   EXPECT_EQ(-1, vqpGetLockPID(f));
   EXPECT_STREQ("Unknown", vqpGetLockOwner(f));
@@ -332,7 +331,6 @@ TEST_F(Vqp, LockQueriesTellWhoHoldsABlock) {
   EXPECT_EQ(1, vqpFileUnlock(vqpKIND_SYMBOL, "mylib", "and2", 1));
   EXPECT_EQ(1, vqpFileUnlock(vqpKIND_SYMBOL, "mylib", "and2", 1)); // none: fine
   EXPECT_FALSE(fs::exists(sym + "lock/and2.1"));
-  (void)st;
 }
 
 TEST_F(Vqp, AForeignLockRefusesAnEditButAnOrphanIsReclaimed) {

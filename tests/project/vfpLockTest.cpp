@@ -66,13 +66,17 @@ protected:
     return r;
   }
   void foreignLock(const std::string &text) { writeFile(lockFile, text); }
+  // What body printed with the traces switched on.
+  template <class F> static std::string traced(F body) {
+    vfpSetVerbose(1);
+    const std::string out = testsupport::stdoutOf(body);
+    vfpSetVerbose(0);
+    return out;
+  }
   // vfpiReadLock with its traces.
   int readTraced(LockInfo *info, std::string &trace) {
-    vfpSetVerbose(1);
-    testing::internal::CaptureStdout();
-    const int st = vfpiReadLock(lockFile.c_str(), info);
-    trace = testing::internal::GetCapturedStdout();
-    vfpSetVerbose(0);
+    int st = -1;
+    trace = traced([&] { st = vfpiReadLock(lockFile.c_str(), info); });
     return st;
   }
 };
@@ -246,12 +250,9 @@ TEST_F(Locks, OwnershipFollowsTheTestsOfTheLock) {
   // process id: this process counts as its owner.
   foreignLock(lockText(0, uid, 5, getppid(), hostName(), "5.2.0", "USERID+HOSTNAME"));
   EXPECT_EQ(0, vfpObjIsMyLock(obj));
-  vfpSetVerbose(1);
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(0, vfpLockObj(obj, vfpLOCKTEST_ALL));
-  const std::string trace = testing::internal::GetCapturedStdout();
-  vfpSetVerbose(0);
-  EXPECT_NE(std::string::npos, trace.find("\nTest lock ownership:SUCCESS."));
+  EXPECT_NE(std::string::npos, traced([&] {
+                                 EXPECT_EQ(0, vfpLockObj(obj, vfpLOCKTEST_ALL));
+                               }).find("\nTest lock ownership:SUCCESS."));
 
   const struct {
     const char *tests;
@@ -270,12 +271,8 @@ TEST_F(Locks, OwnershipFollowsTheTestsOfTheLock) {
     std::snprintf(lock.owner, sizeof lock.owner, "%u", c.owner);
     lock.pid = getppid();
     lock.facId = 5;
-    vfpSetVerbose(1);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(vfpLOCK_ERROR, vfpiTestLock(&lock)) << c.tests;
     EXPECT_EQ(std::string("\nTest lock ownership:") + c.trace,
-              testing::internal::GetCapturedStdout());
-    vfpSetVerbose(0);
+              traced([&] { EXPECT_EQ(vfpLOCK_ERROR, vfpiTestLock(&lock)) << c.tests; }));
   }
 }
 
