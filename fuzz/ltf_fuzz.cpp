@@ -48,6 +48,43 @@ int plainError(const char *text) {
   return 1;
 }
 
+// A word as messages show it: as it is, or with every character escaped as
+// ulStrCvtToAscii escapes it (a zero byte as \000) when one of them is a
+// control character or a zero byte.
+std::string shown(const char *word, size_t length) {
+  const std::string raw(word, length);
+  bool control = false;
+  for (char c : raw)
+    control = control || static_cast<unsigned char>(c) < ' ' || c == '\177';
+  if (!control)
+    return raw;
+  std::string text;
+  for (char c : raw) {
+    if (c == '\0') {
+      text += "\\000";
+      continue;
+    }
+    const char one[2] = {c, '\0'};
+    char *escaped = ulStrCvtToAsciiAlloc(one);
+    text += escaped;
+    ulStrFree(escaped);
+  }
+  return text;
+}
+
+// A number word: ulStrIsnum's form with an integer part that fits an int,
+// read as atoi reads it; else the message of the word.
+int plainNumber(const char *word, int *value, int line) {
+  const long v = std::strtol(word, nullptr, 10);
+  if (!ulStrIsnum(word))
+    return parseError(line, "Illegal character in token '" + shown(word, std::strlen(word)) + "'");
+  if (v < INT_MIN || v > INT_MAX)
+    return parseError(line,
+                      "Number out of range in token '" + shown(word, std::strlen(word)) + "'");
+  *value = static_cast<int>(v);
+  return 0;
+}
+
 // The six numbers, then the attribute string.
 int plainAttributeLine(FILE *fp, AttributeInfo *attribute, int line) {
   char rest[kLine];
@@ -60,9 +97,8 @@ int plainAttributeLine(FILE *fp, AttributeInfo *attribute, int line) {
     p = ulStrTok(p, word, kLine, ulStrWhitespaceV);
     if (p == nullptr)
       return parseError(line, i < 2 ? "No more tokens on line" : "No valid attribute string found");
-    if (!ulStrIsnum(word))
-      return parseError(line, "Illegal character in token '" + std::string(word) + "'");
-    numbers[i] = std::atoi(word);
+    if (plainNumber(word, &numbers[i], line) != 0)
+      return 1;
   }
   if (ulStrTok(p, word, kLine, "\t\n") == nullptr || std::strchr(word, '=') == nullptr)
     return parseError(line, "No valid attribute string found");
@@ -91,9 +127,10 @@ int plainSymbolLine(FILE *fp, SymbolInfo *symbol, int line) {
     return parseError(line, "Symbol name not found");
   if (ulStrTok(p, sheet, kLine, ulStrWhitespaceV) == nullptr)
     return parseError(line, "Symbol sheet not found");
-  if (!ulStrIsnum(sheet))
-    return parseError(line, "Illegal character in token '" + std::string(sheet) + "'");
-  vaAMStoreSymName(symbol, name, std::atoi(sheet));
+  int number = 0;
+  if (plainNumber(sheet, &number, line) != 0)
+    return 1;
+  vaAMStoreSymName(symbol, name, number);
   return 0;
 }
 
@@ -117,6 +154,9 @@ int plainRead(FILE *fp, SymbolInfo **list) {
   bool pinContext = false;
   char word[kLine];
   for (;;) {
+    // ulTklex keeps zero bytes in the word; the word's terminator is the last
+    // zero byte of a buffer filled with ones beforehand.
+    std::memset(word, 1, sizeof word);
     const int id = ulTklex(fp, word, kLine, "\n\t ", ulStrWhitespaceV, gKeywords);
     if (id == -1)
       return 0;
@@ -157,7 +197,11 @@ int plainRead(FILE *fp, SymbolInfo **list) {
     case vaAM_LTF_END:
       return 0;
     default:
-      return parseError(line, "Unrecognized token '" + std::string(word) + "'");
+      return parseError(
+          line,
+          "Unrecognized token '" +
+              shown(word, static_cast<const char *>(memrchr(word, '\0', sizeof word)) - word) +
+              "'");
     }
     if (failed != 0)
       return 1;

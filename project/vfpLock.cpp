@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -444,6 +445,21 @@ template <typename Op> int withObject(const char *reference, Op op) {
   return st;
 }
 
+// The integer after the keyword of a lock file line, clamped to the range of
+// int (a number out of range would be undefined for sscanf's %d). A process
+// id too large for any process thus reads as one that no process has.
+bool intField(const char *line, int *out) {
+  int used = 0;
+  if (std::sscanf(line, "%*s%n", &used) != 0 || used == 0)
+    return false;
+  char *end = nullptr;
+  const long v = std::strtol(line + used, &end, 10);
+  if (end == line + used)
+    return false;
+  *out = v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
+  return true;
+}
+
 } // namespace
 
 std::string vfpiLockPathOf(const std::string &spec) {
@@ -532,15 +548,15 @@ int vfpiDecodeLock(FILE *stream, LockInfo *info) {
   char line[vfpLOCK_OWNER_SIZE];
   auto next = [&] { return std::fgets(line, sizeof line, stream) != nullptr; };
   // Field widths one below each buffer's size.
-  if (!next() || std::sscanf(line, "%*s %d", &info->state) != 1 || !next() ||
+  if (!next() || !intField(line, &info->state) || !next() ||
       std::sscanf(line, "%*s %511s", info->owner) != 1 || !next() ||
       std::sscanf(line, "%*s (%ld)", &info->created) != 1 || !next() ||
-      std::sscanf(line, "%*s %d", &info->facId) != 1 || !next() ||
+      !intField(line, &info->facId) || !next() ||
       std::sscanf(line, "%*s %12s", info->facVer) != 1 || !next() ||
       std::sscanf(line, "%*s %63s", info->plVer) != 1)
     return vfpGENERAL_FAILURE;
   const int version = versionIndex(info->plVer);
-  if (version < 0 || !next() || std::sscanf(line, "%*s %d", &info->pid) != 1 || !next() ||
+  if (version < 0 || !next() || !intField(line, &info->pid) || !next() ||
       std::sscanf(line, "%*s %64s", info->host) != 1)
     return vfpGENERAL_FAILURE;
   if (version < kFirstWithTests) {

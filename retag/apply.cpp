@@ -267,8 +267,11 @@ int vaAMApplyAttributes(char *path, void *symbols) {
 
   Pooled loadName(ulSprintfAlloc("%s:%s", AliasName, name));
   const FileWork file{loadName.get(), extension};
-  if (gpi_load(loadName.get(), vqBLOCK_SYMBOL, std::atoi(extension)) != 1 ||
-      q_get_block() == nullptr) {
+  // A sheet number too large for an int names no block; reading it wrapped
+  // would load another sheet of the same name.
+  int sheet = 0;
+  if (!vaam::numberValue(extension, &sheet) ||
+      gpi_load(loadName.get(), vqBLOCK_SYMBOL, sheet) != 1 || q_get_block() == nullptr) {
     logError("Could not get the SYMBOL information from %s.%s\n", loadName.get(), extension);
     // A load that fails can still leave a Block in hand (a read-only one, or
     // an empty one for a missing file); let it go so nothing piles up.

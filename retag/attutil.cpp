@@ -447,7 +447,8 @@ IniKeyValue *vaAMReadINIFile(FILE *fp, KeywordEntry *keywords, const char *fileN
     ++line; // every branch below consumes the rest of its line
 
     if (id == 0) {
-      std::printf("Illegal keyword [%s]..  Skipping line %d\n", word, line);
+      std::printf("Illegal keyword [%s]..  Skipping line %d\n", vaam::shownWord(word).c_str(),
+                  line);
       dropLine(fp);
       continue;
     }
@@ -483,7 +484,8 @@ IniKeyValue *vaAMReadINIFile(FILE *fp, KeywordEntry *keywords, const char *fileN
       vaAMFreeINIKeyValues(list);
       return nullptr;
     }
-    if (!ulStrIsnum(valueWord)) {
+    int value = 0;
+    if (!vaam::numberValue(valueWord, &value)) {
       std::printf("Illegal or missing value for token [%s]\n", keyword);
       std::snprintf(vaAMErrorBufferV, sizeof vaAMErrorBufferV,
                     "Illegal or missing value for token [%s]", keyword);
@@ -491,7 +493,6 @@ IniKeyValue *vaAMReadINIFile(FILE *fp, KeywordEntry *keywords, const char *fileN
       vaAMFreeINIKeyValues(list);
       return nullptr;
     }
-    int value = std::atoi(valueWord);
     if (vaAMDebugV)
       std::printf("Found value [%d] in RETAGCFG.INI\n", value);
 

@@ -9,6 +9,7 @@
 
 #include "gpi.h"
 #include "retag.h"
+#include "retagInternal.h"
 #include "ulCvt.h"
 #include "ulStr.h"
 #include "vs.h"
@@ -49,9 +50,12 @@ namespace {
 
 int visitFile(char *path, void *user) {
   char device[vsMAXPATH], directory[vsMAXPATH], name[vsMAXPATH], extension[vsMAXPATH];
-  if (vsParse(path, device, directory, name, extension) != vsOK || !ulStrIsnum(extension))
+  // A sheet number too large for an int names no block: passed over.
+  int sheet = 0;
+  if (vsParse(path, device, directory, name, extension) != vsOK ||
+      !vaam::numberValue(extension, &sheet))
     return vsLOOP;
-  (*static_cast<const vaAMSymbolFileProc *>(user))(path, name, std::atoi(extension));
+  (*static_cast<const vaAMSymbolFileProc *>(user))(path, name, sheet);
   return vsLOOP;
 }
 

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <initializer_list>
 
+#include <sys/stat.h>
+
 #include "apply.h"
 #include "gpi.h"
 #include "retag.h"
@@ -35,14 +37,31 @@ struct Run {
 }
 
 // "File <name> could not be opened." and a line end, as the fatal message.
+// A name too long for the error buffer loses its start, so that the end of
+// the message, which says what went wrong, is always there.
 [[noreturn]] void cannotOpen(Run &run, const char *name) {
-  vaAMSetError("%s%s%s\n", "File ", name, " could not be opened.");
+  static constexpr const char *kHead = "File ";
+  static constexpr const char *kTail = " could not be opened.";
+  const size_t room = sizeof vaAMErrorBufferV - 1 - std::strlen(kHead) - std::strlen(kTail) - 1;
+  vaAMSetError("%s%s%s\n", kHead, vaam::clipHead(name, room).c_str(), kTail);
   fatal(run);
+}
+
+// Opens a file of the run for reading; null when it cannot be opened or is a
+// directory (which fopen opens, but which reads as an empty file).
+FILE *openForReading(const char *name) {
+  FILE *fp = std::fopen(name, "r");
+  struct stat st {};
+  if (fp != nullptr && (fstat(fileno(fp), &st) != 0 || S_ISDIR(st.st_mode))) {
+    std::fclose(fp);
+    return nullptr;
+  }
+  return fp;
 }
 
 // The configuration file: the current directory first, then the WDIR list.
 FILE *openConfig(Run &run, const char *name) {
-  if (FILE *fp = std::fopen(name, "r"))
+  if (FILE *fp = openForReading(name))
     return fp;
   char found[vsMAXPATH] = {};
   switch (vsSrchwdirs(name, vsFILE, found)) {
@@ -54,7 +73,7 @@ FILE *openConfig(Run &run, const char *name) {
   default:
     cannotOpen(run, name);
   }
-  FILE *fp = std::fopen(found, "r");
+  FILE *fp = openForReading(found);
   if (fp == nullptr)
     cannotOpen(run, name);
   return fp;
@@ -110,7 +129,7 @@ void vaAMRun(int argc, char **argv) {
     std::printf("Symbol Library Path:      [%s]\n", symbolPattern);
   }
 
-  run.ltf = std::fopen(ulStrLoc(ltfName), "r");
+  run.ltf = openForReading(ulStrLoc(ltfName));
   if (run.ltf == nullptr)
     cannotOpen(run, ltfName);
   // A preview writes no log: what the log would hold goes to standard

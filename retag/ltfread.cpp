@@ -16,6 +16,36 @@
 
 HashEntry *vaAMHashTableV[vaAM_HASH_SIZE];
 
+std::string vaam::shownWord(const char *word, size_t length) {
+  if (std::none_of(word, word + length,
+                   [](char c) { return static_cast<unsigned char>(c) < ' ' || c == '\177'; }))
+    return std::string(word, length);
+  // ulStrCvtToAscii sees C strings: a zero byte is escaped here.
+  std::string shown;
+  for (size_t start = 0;;) {
+    const size_t end = std::find(word + start, word + length, '\0') - word;
+    const std::string part(word + start, end - start);
+    char *escaped = ulStrCvtToAsciiAlloc(part.c_str());
+    shown += escaped != nullptr ? escaped : part;
+    ulStrFree(escaped);
+    if (end == length)
+      return shown;
+    shown += "\\000";
+    start = end + 1;
+  }
+}
+
+std::string vaam::shownWord(const char *word) {
+  return shownWord(word, std::strlen(word));
+}
+
+std::string vaam::clipHead(const char *text, size_t n) {
+  size_t length = std::strlen(text);
+  if (length <= n)
+    return text;
+  return "..." + std::string(text + length - (n - 3));
+}
+
 using vaam::kLineSize;
 using vaam::kNullPointer;
 using vaam::setError;
@@ -31,27 +61,26 @@ std::string clipTail(const char *text, size_t n) {
   return std::string(text, n - 3) + "...";
 }
 
-// Keeps the last n characters of text, the first three of them "..." when
-// text is longer than n (the end of a path names the file).
-std::string clipHead(const char *text, size_t n) {
-  size_t length = std::strlen(text);
-  if (length <= n)
-    return text;
-  return "..." + std::string(text + length - (n - 3));
-}
+using vaam::clipHead;
+using vaam::shownWord;
 
 // Puts "File parse error at line N in file F: <lead><word><trail>\n" into the
 // error buffer. When the whole text would not fit the buffer, the file name
 // (its start dropped) and the word (its end dropped) are shortened so that it
 // fits; each keeps at least half of the room when it needs it.
+// The word is shown through shownWord; rawLength, when given, is its length
+// counting the zero bytes inside it.
 void parseError(int line, const char *file, const char *lead, const char *word = nullptr,
-                const char *trail = "") {
+                const char *trail = "", size_t rawLength = std::string::npos) {
   char head[64];
   std::snprintf(head, sizeof head, "File parse error at line %d in file ", line);
   if (file == nullptr)
     file = "";
   if (word == nullptr)
     word = "";
+  const std::string shown =
+      shownWord(word, rawLength != std::string::npos ? rawLength : std::strlen(word));
+  word = shown.c_str();
   const size_t limit = sizeof vaAMErrorBufferV - 1;
   const size_t fixed = std::strlen(head) + 2 + std::strlen(lead) + std::strlen(trail) + 1;
   const size_t room = limit > fixed ? limit - fixed : 0;
@@ -121,21 +150,23 @@ const char *nextWord(const char *s, char *word, int size) {
   return true;
 }
 
-// A word that ulStrIsnum accepts, with the value atoi gives it.
+// A word that ulStrIsnum accepts and whose integer part fits an int, with
+// the value atoi gives it.
 bool readNumber(const char *word, int *value) {
   const char *p = word;
   if (plainInteger(p, value))
     return true;
-  if (!ulStrIsnum(word))
-    return false;
-  *value = std::atoi(word);
-  return true;
+  return vaam::numberValue(word, value);
 }
 
-// "Illegal character in token '<word>'", the message of a word that should
-// have been a number.
+// The message of a word that should have been a number: "Illegal character
+// in token '<word>'", or "Number out of range in token '<word>'" for a number
+// too large for the field.
 [[gnu::cold]] void illegalCharacter(int line, const char *file, const char *word) {
-  parseError(line, file, "Illegal character in token '", word, "'");
+  if (ulStrIsnum(word))
+    parseError(line, file, "Number out of range in token '", word, "'");
+  else
+    parseError(line, file, "Illegal character in token '", word, "'");
 }
 
 // Upper case of a character in the C locale, the only one this system runs
@@ -515,7 +546,7 @@ int vaAMReadLTFFile(FILE *fp, SymbolInfo **list, KeywordEntry *keywords, const c
       return 0;
     default:
       putBack();
-      parseError(line, fileName, "Unrecognized token '", word, "'");
+      parseError(line, fileName, "Unrecognized token '", word, "'", static_cast<size_t>(length));
       return 1;
     }
   }

@@ -2,6 +2,8 @@
 // usage text and the fatal-error handler.
 #include "retag.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +30,21 @@ void vaAMSetError(const char *format, ...) {
   std::vsnprintf(vaAMErrorBufferV, sizeof vaAMErrorBufferV, format, args);
   va_end(args);
 }
+
+namespace vaam {
+
+bool numberValue(const char *word, int *value) {
+  if (!ulStrIsnum(word))
+    return false;
+  errno = 0;
+  const long v = std::strtol(word, nullptr, 10);
+  if (errno == ERANGE || v < INT_MIN || v > INT_MAX)
+    return false;
+  *value = static_cast<int>(v);
+  return true;
+}
+
+} // namespace vaam
 
 void vaAMResetRunState() {
   vaAMSymbolCountV = 0;

@@ -5,7 +5,9 @@
 // release of the symbol index that attribute application builds.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
+#include <string>
 
 #include "retag.h"
 #include "symlist.h"
@@ -29,6 +31,24 @@ inline void setError(const char *text) {
 // when that does not fit, "File parse error\n" alone. tail is "" or starts
 // with ": ".
 void setParseErrorOrShort(int line, const char *file, const char *tail);
+
+// The value of a number word of an LTF or configuration file: true when
+// ulStrIsnum accepts the word and its integer part fits an int, with the
+// value atoi gives it in *value. A larger number is refused rather than
+// wrapped, so that it cannot turn into a different, valid-looking value.
+bool numberValue(const char *word, int *value);
+
+// A word of an input file as a message shows it: as it is, or, when it holds
+// control characters or zero bytes (which would garble a terminal or the log,
+// or cut the word short), with every control and non-ASCII character escaped
+// (ulStrCvtToAscii; a zero byte as \000). The first form takes the length of
+// a word that may hold zero bytes.
+std::string shownWord(const char *word, size_t length);
+std::string shownWord(const char *word);
+
+// Keeps the last n characters of text (n at least 3), the first three of
+// them "..." when text is longer than n: the end of a path names the file.
+std::string clipHead(const char *text, size_t n);
 
 // The two forms of an attribute line.
 enum class AttributeForm {

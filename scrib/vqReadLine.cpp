@@ -1,4 +1,5 @@
 // vqReadLine.cpp: logical lines of a block file and the fields of a record.
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -12,13 +13,25 @@ namespace {
 
 // Appends one physical line (up to and with its line feed) of stream to
 // buffer, keeping at most room characters of it; the rest of the line is
-// read and dropped. false when nothing at all could be read (end of file).
-bool readPhysical(FILE *stream, ulStrBuf *buffer, int room) {
+// read and dropped. A zero byte inside the line is kept as a blank, so that
+// it neither cuts the text nor joins the line to the next one; *nul is set
+// when there was one. false when nothing at all could be read (end of file).
+bool readPhysical(FILE *stream, ulStrBuf *buffer, int room, bool *nul) {
   char chunk[1024];
   bool any = false;
-  while (std::fgets(chunk, sizeof chunk, stream) != nullptr) {
+  for (;;) {
+    // fgets does not tell how much it read; the last zero byte of a chunk
+    // filled with ones beforehand is its terminator.
+    std::memset(chunk, 1, sizeof chunk);
+    if (std::fgets(chunk, sizeof chunk, stream) == nullptr)
+      break;
     any = true;
-    int n = static_cast<int>(std::strlen(chunk));
+    const int n =
+        static_cast<int>(static_cast<const char *>(memrchr(chunk, '\0', sizeof chunk)) - chunk);
+    if (static_cast<int>(std::strlen(chunk)) < n) {
+      std::replace(chunk, chunk + n, '\0', ' ');
+      *nul = true;
+    }
     if (room > 0)
       ulStrBufAppendN(buffer, chunk, n < room ? n : room);
     room -= n;
@@ -46,18 +59,16 @@ bool isEmptyLine(const ulStrBuf *buffer) {
   return n == 0 || (n == 1 && ulStrBufString(buffer)[0] == '\n');
 }
 
-} // namespace
-
-int vqReadContLine(ulStrBuf *buffer, FILE *stream, BlockFileId file, int *lines) {
-  if (stream == nullptr)
-    stream = vqpFileStream(file);
+// One logical line of stream into buffer (vqReadContLine); *nul is set when
+// one of its physical lines held a zero byte.
+int readContLine(ulStrBuf *buffer, FILE *stream, int *lines, bool *nul) {
   ulStrBufClear(buffer);
   if (stream == nullptr)
     return 0;
   int count = 0;
   do {
     ulStrBufClear(buffer);
-    if (!readPhysical(stream, buffer, vqread::kLineMax)) {
+    if (!readPhysical(stream, buffer, vqread::kLineMax, nul)) {
       if (lines != nullptr)
         *lines += count;
       return 0;
@@ -78,7 +89,7 @@ int vqReadContLine(ulStrBuf *buffer, FILE *stream, BlockFileId file, int *lines)
       more = ulStrBufCreate(80);
     ulStrBufClear(more);
     ulStrBufAppendChar(more, '+');
-    readPhysical(stream, more, vqread::kLineMax);
+    readPhysical(stream, more, vqread::kLineMax, nul);
     ++count;
     dropCR(more);
     const char *text = ulStrBufString(more);
@@ -97,6 +108,15 @@ int vqReadContLine(ulStrBuf *buffer, FILE *stream, BlockFileId file, int *lines)
   if (lines != nullptr)
     *lines += count;
   return 1;
+}
+
+} // namespace
+
+int vqReadContLine(ulStrBuf *buffer, FILE *stream, BlockFileId file, int *lines) {
+  if (stream == nullptr)
+    stream = vqpFileStream(file);
+  bool nul = false;
+  return readContLine(buffer, stream, lines, &nul);
 }
 
 char *vqRemoveCR(char *line) {
@@ -118,8 +138,12 @@ char *vqTrimTrail(char *text) {
 namespace vqread {
 
 bool nextLine(Reader &r) {
-  int read = vqReadContLine(r.line, r.stream, 0, &r.lineNo);
+  bool nul = false;
+  int read =
+      readContLine(r.line, r.stream != nullptr ? r.stream : vqpFileStream(0), &r.lineNo, &nul);
   r.pos = ulStrBufString(r.line);
+  if (nul)
+    note(r.block, kWarning, sbMsgBuild(2262, lineText(r)));
   return read != 0;
 }
 

@@ -27,7 +27,16 @@
 #   bare       optional, empty: run copies of the commands that have their
 #              message files beside them but not the default scribant.ini
 #   setup      optional bash script run in the scratch directory before the
-#              runs (to generate large inputs)
+#              runs (to generate large inputs, or to take permissions away);
+#              exit status 77 skips the scenario, and what the script printed
+#              says why (the test then reports as skipped, not passed)
+#   unprivileged  optional, empty: permission bits must hold during the runs.
+#              Run as root, the harness hands the scratch directory to the
+#              user nobody after the setup and runs the commands as that user
+#              (with setpriv); the scenario is skipped when that is impossible
+#   fsize      optional: a size in KiB; the runs get that file size limit
+#              (ulimit -f) with SIGXFSZ ignored, so a write that would grow a
+#              file past it fails with EFBIG, as on a full library disk
 #   check      optional bash script run in the scratch directory after the
 #              runs; a non-zero status fails the scenario
 # The run sees no WDIR, UL_* or HOME of the caller unless env sets them.
@@ -35,7 +44,14 @@ set -u
 retag=$(realpath "$1")
 case=$(realpath "$2")
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# A setup may mount a small file system inside the scratch directory.
+cleanup() {
+  while read -r _ mnt _; do
+    case $mnt in "$work"/*) umount "$mnt" 2>/dev/null ;; esac
+  done < <(tac /proc/mounts 2>/dev/null)
+  rm -rf "$work"
+}
+trap cleanup EXIT
 if [ -f "$case/project_from" ]; then
   root=$(realpath "$(dirname "$0")/../..")
   cp -r "$root/$(tr -d '\n' <"$case/project_from")/." "$work/"
@@ -50,9 +66,29 @@ if [ -f "$case/bare" ]; then
   cp "$bin"/*.umb "$work/.bin/"
   bin=$work/.bin
 fi
-if [ -f "$case/setup" ] && ! (cd "$work" && bash "$case/setup"); then
-  echo "setup failed"
-  exit 1
+if [ -f "$case/setup" ]; then
+  (cd "$work" && bash "$case/setup")
+  rc=$?
+  if [ $rc -eq 77 ]; then
+    echo "skipped (see the setup's reason above)"
+    exit 77
+  elif [ $rc -ne 0 ]; then
+    echo "setup failed"
+    exit 1
+  fi
+fi
+runner=()
+if [ -f "$case/unprivileged" ] && [ "$(id -u)" -eq 0 ]; then
+  chown -R 65534:65534 "$work"
+  runner=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+  if ! "${runner[@]}" test -x "$bin/retag" 2>/dev/null; then
+    echo "skipped: run as root, and the commands cannot be run as the user nobody"
+    exit 77
+  fi
+fi
+limits=:
+if [ -f "$case/fsize" ]; then
+  limits="ulimit -f $(tr -d '[:space:]' <"$case/fsize"); trap '' XFSZ"
 fi
 
 envs=(PATH=/usr/bin:/bin HOME="$work")
@@ -75,8 +111,8 @@ for run in "${runs[@]}"; do
     args=("${args[@]:1}")
     ;;
   esac
-  (cd "$work" && env -i "${envs[@]}" "$bin/$command" "${args[@]}") >>"$work/.stdout" \
-    2>>"$work/.stderr" </dev/null
+  (cd "$work" && eval "$limits" && env -i "${envs[@]}" "${runner[@]}" "$bin/$command" \
+    "${args[@]}") >>"$work/.stdout" 2>>"$work/.stderr" </dev/null
   statuses+=($?)
 done
 status=${statuses[*]}
