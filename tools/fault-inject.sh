@@ -54,7 +54,7 @@ trap 'rm -rf "$work"' EXIT
 set -m
 
 "$root/tests/faults/make_library.sh" "$work/orig" 200 >/dev/null || exit 2
-syms=("$work"/orig/lib/sym/*.1)
+. "$root/tests/faults/sums.sh"
 
 # run DIR: retag in project DIR, in the background (its pid in $!).
 run() {
@@ -68,10 +68,6 @@ run "$work/ref"
 wait $! || { echo "reference run failed" >&2 && exit 1; }
 span=$((($(date +%s%N) - start) / 1000)) # microseconds
 
-# The content of each file of a library, as "name hash" lines.
-sums() {
-  (cd "$1/lib/sym" && find . -maxdepth 1 -type f -exec md5sum -- {} + | sed "s|  ./| |" | awk '{ print $2, $1 }')
-}
 sums "$work/orig" >"$work/old.sums"
 sums "$work/ref" >"$work/new.sums"
 # The blocks an uninterrupted run rewrites.
