@@ -74,7 +74,8 @@ sums "$work/ref" >"$work/new.sums"
 rewrites=$(awk 'NR == FNR { old[$1] = $2; next } $1 !~ /\.bac$/ && old[$1] != $2' \
   "$work/old.sums" "$work/new.sums" | wc -l)
 # check STAGE: compares the trial's files with the old and new contents and
-# prints "rewritten lost" followed by one line per fault. Stage "killed": each
+# prints "rewritten lost extra" (extra: other files, such as temporary ones)
+# followed by one line per fault. Stage "killed": each
 # block holds its old or new content, a block with new content has a backup,
 # a backup holds the old content. Stage "rerun": each block holds its new
 # content, a backup the old or the new.
@@ -97,7 +98,12 @@ check() {
           lost++; fault[++n] = b " holds neither the old nor the new content"
         }
       }
-      print rewritten + 0, lost + 0
+      # Anything else is a temporary file (whatever its name).
+      for (f in now) {
+        base = f; sub(/\.bac$/, "", base)
+        if (!(base in old)) extra++
+      }
+      print rewritten + 0, lost + 0, extra + 0
       for (i = 1; i <= n; i++) print fault[i]
     }' "$work/old.sums" "$work/new.sums" -
 }
@@ -108,11 +114,11 @@ fail() {
   echo "trial $trial: $*" >&2
   failed+=1
 }
-# account STAGE: runs check and takes its figures; sets $changed.
+# account STAGE: runs check and takes its figures; sets $changed and $temps.
 account() {
   local faults n
   faults=$(check "$1")
-  read -r changed n <<<"${faults%%$'\n'*}"
+  read -r changed n temps <<<"${faults%%$'\n'*}"
   lost+=$n
   [ "$faults" = "${faults#*$'\n'}" ] || fail "${faults#*$'\n'}"
 }
@@ -131,7 +137,6 @@ for ((trial = 1; trial <= trials; trial++)); do
   # The files as the signal left them.
   account killed
   [ "$changed" -gt 0 ] && [ "$changed" -lt "$rewrites" ] && inVisit+=1
-  temps=$(find "$t/lib/sym" -name '*.tmp' | wc -l)
   locks=$(find "$t/lib/sym/lock" -type f 2>/dev/null | wc -l)
   [ "$temps" -gt 0 ] && midSave+=1
   orphans+=$locks
@@ -149,7 +154,7 @@ for ((trial = 1; trial <= trials; trial++)); do
   cmp -s "$work/ref/parts.log" "$t/parts.log" || fail "second run's log differs from the reference"
   account rerun
   [ -z "$(find "$t/lib/sym/lock" -type f 2>/dev/null)" ] || fail "lock files left after the second run"
-  tempsLeft+=$(find "$t/lib/sym" -name '*.tmp' | wc -l)
+  tempsLeft+=$temps
 done
 
 echo "fault injection (SIG$signal, 200 symbols): $trials trials, $inVisit in the middle of the visit," \

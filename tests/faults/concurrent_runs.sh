@@ -91,11 +91,15 @@ judge() {
           print "interleaved", f, "holds a mix"
         }
       }
+      for (f in now) {
+        base = f; sub(/\.bac$/, "", base)
+        if (!(base in old)) print "left", f, "left behind"
+      }
       print "writes", writes + 0, both + 0
     }' "$work/old.sums" "$work/a.sums" "$work/b.sums" -)
   while read -r what rest; do
-    if [ "$what" = interleaved ]; then
-      interleaved+=1
+    if [ "$what" = interleaved ] || [ "$what" = left ]; then
+      [ "$what" = interleaved ] && interleaved+=1
       fail "round $round: $rest"
     else
       read -r saves twice <<<"$rest"
@@ -117,8 +121,7 @@ judge() {
     [ "$errors" -eq $((locked + missing)) ] || fail "round $round, run $l: $errors errors counted"
   done
   [ "$saves" -eq "$processed" ] || fail "round $round: $processed saves done, $saves seen"
-  [ -z "$(find "$d/lib/sym" -name '*.tmp' -o -path '*/lock/*' -type f)" ] ||
-    fail "round $round: lock or temporary files left"
+  [ -z "$(find "$d/lib/sym/lock" -type f 2>/dev/null)" ] || fail "round $round: lock files left"
 }
 
 # 1. Two runs at once.
