@@ -62,11 +62,19 @@ run() {
     >"$1/.out" 2>&1 </dev/null &
 }
 
-cp -r "$work/orig" "$work/ref"
-start=$(date +%s%N)
-run "$work/ref"
-wait $! || { echo "reference run failed" >&2 && exit 1; }
-span=$((($(date +%s%N) - start) / 1000)) # microseconds
+# The reference, run three times: the moments are drawn from the shortest
+# duration, so that a busy moment of the machine does not push most kills
+# past the end of the run.
+span=
+for i in 1 2 3; do
+  rm -rf "$work/ref"
+  cp -r "$work/orig" "$work/ref"
+  start=$(date +%s%N)
+  run "$work/ref"
+  wait $! || { echo "reference run failed" >&2 && exit 1; }
+  took=$((($(date +%s%N) - start) / 1000)) # microseconds
+  [ -z "$span" ] || [ $took -lt "$span" ] && span=$took
+done
 
 sums "$work/orig" >"$work/old.sums"
 sums "$work/ref" >"$work/new.sums"
