@@ -357,13 +357,12 @@ int vsXfer(FILE *from, FILE *to);
 int vsRename(const char *oldSpec, const char *newSpec);
 
 // Replaces the file spec with the length bytes of content so that, whatever
-// happens, it holds its old or its complete new content: the content goes to
-// a temporary file in the same directory, is synced, and then takes the
-// file's place by a rename. An existing file keeps its permission bits and,
-// where the system allows, its group; a symbolic link stays in place and its
-// target is replaced. A missing file is created with the usual permission
-// bits. vsOK; vsBADSPEC for a null spec; vsIOERR when the temporary file
-// cannot be made, written or renamed (it is removed, the file untouched).
+// happens, it holds its old or its complete new content (ulReplaceFile:
+// temporary file in the same directory, synced, renamed, directory synced).
+// An existing file keeps its permission bits and, where the system allows,
+// its group; a symbolic link stays in place and its target is replaced. A
+// missing file is created with the usual permission bits. vsOK; vsBADSPEC for a null spec; vsIOERR
+// when the temporary file cannot be made, written or renamed (it is removed, the file untouched).
 int vsReplaceFile(const char *spec, const char *content, size_t length);
 
 // Makes directory (in/out, vsMAXPATH bytes) absolute, appends a unique name

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "ulBase.h"
 #include "ulMem.h"
 #include "vsInternal.h"
 
@@ -185,39 +186,7 @@ int vsRename(const char *oldSpec, const char *newSpec) {
 int vsReplaceFile(const char *spec, const char *content, size_t length) {
   if (spec == nullptr || (content == nullptr && length > 0))
     return vsBADSPEC;
-  // A symbolic link is followed: its target gets the new content.
-  std::unique_ptr<char, decltype(&std::free)> resolved(realpath(spec, nullptr), &std::free);
-  const std::string target = resolved != nullptr ? resolved.get() : spec;
-  const size_t slash = target.rfind('/');
-  std::string temp =
-      (slash == std::string::npos ? std::string(".") : target.substr(0, slash)) + "/.vsXXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0)
-    return vsIOERR;
-  struct stat old;
-  bool ok;
-  if (stat(target.c_str(), &old) == 0) {
-    // The group may be refused (a user outside the file's group); the mode
-    // never is, for a file of our own.
-    (void)!fchown(fd, static_cast<uid_t>(-1), old.st_gid);
-    ok = fchmod(fd, old.st_mode & 07777) == 0;
-  } else {
-    const mode_t mask = umask(0);
-    umask(mask);
-    ok = fchmod(fd, 0666 & ~mask) == 0;
-  }
-  for (size_t done = 0; ok && done < length;) {
-    const ssize_t n = write(fd, content + done, length - done);
-    ok = n > 0;
-    done += ok ? static_cast<size_t>(n) : 0;
-  }
-  ok = ok && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
-    unlink(temp.c_str());
-    return vsIOERR;
-  }
-  return vsOK;
+  return ulReplaceFile(spec, content, length) ? vsOK : vsIOERR;
 }
 
 int vsUnique(char *directory) {

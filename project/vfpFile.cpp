@@ -5,6 +5,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,11 +63,13 @@ struct FileObj {
   std::string spec;    // the file: dirPath/subdir/name.version+suffix
   int mode = 0;        // access the file is open in: 0, 1, 2
   FILE *stream = nullptr;
-  std::string temp;    // mode 2: the temporary file
-  std::string target;  // mode 2: the file the commit replaces (a link's target)
-  bool seen = false;   // the file existed when last opened
-  timespec mtime = {}; // its modification time then
-  off_t size = 0;      // and its size
+  std::unique_ptr<char[]> buffer; // the stream's buffer (saves stdio's own fstat)
+  std::string temp;               // mode 2: the temporary file
+  std::string target;             // mode 2: the file the commit replaces (a link's target)
+  bool known = false;             // seen, mtime and size are set
+  bool seen = false;              // the file existed when last opened
+  timespec mtime = {};            // its modification time then
+  off_t size = 0;                 // and its size
 };
 
 std::map<vfpObjId, FileObj> &files() {
@@ -132,17 +136,8 @@ std::string targetOf(const std::string &path) {
   return p;
 }
 
-// True if name is base + "." + six random characters + ".tmp".
-bool isTempOf(const char *name, const std::string &base) {
-  const size_t n = std::strlen(name);
-  const size_t want = base.size() + 1 + kTempRandom + std::strlen(kTempSuffix);
-  return n == want && std::strncmp(name, base.c_str(), base.size()) == 0 &&
-         name[base.size()] == '.' && std::strcmp(name + n - 4, kTempSuffix) == 0;
-}
-
 } // namespace
 
-// Removes the temporary files of target that a crashed write left behind.
 void vfpiRemoveTemps(const std::string &target) {
   const std::string dir = directoryOf(target);
   const std::string base = baseOf(target);
@@ -150,9 +145,13 @@ void vfpiRemoveTemps(const std::string &target) {
   if (d == nullptr)
     return;
   std::vector<std::string> stale;
-  while (const dirent *e = readdir(d))
-    if (isTempOf(e->d_name, base))
+  while (const dirent *e = readdir(d)) {
+    const size_t n = std::strlen(e->d_name);
+    const size_t want = base.size() + 1 + kTempRandom + std::strlen(kTempSuffix);
+    if (n == want && std::strncmp(e->d_name, base.c_str(), base.size()) == 0 &&
+        e->d_name[base.size()] == '.' && std::strcmp(e->d_name + n - 4, kTempSuffix) == 0)
       stale.emplace_back(dir + "/" + e->d_name);
+  }
   closedir(d);
   for (const std::string &s : stale)
     unlink(s.c_str());
@@ -160,40 +159,92 @@ void vfpiRemoveTemps(const std::string &target) {
 
 namespace {
 
-// The permission bits a new file gets.
+// The permission bits a new file gets: 0666 less the umask.
 mode_t newFileMode() {
   const mode_t mask = umask(0);
   umask(mask);
   return 0666 & ~mask;
 }
 
-// Creates a temporary file beside target with target's permission bits and,
-// where the system allows, its group (a new file: the usual bits). Returns
-// the open stream, or null (errno set).
-FILE *createTemp(const std::string &target, std::string &temp) {
-  std::string templ = target + "." + std::string(kTempRandom, 'X') + kTempSuffix;
-  const int fd = mkstemps(templ.data(), static_cast<int>(std::strlen(kTempSuffix)));
-  if (fd < 0)
-    return nullptr;
-  struct stat old;
-  bool ok;
-  if (stat(target.c_str(), &old) == 0) {
-    ok = fchmod(fd, old.st_mode & 07777) == 0;
-    // Another group than our own may be refused: the file then keeps ours.
-    if (fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+// Opens the fixed temporary file of target (target + ".tmp") and takes an
+// exclusive advisory lock (flock) on it, without waiting. The lock is what
+// makes the name its holder's: only the holder truncates, writes, renames or
+// removes the file, and it keeps the lock until after that last step. A
+// file found there whose lock is free was left by a writer that died (the
+// lock dies with its process) and is simply reused, so a crashed save costs
+// no directory scan to clean up. Returns the descriptor, or -1 when another
+// process is writing the same file right now (or the file cannot be made).
+int openFixedTemp(const std::string &name) {
+  static const uid_t self = geteuid();
+  for (int tries = 0; tries < 8; ++tries) {
+    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+      return -1;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      close(fd);
+      return -1;
     }
-  } else {
-    ok = fchmod(fd, newFileMode()) == 0;
+    // The previous holder may have renamed or removed the name between our
+    // open and our lock: then the locked file is no longer the name's.
+    struct stat mine, now;
+    if (fstat(fd, &mine) != 0 || stat(name.c_str(), &now) != 0 || mine.st_ino != now.st_ino ||
+        mine.st_dev != now.st_dev) {
+      close(fd);
+      continue;
+    }
+    // Another user's dead write keeps its owner: not ours to reuse.
+    if (mine.st_uid != self || (mine.st_size != 0 && ftruncate(fd, 0) != 0)) {
+      close(fd);
+      return -1;
+    }
+    return fd;
   }
-  FILE *stream = ok ? fdopen(fd, "w") : nullptr;
+  return -1;
+}
+
+// Creates the temporary file of a write to target, beside it, with the
+// permission bits mode, or (kTargetsMode) those of target and, where the system
+// allows, its group (a new file: the usual bits). The name is target +
+// ".tmp" (see openFixedTemp); when another process is writing the same file
+// at this moment, a name of its own, target + ".XXXXXX.tmp" with six random
+// characters. Returns the open stream, or null (errno set); *old and *existed
+// (when given) tell what target was.
+constexpr mode_t kTargetsMode = ~mode_t{0};
+FILE *createTemp(const std::string &target, std::string &temp, mode_t mode,
+                 struct stat *old = nullptr, bool *existed = nullptr) {
+  std::string name = target + kTempSuffix;
+  int fd = openFixedTemp(name);
+  if (fd < 0) {
+    name = target + "." + std::string(kTempRandom, 'X') + kTempSuffix;
+    fd = mkstemps(name.data(), static_cast<int>(std::strlen(kTempSuffix)));
+    if (fd < 0)
+      return nullptr;
+  }
+  if (mode == kTargetsMode) {
+    struct stat st;
+    const bool found = stat(target.c_str(), &st) == 0;
+    if (found) {
+      mode = st.st_mode & 07777;
+      // Another group than our own may be refused: the file then keeps ours.
+      if (fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
+      }
+      if (old != nullptr)
+        *old = st;
+    } else {
+      mode = newFileMode();
+    }
+    if (existed != nullptr)
+      *existed = found;
+  }
+  FILE *stream = fchmod(fd, mode) == 0 ? fdopen(fd, "w") : nullptr;
   if (stream == nullptr) {
     const int e = errno;
+    unlink(name.c_str());
     close(fd);
-    unlink(templ.c_str());
     errno = e;
     return nullptr;
   }
-  temp = templ;
+  temp = name;
   return stream;
 }
 
@@ -207,21 +258,37 @@ bool syncDirectory(const std::string &dir) {
   return ok;
 }
 
-// Closes a stream that was written, checking everything: false when any
-// write, the flush, the sync or the close failed.
-bool finishStream(FILE *stream, bool sync) {
-  bool ok = std::ferror(stream) == 0 && std::fflush(stream) == 0;
-  if (ok && sync)
-    ok = fsync(fileno(stream)) == 0;
+// Ends a write into the temporary file temp. With commit the stream is
+// flushed (with sync also synced to disk) and temp renamed over target;
+// otherwise, or when any of that failed, temp is removed and target keeps
+// its old content. Both steps happen before the stream is closed, while the
+// temporary file's lock is still held. True if committed and closed; then
+// *written (when given) describes the new file.
+bool endWrite(FILE *stream, const std::string &temp, const std::string &target, bool commit,
+              bool sync, struct stat *written = nullptr) {
+  bool ok = commit && std::ferror(stream) == 0 && std::fflush(stream) == 0 &&
+            (!sync || fsync(fileno(stream)) == 0) &&
+            (written == nullptr || fstat(fileno(stream), written) == 0) &&
+            std::rename(temp.c_str(), target.c_str()) == 0;
+  if (!ok)
+    unlink(temp.c_str());
   return std::fclose(stream) == 0 && ok;
 }
 
-// Remembers what the file looks like now, for vfpObjIsModified.
-void noteFile(FileObj &f) {
-  struct stat st;
-  f.seen = stat(f.spec.c_str(), &st) == 0;
-  f.mtime = f.seen ? st.st_mtim : timespec{};
-  f.size = f.seen ? st.st_size : 0;
+// Remembers what the file looks like, for vfpObjIsModified: st when seen,
+// else that there is no file.
+void noteFile(FileObj &f, const struct stat *st) {
+  f.seen = st != nullptr;
+  f.mtime = f.seen ? st->st_mtim : timespec{};
+  f.size = f.seen ? st->st_size : 0;
+}
+
+// Gives the stream a buffer of its own, so that stdio need not ask the
+// system for the file's block size.
+void bufferStream(FileObj &f) {
+  constexpr size_t kSize = 16384;
+  f.buffer = std::make_unique<char[]>(kSize);
+  std::setvbuf(f.stream, f.buffer.get(), _IOFBF, kSize);
 }
 
 // Closes the object's file. A write is committed (renamed over its target)
@@ -232,48 +299,56 @@ int closeFile(FileObj &f, bool discard, bool sync) {
   int status = vfpOK;
   if (f.stream != nullptr) {
     if (f.mode == vfpOPEN_WRITE) {
-      const bool written = finishStream(f.stream, sync && !discard);
-      if (discard || !written || std::rename(f.temp.c_str(), f.target.c_str()) != 0) {
-        unlink(f.temp.c_str());
+      struct stat written;
+      if (!endWrite(f.stream, f.temp, f.target, !discard, sync, &written)) {
         status = discard ? vfpOK : vfpGENERAL_FAILURE;
-      } else if (sync && !syncDirectory(directoryOf(f.target))) {
-        status = vfpGENERAL_FAILURE; // renamed, but perhaps not yet on disk
+      } else {
+        noteFile(f, &written); // our own change is no modification
+        if (sync && !syncDirectory(directoryOf(f.target)))
+          status = vfpGENERAL_FAILURE; // renamed, but perhaps not yet on disk
       }
     } else {
       std::fclose(f.stream);
     }
   }
   f.stream = nullptr;
+  f.buffer.reset();
   f.temp.clear();
   f.target.clear();
   f.mode = vfpOPEN_ID;
-  noteFile(f);
   return status;
 }
 
 // Opens the object's file in access mode. 0, 13 (read: no file), 15 (read:
 // cannot be opened), 7 (write: no temporary file).
 int openFile(FileObj &f, int access) {
+  struct stat st;
   if (access == vfpOPEN_READ) {
-    struct stat st;
-    if (stat(f.spec.c_str(), &st) != 0)
-      return errno == ENOENT || errno == ENOTDIR ? vfpNO_OBJECT : vfpFILE_OPEN_ERROR;
-    if (S_ISDIR(st.st_mode))
-      return vfpFILE_OPEN_ERROR;
     f.stream = std::fopen(f.spec.c_str(), "r");
     if (f.stream == nullptr)
-      return errno == ENOENT ? vfpNO_OBJECT : vfpFILE_OPEN_ERROR;
+      return errno == ENOENT || errno == ENOTDIR ? vfpNO_OBJECT : vfpFILE_OPEN_ERROR;
+    if (fstat(fileno(f.stream), &st) != 0 || S_ISDIR(st.st_mode)) {
+      std::fclose(f.stream);
+      f.stream = nullptr;
+      return vfpFILE_OPEN_ERROR;
+    }
+    noteFile(f, &st);
+    bufferStream(f);
   } else if (access == vfpOPEN_WRITE) {
     f.target = targetOf(f.spec);
-    vfpiRemoveTemps(f.target);
-    f.stream = createTemp(f.target, f.temp);
+    bool existed = false;
+    f.stream = createTemp(f.target, f.temp, kTargetsMode, &st, &existed);
     if (f.stream == nullptr) {
       f.target.clear();
       return vfpCANNOT_ACCESS;
     }
+    noteFile(f, existed ? &st : nullptr);
+    bufferStream(f);
+  } else if (!f.known) {
+    noteFile(f, stat(f.spec.c_str(), &st) == 0 ? &st : nullptr);
   }
+  f.known = true;
   f.mode = access;
-  noteFile(f);
   return vfpOK;
 }
 
@@ -449,12 +524,10 @@ int resolve(const char *reference, Ref *ref, vfpObjId *dir, std::string *dirPath
   const std::vector<vfpObjId> dirs = directoriesOf(project, ref->alias.c_str());
   if (dirs.empty())
     return vfpLIB_NAME;
-  vfpObjId chosen = 0;
-  for (vfpObjId d : dirs)
-    if (exists(specOf(vfpObjGetPath(d), ref->cls, ref->name, ref->version))) {
-      chosen = d;
-      break;
-    }
+  vfpObjId chosen = dirs.size() == 1 ? dirs.front() : 0;
+  for (size_t i = 0; chosen == 0 && i < dirs.size(); ++i)
+    if (exists(specOf(vfpObjGetPath(dirs[i]), ref->cls, ref->name, ref->version)))
+      chosen = dirs[i];
   if (chosen == 0) {
     auto writable =
         std::find_if(dirs.begin(), dirs.end(), [](vfpObjId d) { return vfpObjReadonly(d) == 0; });
@@ -513,36 +586,28 @@ bool entryOfClass(int cls, const std::string &entry, std::string &name, std::str
 // Copies the file from into a temporary file beside to and renames it over
 // to. false on any failure (to is then untouched).
 bool copyFile(const std::string &from, const std::string &to, bool sync) {
-  FILE *in = std::fopen(from.c_str(), "rb");
-  if (in == nullptr)
+  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0)
     return false;
   struct stat src;
   const std::string target = targetOf(to);
-  vfpiRemoveTemps(target);
   std::string temp;
-  FILE *out = fstat(fileno(in), &src) == 0 ? createTemp(target, temp) : nullptr;
+  FILE *out = fstat(in, &src) == 0 ? createTemp(target, temp, src.st_mode & 07777) : nullptr;
   if (out == nullptr) {
-    std::fclose(in);
+    close(in);
     return false;
   }
-  bool ok = fchmod(fileno(out), src.st_mode & 07777) == 0;
+  std::setvbuf(out, nullptr, _IONBF, 0); // whole chunks go straight to the file
+  bool ok = true;
   char buffer[32768];
-  for (size_t n; ok && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
-    ok = std::fwrite(buffer, 1, n, out) == n;
-  ok = ok && std::ferror(in) == 0;
-  std::fclose(in);
-  if (ok && std::fflush(out) == 0) {
-    // The copy keeps the source's times, so a backup tells when its content
-    // was written.
-    const timespec times[2] = {src.st_atim, src.st_mtim};
-    ok = futimens(fileno(out), times) == 0;
-  }
-  ok = finishStream(out, sync) && ok;
-  if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
-    unlink(temp.c_str());
-    return false;
-  }
-  return !sync || syncDirectory(directoryOf(target));
+  for (ssize_t n; ok && (n = read(in, buffer, sizeof buffer)) != 0;)
+    ok = n > 0 && std::fwrite(buffer, 1, static_cast<size_t>(n), out) == static_cast<size_t>(n);
+  close(in);
+  // The copy keeps the source's times, so a backup tells when its content
+  // was written.
+  const timespec times[2] = {src.st_atim, src.st_mtim};
+  ok = ok && futimens(fileno(out), times) == 0;
+  return endWrite(out, temp, target, ok, sync) && (!sync || syncDirectory(directoryOf(target)));
 }
 
 } // namespace

@@ -68,10 +68,13 @@
 // A write that is discarded (vfpCLOSE_DISCARD, vfpDeleteObject during a
 // write, a failed commit) removes the temporary file only. So after a crash
 // or a kill at any moment the file holds its old or its complete new
-// content. The temporary file is the file's name followed by ".XXXXXX.tmp"
-// (six random characters: and2.1.Ab3xYz.tmp); the next write of the same
-// object removes any such file left by a crashed run. A copy
-// (vfpCopyObject) goes the same way.
+// content. The temporary file is the file's name followed by ".tmp"
+// (and2.1.tmp), held under an advisory lock (flock) by its writer until the
+// rename or removal; a file left there by a writer that died is reused by
+// the next write of the same file, with no directory scan. Only while
+// another process is writing the same file does a write take a name of its
+// own, ".XXXXXX.tmp" with six random characters. A copy (vfpCopyObject)
+// goes the same way.
 //
 // Close flags (vfpCloseObject; the object is always freed):
 //   0x01000 vfpCLOSE_COMMIT   commit a write in progress (also when neither

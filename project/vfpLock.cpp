@@ -3,6 +3,7 @@
 // tests, taking, rewriting, taking over, releasing and breaking a lock, and
 // the locks this process holds until it releases them or ends.
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -10,11 +11,13 @@
 
 #include <cerrno>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <map>
+#include <random>
 #include <string>
 
 #include "vfpFile.h"
@@ -83,8 +86,22 @@ const char *ownHost() {
   return host;
 }
 
-std::string ownUser() {
-  return std::to_string(getuid());
+// This process's id, asked of the system once (and once more in a forked
+// child): the lock code compares it with every lock it reads.
+pid_t cachedPid = 0;
+void forgetPid() {
+  cachedPid = 0;
+}
+pid_t ownPid() {
+  static const bool registered = pthread_atfork(nullptr, nullptr, forgetPid) == 0;
+  if (cachedPid == 0 || !registered)
+    cachedPid = getpid();
+  return cachedPid;
+}
+
+const std::string &ownUser() {
+  static const std::string user = std::to_string(getuid());
+  return user;
 }
 
 // Seconds as vsInfo counts them: the local calendar time read as UTC.
@@ -114,7 +131,7 @@ int testsOf(const LockInfo *lock) {
 
 // True if the lock names this very process.
 bool isOurs(const LockInfo *lock) {
-  return lock->pid == getpid() && std::strcmp(lock->host, ownHost()) == 0 &&
+  return lock->pid == ownPid() && std::strcmp(lock->host, ownHost()) == 0 &&
          ownUser() == lock->owner;
 }
 
@@ -125,7 +142,7 @@ bool deadHolder(const LockInfo *lock) {
     trace("\nRemote host. Assume not orphaned.");
     return false;
   }
-  if (lock->pid == getpid() || lock->pid == -1) {
+  if (lock->pid == ownPid() || lock->pid == -1) {
     trace("\nCurrent process owns lock. Not orphaned.");
     return false;
   }
@@ -158,19 +175,40 @@ bool writeContent(int fd, long created, const char *className, int tests) {
   return n > 0 && pwrite(fd, text, static_cast<size_t>(n), 0) == n && ftruncate(fd, n) == 0;
 }
 
+// Creates a temporary lock file beside path, named path + "." + six letters
+// and digits + ".tmp" (the shape vfpiRemoveTemps clears), with the usual
+// permission bits (0666 less the umask, applied by the system). The name is
+// drawn at random; the exclusive create settles a clash. The descriptor, or
+// -1 (errno set).
+int createTempLock(const std::string &path, std::string &temp) {
+  static const char kDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  static std::mt19937_64 random{std::random_device{}()};
+  for (int tries = 0; tries < 100; ++tries) {
+    uint64_t bits = random() ^ static_cast<uint64_t>(ownPid());
+    char name[6];
+    for (char &c : name) {
+      c = kDigits[bits % 62];
+      bits /= 62;
+    }
+    temp = path + "." + std::string(name, sizeof name) + ".tmp";
+    const int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST)
+      return fd;
+  }
+  return -1;
+}
+
 // Writes a complete lock file of this process beside path, under a
 // temporary name, with the creation time given, or (created < 0) with the
 // new file's own modification time, which is then set to that very second.
 // Returns the temporary file's path, or "" on failure (nothing is left).
 std::string writeTemp(const std::string &path, long created, const char *className, int tests) {
-  std::string temp = path + ".XXXXXX.tmp";
-  const int fd = mkstemps(temp.data(), 4);
+  std::string temp;
+  const int fd = createTempLock(path, temp);
   if (fd < 0)
     return "";
-  const mode_t mask = umask(0);
-  umask(mask);
   struct stat st;
-  bool ok = fchmod(fd, 0666 & ~mask) == 0 && fstat(fd, &st) == 0;
+  bool ok = fstat(fd, &st) == 0;
   if (ok && created < 0)
     created = localSeconds(st.st_mtime);
   ok = ok && writeContent(fd, created, className, tests);
@@ -206,7 +244,7 @@ void releaseAtExit() {
 
 void remember(const std::string &path, const char *className, int tests) {
   State &s = state();
-  s.held[path] = Held{tests, className, getpid()};
+  s.held[path] = Held{tests, className, ownPid()};
   if (!s.atExit) {
     s.atExit = true;
     std::atexit(releaseAtExit);
@@ -322,8 +360,10 @@ int createLock(const std::string &path, const char *className, int tests) {
   }
   if (!temp.empty())
     unlink(temp.c_str());
+  // Temporary lock files of processes that died writing them (the lock
+  // directory holds only the locks of the moment: a small scan).
   if (result == vfpOK)
-    vfpiRemoveTemps(path); // left by processes that died writing them
+    vfpiRemoveTemps(path);
   return result;
 }
 
@@ -432,7 +472,7 @@ void vfpGetOwnLockInfo(LockInfo *info) {
   info->facId = vfpiFacility();
   copyText(info->facVer, vfpiFacilityVersion(), sizeof info->facVer);
   copyText(info->plVer, vfpLOCK_VERSION, sizeof info->plVer);
-  info->pid = getpid();
+  info->pid = ownPid();
   copyText(info->host, ownHost(), sizeof info->host);
   info->className[0] = '\0';
   info->tests = vfpLOCKTEST_DEFAULT;
@@ -519,6 +559,8 @@ int vfpiReadLock(const char *path, LockInfo *info) {
       FILE *stream = std::fopen(path, "r");
       if (stream == nullptr)
         return vfpNOT_LOCKED;
+      char buffer[4096]; // a lock file is a few hundred bytes
+      std::setvbuf(stream, buffer, _IOFBF, sizeof buffer);
       info->found = 1;
       read = vfpiDecodeLock(stream, info) == vfpOK;
       std::fclose(stream);
@@ -566,7 +608,7 @@ int vfpiTestLock(const LockInfo *lock) {
 
 int vfpiDeleteLockFile(const char *path, const LockInfo *info) {
   const bool permitted = info->state == vfpLOCK_ORPHANED ||
-                         (info->state == vfpLOCK_BYPID && info->pid == getpid()) ||
+                         (info->state == vfpLOCK_BYPID && info->pid == ownPid()) ||
                          (info->state == vfpLOCK_NOTOPEN && vfpiTestLock(info) == vfpOK);
   if (!permitted)
     return vfpCANNOT_ACCESS;
@@ -601,7 +643,7 @@ void vfpiReleaseLock(const char *spec) {
 
 bool vfpiHoldsLock(const char *spec) {
   const auto it = state().held.find(vfpiLockPathOf(spec));
-  return it != state().held.end() && it->second.pid == getpid();
+  return it != state().held.end() && it->second.pid == ownPid();
 }
 
 int vfpLockObject(const char *reference, int tests) {
@@ -695,7 +737,7 @@ int vfpReleaseAllLocks() {
   State &s = state();
   int released = 0;
   for (const auto &[path, held] : s.held) {
-    if (held.pid != getpid())
+    if (held.pid != ownPid())
       continue; // a forked child: the locks are its parent's
     // One look, no retries: a lock of ours is always readable.
     FILE *stream = std::fopen(path.c_str(), "r");

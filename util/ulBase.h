@@ -11,6 +11,8 @@
 // class has one definition; none depends on the locale.
 #pragma once
 
+#include <cstddef>
+
 // Does nothing and returns 0; stands for "no callback" where an interface
 // takes one.
 int ulDummyProc(...);
@@ -57,3 +59,16 @@ constexpr bool ulCharIsLineSpace(char c) {
 constexpr bool ulCharIsSpaceOrTab(char c) {
   return c == ' ' || c == '\t';
 }
+
+// ---- Files ------------------------------------------------------------------------
+
+// Replaces the content of the file at path with length bytes of content,
+// crash-safely: the bytes go to a temporary file in the same directory
+// (".ulXXXXXX"), which gets the old file's permission bits and, where the
+// system allows, its group (a new file: 0666 less the umask), is synced to
+// disk and renamed over the file; then the directory is synced. A symbolic
+// link is followed: its target gets the new content and the link stays.
+// After a crash at any moment the file holds its old or its whole new
+// content. true on success; false (errno set, the file and its directory
+// as they were) on any failure.
+[[nodiscard]] bool ulReplaceFile(const char *path, const char *content, size_t length);

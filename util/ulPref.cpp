@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "ulBase.h"
 #include "ulErr.h"
 #include "ulMem.h"
 #include "ulMsg.h"
@@ -721,8 +722,10 @@ int ulPrefReadIniFile(const char *fileName) {
 int ulPrefWriteIniFile(const char *fileName, ulPrefDB *set) {
   if (fileName == nullptr || *fileName == '\0')
     return 0;
-  std::string temporary = std::string(fileName) + ".tmp";
-  FILE *f = std::fopen(temporary.c_str(), "w");
+  // The text is built in memory and replaces the file in one crash-safe step.
+  char *text = nullptr;
+  size_t size = 0;
+  FILE *f = open_memstream(&text, &size);
   if (f == nullptr)
     return 0;
   WriteState w{f, std::fputs("|5.0\n", f) >= 0};
@@ -732,9 +735,7 @@ int ulPrefWriteIniFile(const char *fileName, ulPrefDB *set) {
       ulPrefForEachUserOption(s, writeOption, &w);
   if (std::fclose(f) != 0)
     w.ok = false;
-  if (w.ok && std::rename(temporary.c_str(), fileName) != 0)
-    w.ok = false;
-  if (!w.ok)
-    std::remove(temporary.c_str());
+  w.ok = w.ok && ulReplaceFile(fileName, text, size);
+  std::free(text);
   return w.ok ? 1 : 0;
 }

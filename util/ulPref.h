@@ -82,9 +82,8 @@
 // are kept, and given to the preference when it is declared. A value read
 // from a file never replaces a value set on the command line. The writer
 // emits the marker line and then one entry per preference that has been set
-// (ulPrefForEachUserOption), quoting a value when needed, into the name with
-// ".tmp" appended, and renames it into place only when everything was
-// written, so the old file survives any failure.
+// (ulPrefForEachUserOption), quoting a value when needed, and replaces the
+// file crash-safely (ulReplaceFile), so the old file survives any failure.
 //
 // ulPrefParse with a product name reads the product's preference files
 // "$HOME/.PRODUCT.prefs" and then "./.PRODUCT.prefs" (when they exist; the
@@ -376,9 +375,9 @@ int ulPrefUsage(int *argc, char **argv);
 int ulPrefReadIniFile(const char *fileName);
 
 // Writes the preferences of set that have been set (every set when set is
-// null) into fileName through fileName + ".tmp" and a rename. Returns 1, or
-// 0 when the file could not be written (the old file is untouched and the
-// temporary file removed).
+// null) into fileName, replacing it crash-safely (ulReplaceFile: keeps its
+// permission bits, syncs, renames). Returns 1, or 0 when the file could not
+// be written (the old file is untouched and no temporary file is left).
 int ulPrefWriteIniFile(const char *fileName, ulPrefDB *set);
 
 // ---- Option scanners -------------------------------------------------------------

@@ -2,15 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "support/TestSupport.h"
 #include "ulErr.h"
 #include "ulStr.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -301,7 +306,13 @@ TEST(ulPrefFiles, WriteThenReadRestoresValues) {
   ASSERT_EQ(ulPrefWriteIniFile(path.c_str(), nullptr), 1);
   EXPECT_EQ(testsupport::readFile(path), "|5.0\nDemo.logging = Off\nDemo.keep_logfiles = 9\n"
                                          "Demo.Title = \"  two words \"\n");
-  EXPECT_NE(access((path + ".tmp").c_str(), F_OK), 0);
+  // A rewrite keeps the file's permission bits and leaves nothing beside it.
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  ASSERT_EQ(ulPrefWriteIniFile(path.c_str(), nullptr), 1);
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
   ulPrefDestroy(set);
 
   set = demoSet();
@@ -314,8 +325,8 @@ TEST(ulPrefFiles, WriteThenReadRestoresValues) {
 
   // A failed write leaves the target alone and no temporary file behind.
   EXPECT_EQ(ulPrefWriteIniFile(dir.c_str(), set), 0); // a directory cannot be replaced
-  EXPECT_NE(access((dir + ".tmp").c_str(), F_OK), 0);
   EXPECT_EQ(ulPrefWriteIniFile((dir + "/no/such").c_str(), set), 0);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
   ulPrefDestroy(set);
 }
 
