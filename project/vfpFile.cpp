@@ -172,12 +172,13 @@ mode_t newFileMode() {
 // removes the file, and it keeps the lock until after that last step. A
 // file found there whose lock is free was left by a writer that died (the
 // lock dies with its process) and is simply reused, so a crashed save costs
-// no directory scan to clean up. Returns the descriptor, or -1 when another
-// process is writing the same file right now (or the file cannot be made).
-int openFixedTemp(const std::string &name) {
+// no directory scan to clean up. Returns the descriptor (*mine describes the
+// file), or -1 when another process is writing the same file right now (or
+// the file cannot be made). A new file gets the usual permission bits.
+int openFixedTemp(const std::string &name, struct stat *mine) {
   static const uid_t self = geteuid();
   for (int tries = 0; tries < 8; ++tries) {
-    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0)
       return -1;
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -186,14 +187,14 @@ int openFixedTemp(const std::string &name) {
     }
     // The previous holder may have renamed or removed the name between our
     // open and our lock: then the locked file is no longer the name's.
-    struct stat mine, now;
-    if (fstat(fd, &mine) != 0 || stat(name.c_str(), &now) != 0 || mine.st_ino != now.st_ino ||
-        mine.st_dev != now.st_dev) {
+    struct stat now;
+    if (fstat(fd, mine) != 0 || stat(name.c_str(), &now) != 0 || mine->st_ino != now.st_ino ||
+        mine->st_dev != now.st_dev) {
       close(fd);
       continue;
     }
     // Another user's dead write keeps its owner: not ours to reuse.
-    if (mine.st_uid != self || (mine.st_size != 0 && ftruncate(fd, 0) != 0)) {
+    if (mine->st_uid != self || (mine->st_size != 0 && ftruncate(fd, 0) != 0)) {
       close(fd);
       return -1;
     }
@@ -213,12 +214,15 @@ constexpr mode_t kTargetsMode = ~mode_t{0};
 FILE *createTemp(const std::string &target, std::string &temp, mode_t mode,
                  struct stat *old = nullptr, bool *existed = nullptr) {
   std::string name = target + kTempSuffix;
-  int fd = openFixedTemp(name);
+  struct stat mine;
+  int fd = openFixedTemp(name, &mine);
   if (fd < 0) {
     name = target + "." + std::string(kTempRandom, 'X') + kTempSuffix;
     fd = mkstemps(name.data(), static_cast<int>(std::strlen(kTempSuffix)));
     if (fd < 0)
       return nullptr;
+    mine.st_mode = 0600;                  // what mkstemps gives
+    mine.st_gid = static_cast<gid_t>(-1); // unknown: set it
   }
   if (mode == kTargetsMode) {
     struct stat st;
@@ -226,7 +230,7 @@ FILE *createTemp(const std::string &target, std::string &temp, mode_t mode,
     if (found) {
       mode = st.st_mode & 07777;
       // Another group than our own may be refused: the file then keeps ours.
-      if (fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
+      if (mine.st_gid != st.st_gid && fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
       }
       if (old != nullptr)
         *old = st;
@@ -236,7 +240,8 @@ FILE *createTemp(const std::string &target, std::string &temp, mode_t mode,
     if (existed != nullptr)
       *existed = found;
   }
-  FILE *stream = fchmod(fd, mode) == 0 ? fdopen(fd, "w") : nullptr;
+  const bool moded = (mine.st_mode & 07777) == mode || fchmod(fd, mode) == 0;
+  FILE *stream = moded ? fdopen(fd, "w") : nullptr;
   if (stream == nullptr) {
     const int e = errno;
     unlink(name.c_str());

@@ -172,14 +172,14 @@ bool writeContent(int fd, long created, const char *className, int tests) {
   info.tests = tests;
   char text[4 * vfpLOCK_OWNER_SIZE];
   const int n = vfpiFormatLock(&info, text, sizeof text);
-  return n > 0 && pwrite(fd, text, static_cast<size_t>(n), 0) == n && ftruncate(fd, n) == 0;
+  return n > 0 && pwrite(fd, text, static_cast<size_t>(n), 0) == n; // into a new, empty file
 }
 
 // Creates a temporary lock file beside path, named path + "." + six letters
 // and digits + ".tmp" (the shape vfpiRemoveTemps clears), with the usual
-// permission bits (0666 less the umask, applied by the system). The name is
-// drawn at random; the exclusive create settles a clash. The descriptor, or
-// -1 (errno set).
+// permission bits (0666 less the umask, applied by the system), making the
+// lock directory when it is missing. The name is drawn at random; the
+// exclusive create settles a clash. The descriptor, or -1 (errno set).
 int createTempLock(const std::string &path, std::string &temp) {
   static const char kDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
   static std::mt19937_64 random{std::random_device{}()};
@@ -191,7 +191,13 @@ int createTempLock(const std::string &path, std::string &temp) {
       bits /= 62;
     }
     temp = path + "." + std::string(name, sizeof name) + ".tmp";
-    const int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == ENOENT) { // the first lock of the directory: make it
+      const std::string dir = path.substr(0, path.rfind('/'));
+      if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST)
+        return -1;
+      fd = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    }
     if (fd >= 0 || errno != EEXIST)
       return fd;
   }
@@ -309,15 +315,14 @@ TakeOver takeOver(const std::string &path, const char *className, int tests) {
 // create and its write would otherwise look orphaned after the retries,
 // and two processes would hold the lock once it went on).
 int createLock(const std::string &path, const char *className, int tests) {
-  const std::string dir = path.substr(0, path.rfind('/'));
-  if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST)
-    return vfpCANNOT_ACCESS;
   auto denied = [] { return errno == EACCES || errno == EPERM || errno == EROFS; };
   std::string temp; // written when the lock file is first found missing
   int result = vfpLOCKED;
   for (int round = 0; round < kCreateRounds; ++round) {
+    // The first round goes straight for the link (the usual case: nobody
+    // holds the lock); later ones write only when the lock file is gone.
     struct stat st;
-    if (lstat(path.c_str(), &st) != 0 && errno == ENOENT) {
+    if (round == 0 || (lstat(path.c_str(), &st) != 0 && errno == ENOENT)) {
       if (temp.empty() && (temp = writeTemp(path, -1, className, tests)).empty()) {
         result = denied() ? vfpCANNOT_ACCESS : vfpGENERAL_FAILURE;
         break;

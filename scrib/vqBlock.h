@@ -79,10 +79,7 @@
 #include <cstdint>
 
 #include "ulDlist.h"
-#include "vfp.h"
-
-// The project database's handle of one block file; 0 for none.
-using BlockFileId = vfpObjId;
+#include "vqp.h" // BlockFileId: the block file a Block was read from
 
 // An object identifier (unsigned 32-bit).
 using vqId = uint32_t;

@@ -1,20 +1,24 @@
 #!/usr/bin/env bash
-# Checks the tree's C++ files against .clang-format and .clang-tidy and fails
-# on any finding:
+# Checks the tree's C++ files against .clang-format and .clang-tidy, and the
+# message catalogue against the code, and fails on any finding:
 #   - clang-format: every .cpp and .h file of the tree;
 #   - clang-tidy: the code of the modules and tools, through the compile
 #     database of a build, and the fuzz targets. Test and benchmark files are
 #     left to the compiler warnings: parsing their framework headers would
-#     make this check about five times slower.
+#     make this check about five times slower;
+#   - tools/check-messages.py: the message table, the compiled message files
+#     of the build and every call that names a message number agree.
 #
 #   tools/check-style.sh [BUILD_DIR]
 #
 # BUILD_DIR (default build/release) is a configured and built tree; cmake
-# writes its compile_commands.json. Needs clang-format and clang-tidy.
+# writes its compile_commands.json. Needs clang-format, clang-tidy and python3.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/release}
 jobs=$(nproc)
+python3 tools/check-messages.py "$build"
+
 modules=(util project library scrib gpi retag tools)
 
 mapfile -t files < <(find "${modules[@]}" bench fuzz tests \( -name '*.cpp' -o -name '*.h' \) | sort)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the unit tests and end-to-end scenarios in a
-# normal build, the style check (tools/check-style.sh: clang-format and
-# clang-tidy), the same tests again under AddressSanitizer +
+# normal build, the style check (tools/check-style.sh: clang-format,
+# clang-tidy and the message catalogue), the same tests again under AddressSanitizer +
 # UndefinedBehaviorSanitizer (once with the string pool and free lists on,
 # once with them off so the sanitizer sees every block), and each fuzz target
 # briefly on its corpus.
@@ -20,6 +20,8 @@ if command -v clang-format >/dev/null && command -v clang-tidy >/dev/null; then
   tools/check-style.sh build/release
 else
   step "style check skipped: clang-format and clang-tidy are not installed"
+  step "message catalogue"
+  python3 tools/check-messages.py build/release
 fi
 step "tests (normal build)"
 ctest --test-dir build/release -j "$jobs" --output-on-failure

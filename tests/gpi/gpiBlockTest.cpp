@@ -1,6 +1,6 @@
 // Block access through the programming interface on a real library: the
 // load forms and the names they take, the current block, reference counts,
-// save, restore and release (and what each leaves on disk: block files,
+// save and release (and what each leaves on disk: block files,
 // backups, lock files), the loaded-symbol sweep and the check counters.
 #include <gtest/gtest.h>
 
@@ -9,7 +9,6 @@
 
 #include "gpi.h"
 #include "scrib/ScribFixture.h"
-#include "vfpFile.h"
 #include "vqRead.h"
 
 namespace {
@@ -33,18 +32,6 @@ protected:
       if (ulStrEqu(b->name, name))
         return b;
     return nullptr;
-  }
-  // A lock of another host on the file, which this process cannot judge
-  // orphaned.
-  void foreignLock(const std::string &file) const {
-    LockInfo info;
-    vfpGetOwnLockInfo(&info);
-    std::snprintf(info.host, sizeof info.host, "%s", "elsewhere");
-    std::snprintf(info.className, sizeof info.className, "%s", "SYMBOL");
-    char text[2048];
-    int n = vfpiFormatLock(&info, text, sizeof text);
-    ASSERT_GT(n, 0);
-    testsupport::writeFile(lock(file), std::string(text, static_cast<size_t>(n)));
   }
 };
 
@@ -167,7 +154,7 @@ TEST_F(Access, AChangedSymbolReleasedUnsavedKeepsItsLockUntilTheInterfaceEnds) {
 
 TEST_F(Access, AFailedSaveLeavesTheBlockChangedAndCurrentAndTheFilesAlone) {
   writeSymbol("and2.1");
-  foreignLock("and2.1");
+  scribtest::writeForeignLock(lock("and2.1"));
   const std::string lockText = testsupport::readFile(lock("and2.1"));
   ASSERT_EQ(1, gpi_load("mylib:and2", 1, 1));
   vqBlock *b = q_get_block();
@@ -179,21 +166,6 @@ TEST_F(Access, AFailedSaveLeavesTheBlockChangedAndCurrentAndTheFilesAlone) {
   EXPECT_FALSE(fs::exists(sym("and2.1.bac")));
   EXPECT_EQ(lockText, testsupport::readFile(lock("and2.1")));
   EXPECT_EQ(1, gpi_unload());
-}
-
-TEST_F(Access, RestoreRevertsToTheBackupAndMarksTheBlockChanged) {
-  writeSymbol("and2.1");
-  ASSERT_EQ(1, gpi_load("mylib:and2", 1, 1));
-  ASSERT_EQ(1, gpi_a_attribute("VALUE=1", nullptr, 0));
-  ASSERT_EQ(1, gpi_save()); // the backup holds the original
-  vqBlock *b = q_get_block();
-  ASSERT_EQ(1, gpi_restore());
-  EXPECT_EQ(1, q_data_has_changed(b));
-  EXPECT_EQ(nullptr, q_get_attribute(b, "VALUE", nullptr));
-  EXPECT_NE(nullptr, q_get_attribute(b, "PART", nullptr));
-  ASSERT_EQ(1, gpi_save());
-  EXPECT_EQ(1, gpi_unload());
-  EXPECT_EQ(std::string::npos, testsupport::readFile(sym("and2.1")).find("VALUE"));
 }
 
 TEST_F(Access, ASchematicWithTwoReferencesIsReleasedTwiceASymbolOnce) {

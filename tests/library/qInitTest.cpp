@@ -23,7 +23,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using testsupport::Ints;
 using testsupport::replaced;
+using testsupport::stdoutOf;
 
 // q_read_init of a file, with what it printed.
 class QInit : public testsupport::ProjectTest {
@@ -82,13 +84,10 @@ TEST_F(Keywords, LinesAreMatchedIgnoringCaseCommentsAndVersions) {
   EXPECT_EQ(0, q_read_param("grid 7 | 8"));
   EXPECT_EQ(7.0f, q_values[qV_GRID].value);
 
-  int start, end;
+  int start, end, start2, end2;
   q_ini_line_text("|5.0 dir [w] /x | c |d", &start, &end);
-  EXPECT_EQ(4, start);
-  EXPECT_EQ(16, end);
-  q_ini_line_text("dir [w] /x", &start, &end);
-  EXPECT_EQ(0, start);
-  EXPECT_EQ(10, end);
+  q_ini_line_text("dir [w] /x", &start2, &end2);
+  EXPECT_EQ((Ints{4, 16, 0, 10}), (Ints{start, end, start2, end2}));
 }
 
 using Formats = QInit;
@@ -137,22 +136,18 @@ TEST_F(Formats, SheetUndoSwitchesSettingsAndFlags) {
         "auto_ripper_bus_segment_length 6", "texton 0", "oats 99999999999", "rippers_on 5"})
     EXPECT_EQ(0, q_read_param(line)) << line;
   EXPECT_EQ(10.5f, q_values[qV_SHEETSIZE].value);
-  EXPECT_EQ(200, vqIniSettingsV.customSheetX);
-  EXPECT_EQ(300, vqIniSettingsV.customSheetY);
-  EXPECT_EQ(1, vqIniSettingsV.undoOn);
   EXPECT_EQ(2.0f, q_values[qV_ROUTE_MODE].value);
-  EXPECT_EQ(0, q_modes[qM_BORDER].value);
-  EXPECT_EQ(1, q_modes[qM_AUTO_RIPPER_BUS_SEGMENT].value);
   EXPECT_EQ(6.0f, q_values[qV_AUTO_RIPPER_BUS_SEGMENT_LENGTH].value);
-  EXPECT_EQ(0, vqIniSettingsV.textOn);
-  EXPECT_EQ(2147483647, vqIniSettingsV.oats);
-  EXPECT_EQ(1, vqIniSettingsV.rippersOn);
+  // Sheet extent, undo, border, ripper bus segment, texts, oats, rippers.
+  EXPECT_EQ((Ints{200, 300, 1, 0, 1, 0, 2147483647, 1}),
+            (Ints{vqIniSettingsV.customSheetX, vqIniSettingsV.customSheetY, vqIniSettingsV.undoOn,
+                  q_modes[qM_BORDER].value, q_modes[qM_AUTO_RIPPER_BUS_SEGMENT].value,
+                  vqIniSettingsV.textOn, vqIniSettingsV.oats, vqIniSettingsV.rippersOn}));
 
   q_set_defaults();
-  EXPECT_EQ(1, q_modes[qM_BORDER].value);
   EXPECT_EQ(3.0f, q_values[qV_TEXTORIGIN].value);
-  EXPECT_EQ(100, vqIniSettingsV.customSheetX);
-  EXPECT_EQ(0, vqIniSettingsV.rippersOn);
+  EXPECT_EQ((Ints{1, 100, 0}), (Ints{q_modes[qM_BORDER].value, vqIniSettingsV.customSheetX,
+                                     vqIniSettingsV.rippersOn}));
 }
 
 using Lists = QInit;
@@ -166,8 +161,7 @@ TEST_F(Lists, ResetAndPromotionNamesAreUpperCaseAndUnique) {
   ASSERT_EQ(3, ulDlistSize(q_attr_reset_list));
   const qAttrReset *r = q_attr_reset_find("part_no");
   ASSERT_NE(nullptr, r);
-  EXPECT_STREQ("PART_NO", r->name);
-  EXPECT_STREQ("symbol_value", r->value);
+  EXPECT_EQ("PART_NO symbol_value", std::string(r->name) + " " + r->value);
   EXPECT_EQ(nullptr, q_attr_reset_find("REFDES")->value);
   EXPECT_NE(nullptr, q_attr_reset_find(std::string(131, 'A').c_str()));
   EXPECT_EQ(1, ulDlistSize(vqAttrPromoListV));
@@ -283,11 +277,8 @@ TEST_F(ReadFile, AnswersAreOneWordOfAtMost79Characters) {
 using ScribInit = QInit;
 
 TEST_F(ScribInit, TheFileIsReadOncePerPathAndTime) {
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(-1, q_scrib_init());
-  std::fflush(stdout);
   EXPECT_EQ("Initialisation file scribant.ini not found on the search path.\n",
-            testing::internal::GetCapturedStdout());
+            stdoutOf([] { EXPECT_EQ(-1, q_scrib_init()); }));
 
   std::string path = write("scribant.ini", "dir [pw] @\ngrid 20\n");
   EXPECT_EQ(541, q_scrib_init());
@@ -308,11 +299,11 @@ TEST_F(ScribInit, TheFileIsReadOncePerPathAndTime) {
   // A read with errors is forgotten: the next call reads the file again.
   write("scribant.ini", "dir [pw] @\nblocktype 9\ngrid 5\n");
   ASSERT_EQ(0, utime(path.c_str(), nullptr));
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(-1, q_scrib_init());
-  EXPECT_EQ(0, q_read_param("grid 99"));
-  EXPECT_EQ(-1, q_scrib_init());
-  testing::internal::GetCapturedStdout();
+  stdoutOf([] {
+    EXPECT_EQ(-1, q_scrib_init());
+    EXPECT_EQ(0, q_read_param("grid 99"));
+    EXPECT_EQ(-1, q_scrib_init());
+  });
   EXPECT_EQ(5.0f, q_values[qV_GRID].value);
 }
 

@@ -21,6 +21,8 @@
 
 namespace {
 
+using testsupport::stderrOf;
+using testsupport::stdoutOf;
 using testsupport::TempDir;
 
 // A symbol Block built in memory, freed at the end.
@@ -87,9 +89,7 @@ TEST(ApplyTextSettings, TakenFromTheListWithTheirLowBitsOrFromTheConfiguration) 
   IniKeyValue orientation{nullptr, nullptr, 12, vaAM_INI_ORIENTATION};
   vaAMINIKeywordsV = &orientation;
   vaAMOverrideFlagV = 1;
-  testing::internal::CaptureStdout();
-  vaAMSetAttValues(t, &a);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+  EXPECT_EQ(stdoutOf([&] { vaAMSetAttValues(t, &a); }),
             "WRONG.............\nWRONG.............\nWRONG.............\n");
   EXPECT_EQ(settings(t), "100 -200 size 1 orient 4 origin 1 vis 1");
   EXPECT_STREQ(vaAMErrorBufferV, "Unexpected value");
@@ -153,9 +153,8 @@ TEST(ApplyNewAttribute, PlacedWhenFirstAndOfTheExpectedKind) {
         vqBlockInsertObject(s.block, owner, nullptr);
     }
     vqText *t = s.added("X=1", owner);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(vaAMChangeNewAttPosition(s.block, "X=1", &a, c.mode), 1) << c.printed;
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.printed);
+    EXPECT_EQ(stdoutOf([&] { EXPECT_EQ(vaAMChangeNewAttPosition(s.block, "X=1", &a, c.mode), 1); }),
+              c.printed);
     EXPECT_EQ(t->x, 0) << "left where it was";
   }
   // No attribute of that text: nothing placed, and no failure.
@@ -179,9 +178,7 @@ protected:
       dir.write(std::string("lib/sym/") + name,
                 "V 50\nY 1\nD 0 0 100 100\nZ 10\ni 0\nU 0 -40 10 0 1 1 PARTNAME=?\nE\n");
     vsResetWdirCache();
-    testing::internal::CaptureStdout();
-    ASSERT_EQ(gpi_init(), 1);
-    testing::internal::GetCapturedStdout();
+    stdoutOf([] { ASSERT_EQ(gpi_init(), 1); });
     vaAMResetRunState();
     vaAMOverrideFlagV = 0;
     AliasName = const_cast<char *>("mylib");
@@ -233,10 +230,11 @@ TEST_F(Visit, EachListIsMatchedOnItsOwnEvenAtTheAddressOfAFreedOne) {
 
 TEST_F(Visit, NoProgressWhenStandardErrorIsNoTerminal) {
   SymbolInfo *symbols = list("and2", 1, "X");
-  testing::internal::CaptureStderr();
-  ASSERT_EQ(visit(symbols), vsOK);
-  vaAMProgressEnd();
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(stderrOf([&] {
+              ASSERT_EQ(visit(symbols), vsOK);
+              vaAMProgressEnd();
+            }),
+            "");
   vaAMFreeSymbolInfo(symbols);
 }
 

@@ -9,6 +9,7 @@
 
 #include "companion.h"
 #include "retag.h"
+#include "support/TestSupport.h"
 #include "ulStr.h"
 #include "vqRead.h"
 
@@ -32,10 +33,8 @@ Extracted extract(const std::string &text) {
   std::fclose(in);
   Extracted e;
   SymbolInfo *list = nullptr;
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(0, vaAMExtractSymbol(block, &list, &e.counts));
-  std::fflush(stdout);
-  e.warnings = testing::internal::GetCapturedStdout();
+  e.warnings =
+      testsupport::stdoutOf([&] { EXPECT_EQ(0, vaAMExtractSymbol(block, &list, &e.counts)); });
   char *buffer = nullptr;
   size_t size = 0;
   FILE *out = open_memstream(&buffer, &size);

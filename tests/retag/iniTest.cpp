@@ -7,6 +7,7 @@
 #include <string>
 
 #include "retag.h"
+#include "support/TestSupport.h"
 #include "symlist.h"
 #include "ulStr.h"
 
@@ -23,9 +24,7 @@ protected:
     vaAMFreeINIKeyValues(list);
     FILE *fp = fmemopen(text.data(), text.size(), "r");
     KeywordEntry *keywords = vaAMInitINIKeywords();
-    ::testing::internal::CaptureStdout();
-    list = vaAMReadINIFile(fp, keywords, file);
-    out = ::testing::internal::GetCapturedStdout();
+    out = testsupport::stdoutOf([&] { list = vaAMReadINIFile(fp, keywords, file); });
     vaAMFreeAnyKeywords(keywords);
     std::fclose(fp);
     std::string records;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "retag.h"
+#include "support/TestSupport.h"
 #include "symlist.h"
 
 namespace {
@@ -45,9 +46,8 @@ protected:
     FILE *fp = fmemopen(text.data(), text.size(), "r");
     KeywordEntry *keywords = vaAMInitLTFKeywords();
     vaAMErrorBufferV[0] = '\0';
-    ::testing::internal::CaptureStdout();
-    int status = vaAMReadLTFFile(fp, &list, keywords, file);
-    out = ::testing::internal::GetCapturedStdout();
+    int status = 0;
+    out = testsupport::stdoutOf([&] { status = vaAMReadLTFFile(fp, &list, keywords, file); });
     vaAMFreeAnyKeywords(keywords);
     std::fclose(fp);
     return status;

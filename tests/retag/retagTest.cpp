@@ -27,9 +27,10 @@ TEST(ParseCmdLine, OverrideSwitchAndExtraArgumentWarning) {
     vaAMResetRunState();
     char *ltfBase = nullptr;
     char *alias = nullptr;
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(vaAMParseCmdLine(args.argc, args.argv.data(), &ltfBase, &alias), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), printed);
+    EXPECT_EQ(testsupport::stdoutOf([&] {
+                EXPECT_EQ(vaAMParseCmdLine(args.argc, args.argv.data(), &ltfBase, &alias), 0);
+              }),
+              printed);
     EXPECT_EQ(vaAMOverrideFlagV, override);
     ulMemFree(ltfBase);
     ulMemFree(alias);
@@ -50,16 +51,14 @@ TEST(HandleError, PrintsBlankLineAndMessageAndLogsIt) {
   vaAMResetRunState();
   vaAMLogFileFpV = std::fopen((dir / "log").c_str(), "w");
   vaAMSetError("Insufficient command line");
-  testing::internal::CaptureStdout();
-  vaAMHandleError(nullptr);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nInsufficient command line\n");
+  EXPECT_EQ(testsupport::stdoutOf([] { vaAMHandleError(nullptr); }),
+            "\nInsufficient command line\n");
   EXPECT_EQ(vaAMLogFileFpV, nullptr);
   EXPECT_EQ(testsupport::readFile(dir / "log"), "Insufficient command line\n");
 
   vaAMResetRunState();
-  testing::internal::CaptureStdout();
-  vaAMHandleError(nullptr);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nEmpty error message buffer\n");
+  EXPECT_EQ(testsupport::stdoutOf([] { vaAMHandleError(nullptr); }),
+            "\nEmpty error message buffer\n");
 }
 
 TEST(SetError, NeverOverrunsTheBuffer) {

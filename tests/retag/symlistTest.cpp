@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "retag.h"
+#include "support/TestSupport.h"
 #include "symlist.h"
 #include "ulStr.h"
 
 namespace {
 
-using ::testing::internal::CaptureStdout;
-using ::testing::internal::GetCapturedStdout;
+using testsupport::stdoutOf;
 
 std::string error() {
   return vaAMErrorBufferV;
@@ -162,13 +162,11 @@ TEST(SymList, WriterFormatAndEmptyValues) {
   EXPECT_EQ(0, status);
   EXPECT_STREQ("$EMPTY_VAL$", s->attributes->value); // replaced in the record
 
-  CaptureStdout();
-  EXPECT_EQ(0, vaAMDumpSymbolList(s));
-  EXPECT_EQ("Symbol = and2  Sheet = 1\nSymbol Attributes:\n"
+  EXPECT_EQ(stdoutOf([&] { EXPECT_EQ(0, vaAMDumpSymbolList(s)); }),
+            "Symbol = and2  Sheet = 1\nSymbol Attributes:\n"
             "X = 1  Y = -1  VIS = 1  SIZE = 2  ORIEN = 1  ORIGIN = 1  REFDES=$EMPTY_VAL$\n"
             "Pins and Attributes:\n~CLK\n"
-            "X = 2  Y = -2  VIS = 2  SIZE = 3  ORIEN = 2  ORIGIN = 2  PINTYPE=IN\n",
-            GetCapturedStdout());
+            "X = 2  Y = -2  VIS = 2  SIZE = 3  ORIEN = 2  ORIGIN = 2  PINTYPE=IN\n");
 
   // A nameless pin attribute stops the writer after what it has written, and
   // the dump reports it as a fatal error and stops there.
@@ -178,9 +176,7 @@ TEST(SymList, WriterFormatAndEmptyValues) {
             writeToString(s, &status));
   EXPECT_EQ(1, status);
   EXPECT_EQ("Empty attribute name field", error());
-  CaptureStdout();
-  EXPECT_EQ(0, vaAMDumpSymbolList(s));
-  std::string out = GetCapturedStdout();
+  std::string out = stdoutOf([&] { EXPECT_EQ(0, vaAMDumpSymbolList(s)); });
   EXPECT_EQ("~CLK\n\nEmpty attribute name field\n", out.substr(out.size() - 33));
   vaAMFreeSymbolInfo(s);
 }

@@ -1,18 +1,23 @@
 // ScribFixture.h: what the tests of the editor database share: a project in a
 // fresh directory (scribant.ini with one primary library "mylib"), the
-// settings read from it, and small builders of Blocks and objects.
+// settings read from it, small builders of Blocks and objects, a lock of
+// another host, and a text description of a Block that tests compare.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <string>
 
 #include "qInit.h"
 #include "support/TestSupport.h"
 #include "ulStr.h"
+#include "vfpFile.h"
 #include "vqAttr.h"
 #include "vqBlock.h"
 #include "vqWrite.h"
@@ -35,36 +40,18 @@ protected:
   void TearDown() override { vqProjExit(); }
 
   void open(const std::string &extraIni) {
-    fs::create_directories(dir / "msg");
     fs::create_directories(lib + "/sym");
     fs::create_directories(lib + "/sch");
-    fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
-    for (auto &e : fs::directory_iterator(bin))
-      if (e.path().extension() == ".umb" &&
-          !fs::exists(dir / ("msg/" + e.path().filename().string())))
-        fs::create_symlink(e.path(), dir / ("msg/" + e.path().filename().string()));
-    vsResetWdirCache();
-    vsSetexedir("/nonexistent/program");
-    ASSERT_EQ(vsOK, vsSetdef(tmp.c_str()));
+    ASSERT_NO_FATAL_FAILURE(testsupport::useProjectDir(dir));
     dir.write("scribant.ini", "DIR [pw] " + lib + " (mylib)\n" + extraIni);
     ASSERT_EQ(1, vqProjInit(q_get_version()));
     ASSERT_EQ(541, q_scrib_init());
   }
 };
 
-// Output captured from standard output or standard error while f runs.
-template <class F> std::string stdoutOf(F f) {
-  testing::internal::CaptureStdout();
-  f();
-  std::fflush(stdout);
-  return testing::internal::GetCapturedStdout();
-}
-template <class F> std::string stderrOf(F f) {
-  testing::internal::CaptureStderr();
-  f();
-  std::fflush(stderr);
-  return testing::internal::GetCapturedStderr();
-}
+using testsupport::Ints;
+using testsupport::stderrOf;
+using testsupport::stdoutOf;
 
 // The body of block as the writer writes it (vqBlockWriteBody must succeed).
 inline std::string bodyOf(vqBlock *block) {
@@ -76,6 +63,20 @@ inline std::string bodyOf(vqBlock *block) {
   std::string s(data, size);
   std::free(data);
   return s;
+}
+
+// Writes a symbol lock file at path as a process of another host would
+// hold it: this host never judges it orphaned.
+inline void writeForeignLock(const std::string &path) {
+  LockInfo info;
+  vfpGetOwnLockInfo(&info);
+  info.state = vfpLOCK_OPEN;
+  std::snprintf(info.host, sizeof info.host, "%s", "elsewhere.example");
+  std::snprintf(info.className, sizeof info.className, "%s", "SYMBOL");
+  char text[2048];
+  const int n = vfpiFormatLock(&info, text, sizeof text);
+  ASSERT_GT(n, 0);
+  testsupport::writeFile(path, std::string(text, static_cast<size_t>(n)));
 }
 
 // A symbol Block named name (number 1, library lib), owned by the test.
@@ -105,6 +106,101 @@ inline vqPin *addPin(vqBlock *block, vqId id) {
   p->id = id;
   vqBlockInsertObject(block, p, vqBlockLastObject(block));
   return p;
+}
+
+// Every field of a Block that a file carries, one object per line; owners,
+// nets and attached chains by their place in the object list. The first
+// line: block type, sheet size, extent, "i" and the last identifier, "fub"
+// and the fub status. Then each object: its place, kind code and
+// colour/style/line style, then by kind: the points (line, box, arc); centre
+// and radius (circle); position, size, placement word, "owner" place/part
+// and [text] (texts); "id", type, side, sense and both ends (pin); "id", the
+// joints as J x,y,type and the segments as S (B: bus) joint,joint#id (net);
+// "id", position, orientation, scale, library:name.number, "size", [trailing
+// text] and the connections as C net place,joint,pin id,pin index
+// (instance). Owners end with their chain of attached texts, place/part.
+inline std::string describe(const vqBlock *b) {
+  std::map<const void *, int> at{{nullptr, -1}};
+  for (const vqObject *o = b->objects; o != nullptr; o = o->next)
+    at.emplace(o, static_cast<int>(at.size()) - 1);
+  auto jointAt = [](const vqNet *n, const vqJoint *j) {
+    int i = 1;
+    for (const vqJoint *k = n != nullptr ? n->joints : nullptr; k != nullptr; k = k->next, ++i)
+      if (k == j)
+        return i;
+    return 0;
+  };
+  std::ostringstream o;
+  auto chain = [&](const vqText *t) {
+    for (o << " chain"; t != nullptr; t = t->attNext)
+      o << ' ' << at[t] << '/' << t->part;
+  };
+  auto pt = [&](vqPoint p) { o << ' ' << p.x << ',' << p.y; };
+  o << int(b->blockType) << ' ' << int(b->sheetSize) << ' ' << b->x1 << ' ' << b->y1 << ' ' << b->x2
+    << ' ' << b->y2 << " i" << b->lastId << " fub" << vqBlockIsFub(b) << '\n';
+  for (const vqObject *x = b->objects; x != nullptr; x = x->next) {
+    o << at[x] << ": " << int(x->kind) << ' ' << int(x->color) << '/' << int(x->style) << '/'
+      << int(x->lineStyle);
+    switch (x->kind) {
+    case vqKIND_LINE: {
+      auto *l = static_cast<const vqLine *>(x);
+      std::for_each(l->points, l->points + l->count, pt);
+      break;
+    }
+    case vqKIND_BOX:
+      pt(static_cast<const vqBox *>(x)->p1);
+      pt(static_cast<const vqBox *>(x)->p2);
+      break;
+    case vqKIND_CIRCLE: {
+      auto *c = static_cast<const vqCircle *>(x);
+      o << ' ' << c->x << ',' << c->y << ' ' << c->radius;
+      break;
+    }
+    case vqKIND_ARC:
+      std::for_each(static_cast<const vqArc *>(x)->p, static_cast<const vqArc *>(x)->p + 3, pt);
+      break;
+    case vqKIND_TEXT:
+    case vqKIND_ATTRIBUTE:
+    case vqKIND_LABEL: {
+      auto *t = static_cast<const vqText *>(x);
+      o << ' ' << t->x << ',' << t->y << ' ' << t->size << ' ' << t->place << " owner "
+        << at[t->owner] << '/' << t->part << " [" << t->text << ']';
+      break;
+    }
+    case vqKIND_PIN: {
+      auto *p = static_cast<const vqPin *>(x);
+      o << " id" << p->id << ' ' << p->type << ' ' << int(p->side) << ' ' << int(p->sense);
+      pt(p->p1);
+      pt(p->p2);
+      chain(p->attached);
+      break;
+    }
+    case vqKIND_NET: {
+      auto *n = static_cast<const vqNet *>(x);
+      o << " id" << n->id;
+      for (const vqJoint *j = n->joints; j != nullptr; j = j->next)
+        o << " J" << j->x << ',' << j->y << ',' << int(j->type);
+      for (const vqSegment *s = n->segments; s != nullptr; s = s->next)
+        o << (s->bus ? " B" : " S") << jointAt(n, s->j1) << ',' << jointAt(n, s->j2) << '#'
+          << s->id;
+      chain(n->attached);
+      break;
+    }
+    case vqKIND_COMPONENT: {
+      auto *c = static_cast<const vqComp *>(x);
+      o << " id" << c->id << ' ' << c->x << ',' << c->y << ' ' << c->orient << ' ' << c->scale
+        << ' ' << c->symLibrary << ':' << c->symName << '.' << c->symNumber << " size" << c->size
+        << " [" << (c->trail != nullptr ? c->trail : "(none)") << ']';
+      for (const vqCnt *k = c->cnts; k != nullptr; k = k->next)
+        o << " C" << at[k->net] << ',' << jointAt(k->net, k->joint) << ',' << k->pinId << ','
+          << k->pinIndex;
+      chain(c->attached);
+      break;
+    }
+    }
+    o << '\n';
+  }
+  return o.str();
 }
 
 } // namespace scribtest

@@ -8,6 +8,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #include "ScribFixture.h"
 #include "qInit.h"
@@ -18,6 +19,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using scribtest::Ints;
 using scribtest::stderrOf;
 using scribtest::stdoutOf;
 
@@ -39,10 +41,7 @@ protected:
 };
 
 int countLoaded(int kind) {
-  int n = 0;
-  for (vqBlock *b = vqBlockListHead(kind); b != nullptr; b = b->next)
-    ++n;
-  return n;
+  return ulListSize(vqBlockListHead(kind));
 }
 
 TEST_F(Loader, AReadBlockHasOneReferenceAndAFoundOneGetsAnother) {
@@ -50,12 +49,9 @@ TEST_F(Loader, AReadBlockHasOneReferenceAndAFoundOneGetsAnother) {
   vqBlock *b = load("mylib", "NAND2", vqLOAD_OR_NEW);
   ASSERT_NE(nullptr, b);
   EXPECT_EQ(vqLOAD_OK, status);
-  EXPECT_STREQ("nand2", b->name);
-  EXPECT_STREQ("mylib", b->library);
-  EXPECT_EQ(1, b->refCount);
-  EXPECT_EQ(0, b->readOnly);
-  EXPECT_EQ(0, b->libFromFile);
-  EXPECT_EQ(10, b->x2);
+  EXPECT_EQ("mylib:nand2", std::string(b->library) + ":" + b->name);
+  // References, read-only, library from the file, extent.
+  EXPECT_EQ((Ints{1, 0, 0, 10}), (Ints{b->refCount, b->readOnly, b->libFromFile, b->x2}));
   EXPECT_EQ(b, vqBlockListHead(vqBLOCK_SYMBOL));
 
   EXPECT_EQ(b, load("MYLIB", "nand2", vqLOAD_EXISTING));
@@ -94,10 +90,7 @@ TEST_F(Loader, ALoadThatFindsNoFileCreatesNone) {
   vqBlock *fresh = load("mylib", "nosuch", vqLOAD_OR_NEW);
   ASSERT_NE(nullptr, fresh);
   EXPECT_EQ(vqLOAD_NOFILE, status);
-  EXPECT_EQ(1, fresh->temporary);
-  EXPECT_EQ(0, fresh->readOnly);
-  EXPECT_NE(0u, fresh->file);
-  EXPECT_EQ(nullptr, fresh->objects);
+  EXPECT_TRUE(fresh->temporary && !fresh->readOnly && fresh->file != 0 && !fresh->objects);
   EXPECT_EQ(fresh, vqBlockListHead(vqBLOCK_SYMBOL));
   EXPECT_FALSE(fs::exists(symbolFile("nosuch")));
   q_free_block(fresh);
@@ -135,11 +128,7 @@ TEST_F(Loader, AFileThatCannotBeReadIsReported) {
   EXPECT_NE(std::string::npos, err.find(report.substr(3))) << err;
   q_free_block(b);
 
-  testing::internal::CaptureStderr();
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(nullptr, load("mylib", "bad", vqLOAD_EXISTING));
-  testing::internal::GetCapturedStdout();
-  testing::internal::GetCapturedStderr();
+  stdoutOf([&] { stderrOf([&] { EXPECT_EQ(nullptr, load("mylib", "bad", vqLOAD_EXISTING)); }); });
   EXPECT_EQ(vqLOAD_NOFILE, status);
   EXPECT_EQ(0, countLoaded(vqBLOCK_SYMBOL));
 }
@@ -171,22 +160,15 @@ TEST_F(Loader, InstancesShareTheirSymbolAndTheirJointsMoveToItsPins) {
   EXPECT_EQ(sym, first->symbol);
   EXPECT_EQ(sym, second->symbol);
   // Pin 2 (10, 0), side right, turned by 90 degrees around (100, 200).
+  // Right turned once is top; on a pin, with one segment.
   vqJoint *j1 = net->joints;
-  EXPECT_EQ(100, j1->x);
-  EXPECT_EQ(210, j1->y);
-  EXPECT_EQ(1, j1->side); // right turned once is top
+  EXPECT_EQ((Ints{100, 210, 1, 8 | 1}), (Ints{j1->x, j1->y, j1->side, j1->type}));
   // Pin 1 (-10, 0), side left, mirrored and scaled by 2.
   vqJoint *j2 = j1->next;
-  EXPECT_EQ(20, j2->x);
-  EXPECT_EQ(0, j2->y);
-  EXPECT_EQ(2, j2->side);
-  EXPECT_EQ(8 | 1, j1->type); // on a pin, one segment
+  EXPECT_EQ((Ints{20, 0, 2}), (Ints{j2->x, j2->y, j2->side}));
   // The first instance lacks two of the three pins: they are added
   // unconnected, the second pin with its pin number.
-  int cnts = 0;
-  for (vqCnt *c = first->cnts; c != nullptr; c = c->next)
-    ++cnts;
-  EXPECT_EQ(3, cnts);
+  EXPECT_EQ(3, ulListSize(first->cnts));
   EXPECT_EQ(nullptr, first->cnts->next->net);
   EXPECT_EQ(1u, first->cnts->next->pinId);
   EXPECT_EQ(3, first->cnts->next->next->pinIndex);
@@ -322,7 +304,7 @@ TEST_F(Loader, RestoringReadsTheBackupAndMarksTheBlockChanged) {
   EXPECT_EQ(vqKIND_BOX, b->objects->kind);
   EXPECT_EQ(nullptr, b->objects->next);
   EXPECT_EQ(1, q_data_has_changed(b));
-  EXPECT_EQ(2, b->refCount);
+  EXPECT_EQ(2, b->refCount); // the change holds a reference
   q_clear_changed_flag(b);
   q_free_block(b);
 
@@ -331,17 +313,6 @@ TEST_F(Loader, RestoringReadsTheBackupAndMarksTheBlockChanged) {
   EXPECT_EQ(0, q_restore_block());
   EXPECT_EQ(0, q_read_block());
   q_free_block(fresh);
-}
-
-TEST_F(Loader, AChangedBlockLeftUnsavedKeepsItsLockUntilTheRunEnds) {
-  dir.write("lib/sym/nand2.1", kNand2);
-  vqBlock *b = load("mylib", "nand2", 0);
-  q_set_changed_flag(b);
-  q_free_block(b); // the caller's reference; the change keeps the Block
-  EXPECT_EQ(b, vqBlockListHead(vqBLOCK_SYMBOL));
-  EXPECT_TRUE(fs::exists(lib + "/sym/lock/nand2.1"));
-  vqProjExit();
-  EXPECT_FALSE(fs::exists(lib + "/sym/lock/nand2.1"));
 }
 
 } // namespace

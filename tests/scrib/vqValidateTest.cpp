@@ -5,6 +5,7 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "vqValidate.h"
 
@@ -48,53 +49,32 @@ TEST(vqValidate, EachContiguousRangeAcceptsItsEdgesAndRejectsTheirNeighbours) {
   }
 }
 
-TEST(vqValidate, BlockTypeHasAGapAtTwo) {
-  for (int t : {0, 1, 3, 4})
-    EXPECT_EQ(1, vqValidateBlockType(t)) << t;
-  for (int t : {-1, 2, 5})
-    EXPECT_EQ(0, vqValidateBlockType(t)) << t;
-}
-
-TEST(vqValidate, FontsOfKindsWithoutTextAreRefused) {
+// The checks that are no single contiguous range.
+TEST(vqValidate, GapsLimitsAndRelations) {
+  using Ints = std::vector<long>;
+  // Block types have a gap at two; kinds without text take no font.
+  EXPECT_EQ((Ints{1, 1, 1, 1, 0, 0, 0}),
+            (Ints{vqValidateBlockType(0), vqValidateBlockType(1), vqValidateBlockType(3),
+                  vqValidateBlockType(4), vqValidateBlockType(-1), vqValidateBlockType(2),
+                  vqValidateBlockType(5)}));
   for (int kind : {0, 1, 3, 4, 5, 7, 9, 11})
     EXPECT_EQ(0, vqValidateFont(kind, 0)) << kind;
-}
-
-TEST(vqValidate, IdentifiersAgainstTheLastId) {
-  EXPECT_EQ(0, vqValidateID(5, 6));
-  EXPECT_EQ(0, vqValidateID(5, 0));
-  EXPECT_EQ(1, vqValidateID(5, 5));
-  EXPECT_EQ(1, vqValidateID(5, 1));
-  EXPECT_EQ(1, vqValidateLastID(5, 5));
-  EXPECT_EQ(0, vqValidateLastID(5, 6));
-  EXPECT_EQ(0, vqValidateLastID(0, 0)); // no identifier used yet is no last id
-  EXPECT_EQ(1, vqValidateLastID(1, -3));
-}
-
-TEST(vqValidate, ScaleMustBeAboveZero) {
-  EXPECT_EQ(1, vqValidateScale(0.001));
-  EXPECT_EQ(0, vqValidateScale(0.0));
-  EXPECT_EQ(0, vqValidateScale(-1.0));
-  EXPECT_EQ(0, vqValidateScale(std::nan("")));
-}
-
-TEST(vqValidate, SizeHasNoUpperBound) {
-  EXPECT_EQ(1, vqValidateSize(0));
-  EXPECT_EQ(1, vqValidateSize(std::numeric_limits<int>::max()));
-  EXPECT_EQ(0, vqValidateSize(-1));
-}
-
-TEST(vqValidate, ANetHoldsOneJointMoreThanSegments) {
-  EXPECT_EQ(1, vqValidateNumJointsAndSegments(3, 2));
-  EXPECT_EQ(1, vqValidateNumJointsAndSegments(2, 1));
-  EXPECT_EQ(0, vqValidateNumJointsAndSegments(2, 2));
-  EXPECT_EQ(0, vqValidateNumJointsAndSegments(1, 0));
-  EXPECT_EQ(0, vqValidateNumJointsAndSegments(4, 2));
-}
-
-TEST(vqValidate, EveryCodeIsKanjiWithoutKanjiFonts) {
-  for (int code : {0, 65, 0x8140, 0xffff})
-    EXPECT_EQ(1, vqValidateKanji(code));
+  // An identifier must not pass the last id; no identifier used yet is no
+  // last id.
+  EXPECT_EQ((Ints{0, 0, 1, 1, 1, 0, 0, 1}),
+            (Ints{vqValidateID(5, 6), vqValidateID(5, 0), vqValidateID(5, 5), vqValidateID(5, 1),
+                  vqValidateLastID(5, 5), vqValidateLastID(5, 6), vqValidateLastID(0, 0),
+                  vqValidateLastID(1, -3)}));
+  // A scale must be above zero; a size has no upper bound.
+  EXPECT_EQ((Ints{1, 0, 0, 0, 1, 1, 0}),
+            (Ints{vqValidateScale(0.001), vqValidateScale(0.0), vqValidateScale(-1.0),
+                  vqValidateScale(std::nan("")), vqValidateSize(0),
+                  vqValidateSize(std::numeric_limits<int>::max()), vqValidateSize(-1)}));
+  // A net holds one joint more than segments.
+  EXPECT_EQ((Ints{1, 1, 0, 0, 0}),
+            (Ints{vqValidateNumJointsAndSegments(3, 2), vqValidateNumJointsAndSegments(2, 1),
+                  vqValidateNumJointsAndSegments(2, 2), vqValidateNumJointsAndSegments(1, 0),
+                  vqValidateNumJointsAndSegments(4, 2)}));
 }
 
 } // namespace

@@ -7,9 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -222,92 +220,6 @@ private:
     }
   }
 };
-
-// Every field of a Block that a file carries, one object per line; owners,
-// nets and attached chains by their place in the object list.
-std::string describe(const vqBlock *b) {
-  std::map<const void *, int> at{{nullptr, -1}};
-  for (const vqObject *o = b->objects; o != nullptr; o = o->next)
-    at.emplace(o, static_cast<int>(at.size()) - 1);
-  auto jointAt = [](const vqNet *n, const vqJoint *j) {
-    int i = 1;
-    for (const vqJoint *k = n != nullptr ? n->joints : nullptr; k != nullptr; k = k->next, ++i)
-      if (k == j)
-        return i;
-    return 0;
-  };
-  std::ostringstream o;
-  auto chain = [&](const vqText *t) {
-    for (o << " chain"; t != nullptr; t = t->attNext)
-      o << ' ' << at[t] << '/' << t->part;
-  };
-  auto pt = [&](vqPoint p) { o << ' ' << p.x << ',' << p.y; };
-  o << int(b->blockType) << ' ' << int(b->sheetSize) << ' ' << b->x1 << ' ' << b->y1 << ' ' << b->x2
-    << ' ' << b->y2 << " i" << b->lastId << " fub" << vqBlockIsFub(b) << '\n';
-  for (const vqObject *x = b->objects; x != nullptr; x = x->next) {
-    o << at[x] << ": " << int(x->kind) << ' ' << int(x->color) << '/' << int(x->style) << '/'
-      << int(x->lineStyle);
-    switch (x->kind) {
-    case vqKIND_LINE: {
-      auto *l = static_cast<const vqLine *>(x);
-      std::for_each(l->points, l->points + l->count, pt);
-      break;
-    }
-    case vqKIND_BOX:
-      pt(static_cast<const vqBox *>(x)->p1);
-      pt(static_cast<const vqBox *>(x)->p2);
-      break;
-    case vqKIND_CIRCLE: {
-      auto *c = static_cast<const vqCircle *>(x);
-      o << ' ' << c->x << ',' << c->y << ' ' << c->radius;
-      break;
-    }
-    case vqKIND_ARC:
-      std::for_each(static_cast<const vqArc *>(x)->p, static_cast<const vqArc *>(x)->p + 3, pt);
-      break;
-    case vqKIND_TEXT:
-    case vqKIND_ATTRIBUTE:
-    case vqKIND_LABEL: {
-      auto *t = static_cast<const vqText *>(x);
-      o << ' ' << t->x << ',' << t->y << ' ' << t->size << ' ' << t->place << " owner "
-        << at[t->owner] << '/' << t->part << " [" << t->text << ']';
-      break;
-    }
-    case vqKIND_PIN: {
-      auto *p = static_cast<const vqPin *>(x);
-      o << " id" << p->id << ' ' << p->type << ' ' << int(p->side) << ' ' << int(p->sense);
-      pt(p->p1);
-      pt(p->p2);
-      chain(p->attached);
-      break;
-    }
-    case vqKIND_NET: {
-      auto *n = static_cast<const vqNet *>(x);
-      o << " id" << n->id;
-      for (const vqJoint *j = n->joints; j != nullptr; j = j->next)
-        o << " J" << j->x << ',' << j->y << ',' << int(j->type);
-      for (const vqSegment *s = n->segments; s != nullptr; s = s->next)
-        o << (s->bus ? " B" : " S") << jointAt(n, s->j1) << ',' << jointAt(n, s->j2) << '#'
-          << s->id;
-      chain(n->attached);
-      break;
-    }
-    case vqKIND_COMPONENT: {
-      auto *c = static_cast<const vqComp *>(x);
-      o << " id" << c->id << ' ' << c->x << ',' << c->y << ' ' << c->orient << ' ' << c->scale
-        << ' ' << c->symLibrary << ':' << c->symName << '.' << c->symNumber << " size" << c->size
-        << " [" << (c->trail != nullptr ? c->trail : "(none)") << ']';
-      for (const vqCnt *k = c->cnts; k != nullptr; k = k->next)
-        o << " C" << at[k->net] << ',' << jointAt(k->net, k->joint) << ',' << k->pinId << ','
-          << k->pinIndex;
-      chain(c->attached);
-      break;
-    }
-    }
-    o << '\n';
-  }
-  return o.str();
-}
 
 class RoundTrip : public Project {
 protected:

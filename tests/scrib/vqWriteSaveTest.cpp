@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "ScribFixture.h"
-#include "vfpFile.h"
 #include "vqRead.h"
 #include "vqWrite.h"
 #include "vqp.h"
@@ -53,18 +52,6 @@ protected:
     std::sort(names.begin(), names.end());
     return names;
   }
-
-  // A lock of a process of another host, which is never judged orphaned.
-  void foreignLock() {
-    LockInfo info;
-    vfpGetOwnLockInfo(&info);
-    info.state = vfpLOCK_OPEN;
-    std::snprintf(info.host, sizeof info.host, "%s", "elsewhere.example");
-    std::snprintf(info.className, sizeof info.className, "%s", "SYMBOL");
-    char text[1024];
-    ASSERT_GT(vfpiFormatLock(&info, text, sizeof text), 0);
-    testsupport::writeFile(lockFile, text);
-  }
 };
 
 TEST_F(Save, ASaveReplacesTheFileKeepsTheOldOneAsBackupAndReleasesTheLock) {
@@ -98,7 +85,7 @@ TEST_F(Save, ReadOnlyBlocksAndForeignLocksRefuseTheSave) {
   EXPECT_EQ((std::vector<std::string>{"and2.1"}), entries());
   b->readOnly = 0;
   testsupport::writeFile(backup, "older\n");
-  foreignLock();
+  writeForeignLock(lockFile);
   const std::string lock = readFile(lockFile);
   EXPECT_EQ(0, q_write_data(b));
   EXPECT_EQ("V 50\nE\n", readFile(file));

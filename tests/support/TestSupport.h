@@ -8,7 +8,12 @@
 //   Argv        a mutable argument vector for parsers that rearrange argv;
 //   writeFile / readFile  whole-file helpers for fixtures and results;
 //   replaced    a text with every occurrence of one string replaced;
-//   ProjectTest a fixture for the layers that look for scribant.ini.
+//   Ints        several numeric fields compared as one (any integer type
+//               widens to long without narrowing);
+//   stdoutOf / stderrOf  what a body printed on standard output or error;
+//   CapturedReports  the error layer's report stream, read back as text;
+//   useProjectDir, ProjectTest  a project directory for the layers that
+//               look for scribant.ini.
 // The message files are found beside the test executable without any set-up
 // (the path layer asks the system where the running program is).
 #pragma once
@@ -25,6 +30,7 @@
 #include <utility>
 #include <vector>
 
+#include "ulErr.h"
 #include "vs.h"
 
 namespace testsupport {
@@ -54,6 +60,40 @@ inline std::string replaced(std::string text, const std::string &from, const std
     text.replace(i, from.size(), to);
   return text;
 }
+
+using Ints = std::vector<long>;
+
+// Output captured from standard output or standard error while f runs.
+template <class F> std::string stdoutOf(F f) {
+  testing::internal::CaptureStdout();
+  f();
+  std::fflush(stdout);
+  return testing::internal::GetCapturedStdout();
+}
+template <class F> std::string stderrOf(F f) {
+  testing::internal::CaptureStderr();
+  f();
+  std::fflush(stderr);
+  return testing::internal::GetCapturedStderr();
+}
+
+// Everything the error layer prints on its report stream while the object
+// lives.
+struct CapturedReports {
+  FILE *saved = ulErrFileV;
+  FILE *file = ulErrFileV = std::tmpfile();
+  CapturedReports() = default;
+  CapturedReports(const CapturedReports &) = delete;
+  CapturedReports &operator=(const CapturedReports &) = delete;
+  ~CapturedReports() {
+    ulErrFileV = saved;
+    std::fclose(file);
+  }
+  std::string text() const {
+    std::fflush(file);
+    return readFile("/proc/self/fd/" + std::to_string(fileno(file)));
+  }
+};
 
 // A fresh directory, removed with everything in it when the object goes.
 class TempDir {
@@ -148,25 +188,29 @@ struct Argv {
   int argc;
 };
 
-// Each test runs in a fresh temporary directory that is the default
-// directory of the path layer. The program directory is taken away and the
-// message files are found through WDIR in a directory of their own, so that
-// no scribant.ini is found anywhere but where the test writes one.
+// Makes dir the default directory of the path layer, with the message files
+// found through WDIR in dir/msg (links to the built ones) and the program
+// directory taken away, so that no scribant.ini is found anywhere but where
+// a test writes one. Set WDIR to dir/msg first.
+inline void useProjectDir(const TempDir &dir) {
+  fs::create_directories(dir / "msg");
+  for (auto &e : fs::directory_iterator(fs::read_symlink("/proc/self/exe").parent_path()))
+    if (e.path().extension() == ".umb" &&
+        !fs::exists(dir / ("msg/" + e.path().filename().string())))
+      fs::create_symlink(e.path(), dir / ("msg/" + e.path().filename().string()));
+  vsResetWdirCache();
+  vsSetexedir("/nonexistent/program");
+  ASSERT_EQ(vsOK, vsSetdef(dir.path().c_str()));
+}
+
+// Each test runs in a fresh temporary directory set up by useProjectDir.
 class ProjectTest : public ::testing::Test {
 protected:
   TempDir dir;
   const std::string tmp = dir.path();
   ScopedEnv wdir{"WDIR", tmp + "/msg"};
 
-  void SetUp() override {
-    fs::create_directory(dir / "msg");
-    for (auto &e : fs::directory_iterator(fs::read_symlink("/proc/self/exe").parent_path()))
-      if (e.path().extension() == ".umb")
-        fs::create_symlink(e.path(), dir / ("msg/" + e.path().filename().string()));
-    vsResetWdirCache();
-    vsSetexedir("/nonexistent/program");
-    ASSERT_EQ(vsOK, vsSetdef(tmp.c_str()));
-  }
+  void SetUp() override { useProjectDir(dir); }
   // Writes a file below the directory, "@" standing for the directory;
   // returns its path.
   std::string write(const std::string &name, const std::string &text) {

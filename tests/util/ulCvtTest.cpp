@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "support/TestSupport.h"
 #include "ulCvt.h"
 
 namespace {
@@ -62,9 +63,7 @@ TEST(UlCvt, CalendarSplit) {
 
 TEST(UlCvt, BannerIsPrintedAndKept) {
   const std::string head = "Retagger - V1.8.8; Quenmar Design Suite 6.0 (041896)\n";
-  ::testing::internal::CaptureStdout();
-  ulBanner("Retagger", "1.8.8");
-  std::string out = ::testing::internal::GetCapturedStdout();
+  std::string out = testsupport::stdoutOf([] { ulBanner("Retagger", "1.8.8"); });
   EXPECT_EQ(head, out.substr(0, head.size()));
   ASSERT_GT(out.size(), head.size() + 1);
   EXPECT_EQ('\n', out.back());
@@ -73,9 +72,8 @@ TEST(UlCvt, BannerIsPrintedAndKept) {
   EXPECT_STREQ("Retagger", ulCurrentNameV);
 
   char buffer[ulBANNER_SIZE];
-  ::testing::internal::CaptureStdout();
-  EXPECT_EQ(buffer, ulBannerStr(buffer, "tool", "2"));
-  EXPECT_EQ("", ::testing::internal::GetCapturedStdout());
+  EXPECT_EQ("",
+            testsupport::stdoutOf([&] { EXPECT_EQ(buffer, ulBannerStr(buffer, "tool", "2")); }));
   const std::string toolHead = "tool - V2; Quenmar Design Suite 6.0 (041896)\n";
   EXPECT_EQ(toolHead, std::string(buffer).substr(0, toolHead.size()));
   EXPECT_STREQ(buffer, ulCurrentBannerV);

@@ -78,15 +78,10 @@ std::vector<int> keysOf(void *head) {
 TEST(ulDlistEnds, AddRemoveAndPeekAtBothEnds) {
   ulDlist l = ulDlistCreate();
   EXPECT_EQ(ulDlistEmpty(l), 1);
-  EXPECT_EQ(ulDlistRemHead(l), nullptr);
-  EXPECT_EQ(ulDlistRemTail(l), nullptr);
-  EXPECT_EQ(ulDlistHead(l), nullptr);
-  EXPECT_EQ(ulDlistTail(l), nullptr);
-  EXPECT_EQ(ulDlistCurElement(l), nullptr);
-  EXPECT_EQ(ulDlistNxtElement(l), nullptr);
-  EXPECT_EQ(ulDlistPreElement(l), nullptr);
-  EXPECT_EQ(ulDlistCurFirst(l), 0);
-  EXPECT_EQ(ulDlistCurLast(l), 0);
+  for (void *none : {ulDlistRemHead(l), ulDlistRemTail(l), ulDlistHead(l), ulDlistTail(l),
+                     ulDlistCurElement(l), ulDlistNxtElement(l), ulDlistPreElement(l)})
+    EXPECT_EQ(none, nullptr);
+  EXPECT_EQ(ulDlistCurFirst(l) + ulDlistCurLast(l), 0);
 
   ulDlistAddTail(l, word(2));
   ulDlistAddHead(l, word(1));
@@ -98,23 +93,20 @@ TEST(ulDlistEnds, AddRemoveAndPeekAtBothEnds) {
   EXPECT_EQ(ulDlistCurLast(l), 1);
   EXPECT_EQ(ulDlistHead(l), word(1));
   EXPECT_EQ(ulDlistCurFirst(l), 1);
-  EXPECT_EQ(ulDlistRemTail(l), word(3));
-  EXPECT_EQ(ulDlistRemHead(l), word(1));
-  EXPECT_EQ(ulDlistRemHead(l), word(2));
+  EXPECT_EQ((V{num(ulDlistRemTail(l)), num(ulDlistRemHead(l)), num(ulDlistRemHead(l))}),
+            (V{3, 1, 2}));
   EXPECT_EQ(ulDlistSize(l), 0);
   ulDlistFreeList(l);
 }
 
 TEST(ulDlistWalk, StepsStopAtTheEndsAndKeepCurrent) {
   ulDlist l = listOf({1, 2, 3});
-  EXPECT_EQ(ulDlistHead(l), word(1));
-  EXPECT_EQ(ulDlistNxtElement(l), word(2));
-  EXPECT_EQ(ulDlistNxtElement(l), word(3));
-  EXPECT_EQ(ulDlistNxtElement(l), nullptr);
+  EXPECT_EQ((V{num(ulDlistHead(l)), num(ulDlistNxtElement(l)), num(ulDlistNxtElement(l)),
+               num(ulDlistNxtElement(l))}),
+            (V{1, 2, 3, 0}));
   EXPECT_EQ(ulDlistCurElement(l), word(3)); // current stays on the last cell
-  EXPECT_EQ(ulDlistPreElement(l), word(2));
-  EXPECT_EQ(ulDlistPreElement(l), word(1));
-  EXPECT_EQ(ulDlistPreCell(l), nullptr);
+  EXPECT_EQ((V{num(ulDlistPreElement(l)), num(ulDlistPreElement(l)), num(ulDlistPreCell(l))}),
+            (V{2, 1, 0}));
   EXPECT_EQ(ulDlistCurCell(l)->value, word(1));
   ulDlistSetCurrent(l, nullptr);
   EXPECT_EQ(ulDlistNxtElement(l), word(1)); // no position: start at the front
@@ -282,17 +274,14 @@ TEST(ulDlistCopy, CopiesAndArraysKeepTheOrder) {
   EXPECT_EQ(valuesOf(doubled), (V{2, 4, 6}));
 
   void **array = ulDlistListToArray(l, nullptr);
-  EXPECT_EQ(array[0], word(1));
-  EXPECT_EQ(array[2], word(3));
-  EXPECT_EQ(array[3], nullptr);
+  EXPECT_EQ((V{num(array[0]), num(array[1]), num(array[2]), num(array[3])}), (V{1, 2, 3, 0}));
   ulDlist back = ulDlistArrayToList(array, nullptr);
   EXPECT_EQ(valuesOf(back), (V{1, 2, 3}));
   ulDlistArrayToList(array, back);
   EXPECT_EQ(valuesOf(back), (V{1, 2, 3, 1, 2, 3}));
   void *fixed[4];
   EXPECT_EQ(ulDlistListToArray(doubled, fixed), fixed);
-  EXPECT_EQ(fixed[1], word(4));
-  EXPECT_EQ(fixed[3], nullptr);
+  EXPECT_EQ((V{num(fixed[1]), num(fixed[3])}), (V{4, 0}));
   ulMemFree(array);
   for (ulDlist x : {l, same, doubled, back})
     ulDlistFreeList(x);
@@ -371,10 +360,9 @@ TEST(ulListSingle, InsertDeleteAndWalk) {
   head = ulListSins(&b, &a, head);
   EXPECT_EQ(keysOf(head), (std::vector<int>{1, 2, 3}));
   EXPECT_EQ(ulListSize(head), 3);
-  EXPECT_EQ(ulListLast(head), &c);
-  EXPECT_EQ(ulListLast(nullptr), nullptr);
-  EXPECT_EQ(ulListPrev(&c, head), &b);
-  EXPECT_EQ(ulListPrev(&a, head), nullptr);
+  EXPECT_EQ((std::vector<void *>{ulListLast(head), ulListLast(nullptr), ulListPrev(&c, head),
+                                 ulListPrev(&a, head)}),
+            (std::vector<void *>{&c, nullptr, &b, nullptr}));
 
   head = ulListSdel(&b, head);
   EXPECT_EQ(b.next, nullptr);
@@ -393,13 +381,10 @@ TEST(ulListDouble, InsertAndDeleteKeepBothLinks) {
   head = ulListDins(&a, nullptr, head);
   head = ulListDins(&b, &a, head);
   EXPECT_EQ(keysOf(head), (std::vector<int>{1, 2, 3}));
-  EXPECT_EQ(c.prev, &b);
-  EXPECT_EQ(b.prev, &a);
-  EXPECT_EQ(a.prev, nullptr);
+  EXPECT_EQ((std::vector<Node *>{a.prev, b.prev, c.prev}), (std::vector<Node *>{nullptr, &a, &b}));
   head = ulListDdel(&b, head);
-  EXPECT_EQ(b.next, nullptr);
-  EXPECT_EQ(b.prev, nullptr);
-  EXPECT_EQ(c.prev, &a);
+  EXPECT_EQ((std::vector<Node *>{b.next, b.prev, c.prev}),
+            (std::vector<Node *>{nullptr, nullptr, &a}));
   head = ulListDdel(&a, head);
   EXPECT_EQ(head, &c);
   EXPECT_EQ(c.prev, nullptr);
@@ -445,9 +430,7 @@ TEST(ulCellList, AddFindRemoveAndFree) {
   EXPECT_EQ(ulCellFound(word(4), head), 0);
   head = ulCellRemove(word(1), head); // every cell holding 1
   EXPECT_EQ(ulCellFound(word(1), head), 0);
-  EXPECT_EQ(head->value, word(3));
-  EXPECT_EQ(head->next->value, word(2));
-  EXPECT_EQ(head->next->next, nullptr);
+  EXPECT_EQ((V{num(head->value), num(head->next->value), num(head->next->next)}), (V{3, 2, 0}));
   head = ulCellRemove(word(3), head);
   head = ulCellRemove(word(2), head);
   EXPECT_EQ(head, nullptr);

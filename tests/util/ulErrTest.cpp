@@ -16,25 +16,14 @@
 #include "ulStr.h"
 #include "vs.h"
 
+using testsupport::CapturedReports;
+using testsupport::Ints;
 using testsupport::ScopedEnv;
 using testsupport::TempDir;
+using Strings = std::vector<std::string>;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Everything printed on the report stream while the object lives.
-struct CapturedReports {
-  FILE *saved = ulErrFileV;
-  FILE *file = ulErrFileV = std::tmpfile();
-  ~CapturedReports() {
-    ulErrFileV = saved;
-    std::fclose(file);
-  }
-  std::string text() const {
-    std::fflush(file);
-    return testsupport::readFile("/proc/self/fd/" + std::to_string(fileno(file)));
-  }
-};
 
 // Writes a file with the given modification time.
 void touch(const std::string &path, time_t mtime) {
@@ -94,10 +83,10 @@ TEST(ulErrFormat, VerboseAndTerseForms) {
 
 TEST(ulErrFormat, ContextsUseTheirStylesAndTheLogIsAlwaysVerbose) {
   ulErr *e = ulErrCreate(nullptr, "ullib", 7, ulErrNOTE, 0, "n");
-  EXPECT_STREQ(ulErrString(e, ulErrCNTX_STDERR), "ullib: Note 7: n");
-  EXPECT_STREQ(ulErrString(e, ulErrCNTX_STATUSLINE), "ullib-I-7: n");
   ulErrStyleV[ulErrCNTX_LOGFILE] = ulErrTERSE;
-  EXPECT_STREQ(ulErrString(e, ulErrCNTX_LOGFILE), "ullib: Note 7: n");
+  EXPECT_EQ((Strings{ulErrString(e, ulErrCNTX_STDERR), ulErrString(e, ulErrCNTX_STATUSLINE),
+                     ulErrString(e, ulErrCNTX_LOGFILE)}),
+            (Strings{"ullib: Note 7: n", "ullib-I-7: n", "ullib: Note 7: n"}));
   char *owned = ulErrStringAlloc(e, ulErrCNTX_ALERTBOX);
   ulStrCat("overwrite", "d");
   EXPECT_STREQ(owned, "ullib-I-7: n");
@@ -117,28 +106,27 @@ TEST(ulErrSeverity, FourConversions) {
     EXPECT_EQ(ulErrCharToSeverity(letters[code]), code);
     EXPECT_EQ(ulErrCharToSeverity(letters[code] + ('a' - 'A')), code);
   }
-  EXPECT_STREQ(ulErrSeverityToString(7), "Error");
-  EXPECT_STREQ(ulErrSeverityToString(-1), "Error");
+  // Out of range: an error either way.
+  EXPECT_EQ((Strings{ulErrSeverityToString(7), ulErrSeverityToString(-1)}),
+            (Strings{"Error", "Error"}));
   EXPECT_EQ(ulErrSeverityToChar(99), 'E');
-  EXPECT_EQ(ulErrStringToSeverity("wARNING"), ulErrWARNING);
-  EXPECT_EQ(ulErrStringToSeverity("internal error"), ulErrINTERNAL);
-  EXPECT_EQ(ulErrStringToSeverity("Warn"), 0);
-  EXPECT_EQ(ulErrCharToSeverity('X'), 0);
+  EXPECT_EQ((Ints{ulErrStringToSeverity("wARNING"), ulErrStringToSeverity("internal error"),
+                  ulErrStringToSeverity("Warn"), ulErrCharToSeverity('X')}),
+            (Ints{ulErrWARNING, ulErrINTERNAL, 0, 0}));
 }
 
 TEST(ulErrLocation, FourBuildersShareOneBuffer) {
-  EXPECT_STREQ(ulErrLocationLine("a.ltf", 12), "a.ltf, line 12");
-  EXPECT_STREQ(ulErrLocationLine("a.ltf", 0), "a.ltf");
-  EXPECT_EQ(ulErrLocationLine("", 3), nullptr);
-  EXPECT_EQ(ulErrLocationLine(nullptr, 3), nullptr);
-  EXPECT_STREQ(ulErrLocationFile("f"), "f");
-  EXPECT_EQ(ulErrLocationFile(""), nullptr);
-  EXPECT_STREQ(ulErrLocationMessage("f", 2, 9), "f, line 2, message 9");
-  EXPECT_STREQ(ulErrLocationMessage("f", 0, 9), "f, message 9");
-  EXPECT_STREQ(ulErrLocationMessage(nullptr, 1, 9), "line 1, message 9");
-  EXPECT_STREQ(ulErrLocationMessage("", 0, 9), "message 9");
-  EXPECT_STREQ(ulErrLocationRoutine("vsLoop2"), "in call to routine vsLoop2()");
-  EXPECT_EQ(ulErrLocationRoutine(""), nullptr);
+  // Each result is copied before the next call reuses the buffer.
+  auto s = [](const char *p) { return std::string(p != nullptr ? p : "(null)"); };
+  EXPECT_EQ((Strings{s(ulErrLocationLine("a.ltf", 12)), s(ulErrLocationLine("a.ltf", 0)),
+                     s(ulErrLocationLine("", 3)), s(ulErrLocationLine(nullptr, 3)),
+                     s(ulErrLocationFile("f")), s(ulErrLocationFile(""))}),
+            (Strings{"a.ltf, line 12", "a.ltf", "(null)", "(null)", "f", "(null)"}));
+  EXPECT_EQ((Strings{s(ulErrLocationMessage("f", 2, 9)), s(ulErrLocationMessage("f", 0, 9)),
+                     s(ulErrLocationMessage(nullptr, 1, 9)), s(ulErrLocationMessage("", 0, 9)),
+                     s(ulErrLocationRoutine("vsLoop2")), s(ulErrLocationRoutine(""))}),
+            (Strings{"f, line 2, message 9", "f, message 9", "line 1, message 9", "message 9",
+                     "in call to routine vsLoop2()", "(null)"}));
 
   EXPECT_EQ(ulErrLocationFile("one"), ulErrLocationFile("two"));
   std::string longName(700, 'x');
@@ -318,7 +306,6 @@ TEST(ulErrStream, CountersBaddestAndExitCodes) {
   EXPECT_EQ(std::vector<int>({notes, warnings, errors, internals}), std::vector<int>({2, 1, 1, 1}));
 
   EXPECT_EQ(ulErrStreamCount(s), 8);
-  EXPECT_STREQ(ulErrText(ulErrStreamError(s, 0)), "x");
   EXPECT_EQ(ulErrSeverity(ulErrStreamError(s, 7)), ulErrINTERNAL);
   EXPECT_EQ(ulErrStreamError(s, 8), nullptr);
   ulErrStreamDestroy(s);
@@ -431,13 +418,11 @@ TEST_F(ulErrBuildFromFile, SeverityComesFromTheBracketedLetterOrTheChainTellsWhy
   ulErr *e = ulErrBuild("here", file, 5001, 7);
   EXPECT_STREQ(ulErr_String(e, ulErrVERBOSE), "errbuild: Warning 5001: here: fine 7");
   ulErrDestroy(e);
-  e = ulErrBuild(nullptr, file, 5006);
-  EXPECT_STREQ(ulErr_String(e, ulErrTERSE), "errbuild-I-5006: note");
-  ulErrDestroy(e);
 
   // A malformed text comes back as an error record of its own, preceded by
   // the library's record that says what is wrong with it.
   const std::pair<int, const char *> cases[] = {
+      {5006, "errbuild-I-5006: note"},
       {5002, "ullib-E-1101: Message text does not begin with a bracketed severity.\n"
              "+errbuild-E-5002: no bracket"},
       {5003, "ullib-E-1104: Message text has no closing bracket after its severity.\n"
@@ -464,18 +449,4 @@ TEST_F(ulErrBuildFromFile, BrokenLibraryMessagesEndInTheFixedRecord) {
                "Handling message.  Perhaps someone should not have alterned the ullib message "
                "file.\n+ullib: Error 1101: also broken\n+ullib: Error 1144: no bracket");
   ulErrDestroy(e);
-}
-
-// ---- Start-up ------------------------------------------------------------------------------
-
-// The preferences themselves: ulPrefErrTest.cpp.
-TEST(ulErrInit, ActionDefaultsAndLaterCalls) {
-  testsupport::Argv args({"/bin/retag", "-err.style_stderr", "terse", "+err.stdout"});
-  ulErrInit(&args.argc, args.argv.data());
-  EXPECT_EQ(ulErrFileV, stdout);
-  EXPECT_EQ(ulErrActionV[ulErrSTATUS], ulErrACT_STATUSLINE);
-  EXPECT_EQ(ulErrActionV[ulErrERROR], ulErrACT_ALERTBOX);
-  ulErrInit(nullptr, nullptr); // later calls only reset the report stream
-  EXPECT_EQ(ulErrFileV, stderr);
-  EXPECT_EQ(ulErrStyleV[ulErrCNTX_STDERR], ulErrTERSE);
 }

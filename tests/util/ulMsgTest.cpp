@@ -11,6 +11,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <utility>
+#include <vector>
 
 #include "sbMsg.h"
 #include "support/TestSupport.h"
@@ -40,16 +41,16 @@ std::string header(uint32_t indexOffset) {
 class MsgTest : public ::testing::Test {
 protected:
   void SetUp() override { ulErrLogEnable(0); }
-  void TearDown() override {
-    if (reports_)
-      std::fclose(reports_);
-    ulErrFileV = stderr;
-  }
 
   // Runs the message compiler on source; returns its exit status, with its
   // error output in errors_.
   int compileStatus(const std::string &name, const std::string &source) {
-    std::string cmd = std::string(vsExeDir()) + "msgc " + dir.write(name + ".msg", source) + " " +
+    dir.write(name + ".msg", source);
+    return run(name);
+  }
+  // Runs the message compiler on DIR/name.msg as it stands.
+  int run(const std::string &name) {
+    std::string cmd = std::string(vsExeDir()) + "msgc " + (dir / (name + ".msg")) + " " +
                       (dir / (name + ".umb")) + " 2>" + (dir / "errors");
     int status = std::system(cmd.c_str());
     errors_ = readFile(dir / "errors");
@@ -68,16 +69,8 @@ protected:
     return ulMsgFileOpen(name.c_str(), nullptr, nullptr, nullptr, nullptr);
   }
 
-  // Sends error reports into a file that reports() reads back.
-  void captureReports() { ulErrFileV = reports_ = std::tmpfile(); }
-  std::string reports() {
-    std::fflush(reports_);
-    return readFile("/proc/self/fd/" + std::to_string(fileno(reports_)));
-  }
-
   testsupport::TempDir dir;
   std::string errors_;
-  FILE *reports_ = nullptr;
 };
 
 // Runs body in a frame catching tags 1 and 2; returns the error chain it
@@ -125,11 +118,10 @@ release 5.1.0
 
 TEST_F(MsgTest, CompiledFileReadsBackEveryText) {
   ulMsgHandle h = open(compile("t", kSource));
-  EXPECT_EQ(text(h, 7), "[W] Seven %d of %s");
-  EXPECT_EQ(text(h, -3), "negative");
-  EXPECT_EQ(text(h, 0), "zero");
-  EXPECT_EQ(text(h, 2), "two lines:\n\t\"quoted\" \\ end");
-  EXPECT_EQ(text(h, 40), "joined across lines");
+  EXPECT_EQ(
+      (std::vector<std::string>{text(h, 7), text(h, -3), text(h, 0), text(h, 2), text(h, 40)}),
+      (std::vector<std::string>{"[W] Seven %d of %s", "negative", "zero",
+                                "two lines:\n\t\"quoted\" \\ end", "joined across lines"}));
   EXPECT_EQ(ulMsgGetFilename(h), dir / "t");
   ulMsgFileClose(h);
 }
@@ -200,10 +192,10 @@ TEST_F(MsgTest, VersionChecksPassAndFailByEachPart) {
 
 TEST_F(MsgTest, NoVersionSettingWarnsOnceAndUsesTheFile) {
   testsupport::ScopedEnv noVersion("UL_MSGNOVERSION", "1");
-  captureReports();
+  testsupport::CapturedReports reports;
   ulMsgHandle h = ulMsgFileOpen(compile("t", kSource).c_str(), nullptr, nullptr, "5.0.0", "5.0.9");
   EXPECT_EQ(text(h, 0), "zero");
-  EXPECT_EQ(reports(),
+  EXPECT_EQ(reports.text(),
             "ullib: Warning: " + (dir / "t.umb") + ": Message file failed versioning check.\n");
   ulMsgFileClose(h);
 }
@@ -362,31 +354,33 @@ TEST_F(MsgTest, EditorPrintsHonourQuietOnlyWhereTheyShould) {
   expected += ulMsgStatic(get_msg_file(), 2005, "nolib") + std::string("\n");
   expected += ulMsgStatic(get_msg_file(), 1194, "x.1000") + std::string("\n");
   expected += ulMsgStatic(get_msg_file(), 1181) + std::string("\n");
-  testing::internal::CaptureStdout();
-  q_put_msg("one", 1);
-  q_quiet = 1;
-  q_put_msg("two", 1);
-  q_put_msg("three", 2);
-  q_put_msgid(1017, 0);
-  qErrReport(2005, "nolib");
-  qPutMsg(1194, "x.1000");
-  q_quiet = 0;
-  q_put_msgid(1181, 0);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), expected);
+  EXPECT_EQ(testsupport::stdoutOf([] {
+              q_put_msg("one", 1);
+              q_quiet = 1;
+              q_put_msg("two", 1);
+              q_put_msg("three", 2);
+              q_put_msgid(1017, 0);
+              qErrReport(2005, "nolib");
+              qPutMsg(1194, "x.1000");
+              q_quiet = 0;
+              q_put_msgid(1181, 0);
+            }),
+            expected);
 }
 
 TEST_F(MsgTest, EditorReportsBuildRecordsFromTheEditorFile) {
-  captureReports();
+  testsupport::CapturedReports reports;
   ulErrStream *stream = ulErrStreamCreate();
   // The forms with a location or a stream alone are the same call with the
   // other argument null (a location: tests/e2e/settings_messages).
   sbErrReport(2209, "lib:a");
   sbErrReportStreamLoc(1099, stream, "g", "B[");
   sbErrReportErr(ulErrCreate2("scrib", ulErrNOTE, "plain"));
-  EXPECT_EQ(reports(), "scrib: Error 2209: Cannot read block lib:a: not a valid block file.\n"
-                       "scrib: Error 1099: g: Net name `B[' has no bus width that can be worked "
-                       "out.\n"
-                       "scrib: Note: plain\n");
+  EXPECT_EQ(reports.text(),
+            "scrib: Error 2209: Cannot read block lib:a: not a valid block file.\n"
+            "scrib: Error 1099: g: Net name `B[' has no bus width that can be worked "
+            "out.\n"
+            "scrib: Note: plain\n");
   int errors = 0;
   ulErrStreamSummary(stream, nullptr, nullptr, &errors, nullptr);
   EXPECT_EQ(errors, 1);
@@ -462,11 +456,8 @@ TEST_F(MsgTest, CompilerRefusesASourceItCannotRead) {
   // A directory opens like a file but every read fails: that must not pass
   // for an empty source.
   std::filesystem::create_directory(dir / "src.msg");
-  std::string cmd = std::string(vsExeDir()) + "msgc " + (dir / "src.msg") + " " +
-                    (dir / "src.umb") + " 2>" + (dir / "errors");
-  int status = std::system(cmd.c_str());
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
-  EXPECT_THAT(readFile(dir / "errors"), HasSubstr(dir / "src.msg:1: error: cannot read"));
+  EXPECT_EQ(run("src"), 1);
+  EXPECT_THAT(errors_, HasSubstr(dir / "src.msg:1: error: cannot read"));
   EXPECT_FALSE(std::filesystem::exists(dir / "src.umb"));
 }
 

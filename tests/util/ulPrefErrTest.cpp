@@ -1,5 +1,6 @@
 // The preference set "err" of the error layer's start-up, set from the
-// command line ("ex.catch_signals" is in ulExTest.cpp).
+// command line, its defaults, and what a later start-up resets
+// ("ex.catch_signals" is in ulExTest.cpp).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -34,7 +35,11 @@ TEST(ulPrefErr, ErrInitTakesItsArgumentsAndReadsThem) {
   EXPECT_EQ(ulErrLogIsEnabled(), 0);
   EXPECT_EQ(ulErrStyleV[ulErrCNTX_STDERR], ulErrTERSE);
   EXPECT_EQ(ulErrActionV[ulErrERROR], ulErrACT_DISABLED);
+  EXPECT_EQ(ulErrActionV[ulErrSTATUS], ulErrACT_STATUSLINE); // the default
   EXPECT_EQ(ulErrFileV, stdout);
+  ulErrInit(nullptr, nullptr); // later calls only reset the report stream
+  EXPECT_EQ(ulErrFileV, stderr);
+  EXPECT_EQ(ulErrStyleV[ulErrCNTX_STDERR], ulErrTERSE);
 
   // The descriptions are the library's messages 1144 to 1153.
   const char *names[] = {"action_status", "action_note",      "action_warning", "action_error",
@@ -60,6 +65,7 @@ TEST(ulPrefErr, DefaultsWithoutArguments) {
   EXPECT_EQ(ulErrFileV, stderr);
   EXPECT_EQ(ulErrStyleV[ulErrCNTX_STDERR], ulErrVERBOSE);
   EXPECT_EQ(ulErrStyleV[ulErrCNTX_STATUSLINE], ulErrTERSE);
+  EXPECT_EQ(ulErrActionV[ulErrERROR], ulErrACT_ALERTBOX);
 }
 
 TEST(ulPrefErr, KeepCountNamesTheLogAfterTheProcess) {

@@ -249,9 +249,8 @@ TEST(ulPrefUsage, ListsEveryPreferenceWhenAsked) {
   ulPrefDB *another = ulPrefCreate("another");
   for (const char *ask : {"-help", "-?", "-usage"}) {
     Argv a({"retag", "x", ask});
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(ulPrefUsage(&a.argc, a.argv.data()), 1);
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out =
+        testsupport::stdoutOf([&] { EXPECT_EQ(ulPrefUsage(&a.argc, a.argv.data()), 1); });
     EXPECT_EQ(out.rfind("Options for retag\n", 0), 0u) << out;
     EXPECT_NE(out.find("     +/-Demo.logging  Write a log. [Off|On, default On]\n"),
               std::string::npos)
@@ -262,9 +261,9 @@ TEST(ulPrefUsage, ListsEveryPreferenceWhenAsked) {
     EXPECT_EQ(a.argc, 3);
   }
   Argv quiet({"retag", "-helpme"});
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(ulPrefUsage(&quiet.argc, quiet.argv.data()), 0);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(
+      testsupport::stdoutOf([&] { EXPECT_EQ(ulPrefUsage(&quiet.argc, quiet.argv.data()), 0); }),
+      "");
   ulPrefDestroy(another);
   ulPrefDestroy(set);
 }

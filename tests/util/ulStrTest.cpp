@@ -22,6 +22,12 @@ struct StrFree {
   void operator()(char *p) const { ulStrFree(p); }
 };
 using Owned = std::unique_ptr<char, StrFree>;
+using Ints = std::vector<long>;
+
+// Where p stands in s, or -1 for null.
+long at(const char *s, const char *p) {
+  return p != nullptr ? p - s : -1;
+}
 
 int header(const char *s) {
   return static_cast<unsigned char>(s[-1]);
@@ -56,11 +62,9 @@ TEST(ulStrPool, SixtyOneCharactersArePooledSixtyTwoAreLarge) {
   EXPECT_EQ(a.get(), s61);
   EXPECT_EQ(b.get(), s62);
   REQUIRE_POOL();
-  EXPECT_EQ(header(a.get()), 63);
-  EXPECT_EQ(header(b.get()), 0);
-  EXPECT_EQ(header(sized.get()), 0);
-  EXPECT_EQ(header(one.get()), 4); // slots are never smaller than a link
-  EXPECT_EQ(header(three.get()), 5);
+  // Slots are never smaller than a link: one character takes 4 bytes.
+  EXPECT_EQ((Ints{63, 0, 0, 4, 5}), (Ints{header(a.get()), header(b.get()), header(sized.get()),
+                                          header(one.get()), header(three.get())}));
 }
 
 TEST(ulStrPool, FreedSlotIsReusedOnlyBySameSize) {
@@ -232,14 +236,12 @@ TEST(ulSpFmt, SplitsConversions) {
       d += (v > ' ' ? std::string(1, static_cast<char>(v)) : std::to_string(v)) + " ";
     return d;
   };
-  ASSERT_EQ(ulSpFmtFROMARG, -2);
-  ASSERT_EQ(ulSpFmtNONE, -1);
-  EXPECT_EQ(describe(0), "1 8 " + std::to_string(ulSpFmtMINUS | ulSpFmtZERO) + " 0 8 3 l d ");
-  EXPECT_EQ(describe(1), "10 7 0 2 -2 -1 0 s ");
-  EXPECT_EQ(describe(2), "18 2 0 0 -1 -1 0 % ");
-  EXPECT_EQ(describe(3), "21 4 0 0 -1 -1 H x ");
-  EXPECT_EQ(describe(4), "26 4 0 0 -1 -2 0 f ");
-  EXPECT_EQ(describe(5), "31 5 " + std::to_string(ulSpFmtQUOTE) + " 0 -1 -1 q u ");
+  EXPECT_EQ((std::vector<std::string>{describe(0), describe(1), describe(2), describe(3),
+                                      describe(4), describe(5)}),
+            (std::vector<std::string>{
+                "1 8 " + std::to_string(ulSpFmtMINUS | ulSpFmtZERO) + " 0 8 3 l d ",
+                "10 7 0 2 -2 -1 0 s ", "18 2 0 0 -1 -1 0 % ", "21 4 0 0 -1 -1 H x ",
+                "26 4 0 0 -1 -2 0 f ", "31 5 " + std::to_string(ulSpFmtQUOTE) + " 0 -1 -1 q u "}));
   EXPECT_EQ(ulSpFmtConversion(f, 6), -1);
   ulSpFmtFree(f);
   EXPECT_EQ(ulSpFmtParse("50%"), nullptr);
@@ -253,9 +255,8 @@ TEST(ulSpFmt, TakesWhatTheEngineFormatsAndNothingElse) {
   ulSpFmt *f = ulSpFmtParse("%C|%5S|%m");
   ASSERT_NE(f, nullptr);
   ASSERT_EQ(ulSpFmtCount(f), 3);
-  EXPECT_EQ(ulSpFmtConversion(f, 0), 'C');
-  EXPECT_EQ(ulSpFmtWidth(f, 1), 5);
-  EXPECT_EQ(ulSpFmtConversion(f, 2), 'm');
+  EXPECT_EQ((Ints{'C', 5, 'm'}),
+            (Ints{ulSpFmtConversion(f, 0), ulSpFmtWidth(f, 1), ulSpFmtConversion(f, 2)}));
   ulSpFmtFree(f);
   // Arguments count from 1; position 0 would read as "no position".
   EXPECT_EQ(ulSpFmtParse("%0$d"), nullptr);
@@ -265,53 +266,48 @@ TEST(ulSpFmt, TakesWhatTheEngineFormatsAndNothingElse) {
 // ---- Comparison and matching -------------------------------------------------
 
 TEST(ulStrCompare, IgnoringCaseWithNulls) {
-  EXPECT_EQ(ulStrIcmp("Abc", "aBC"), 0);
-  EXPECT_LT(ulStrIcmp("abc", "abd"), 0);
+  auto sign = [](int v) { return v < 0 ? -1L : v > 0 ? 1L : 0L; };
+  EXPECT_EQ((Ints{sign(ulStrIcmp("Abc", "aBC")), sign(ulStrIcmp("abc", "abd")),
+                  sign(ulStrIcmp(nullptr, nullptr)), sign(ulStrIcmp(nullptr, "")),
+                  sign(ulStrIcmp("", nullptr))}),
+            (Ints{0, -1, 0, -1, 1}));
   EXPECT_EQ(ulStrIcmp("b", "A"), 'B' - 'A');
-  EXPECT_EQ(ulStrIcmp(nullptr, nullptr), 0);
-  EXPECT_LT(ulStrIcmp(nullptr, ""), 0);
-  EXPECT_GT(ulStrIcmp("", nullptr), 0);
-  EXPECT_EQ(ulStrNicmp("abcX", "ABCy", 3), 0);
-  EXPECT_EQ(ulStrNicmp("ab", "abc", 5), -1);
-  EXPECT_EQ(ulStrNicmp("abc", "AB", 5), 1);
-  EXPECT_EQ(ulStrNicmp("abc", "AB", 2), 0);
-  EXPECT_EQ(ulStrEqu(nullptr, nullptr), 1);
-  EXPECT_EQ(ulStrEqu("a", nullptr), 0);
-  EXPECT_EQ(ulStrEqu("a", "A"), 0);
-  EXPECT_EQ(ulStrIequ("a", "A"), 1);
+  EXPECT_EQ((Ints{ulStrNicmp("abcX", "ABCy", 3), ulStrNicmp("ab", "abc", 5),
+                  ulStrNicmp("abc", "AB", 5), ulStrNicmp("abc", "AB", 2)}),
+            (Ints{0, -1, 1, 0}));
+  EXPECT_EQ((Ints{ulStrEqu(nullptr, nullptr), ulStrEqu("a", nullptr), ulStrEqu("a", "A"),
+                  ulStrIequ("a", "A")}),
+            (Ints{1, 0, 0, 1}));
 }
 
 TEST(ulStrCompare, CharacterAndSubstringSearch) {
   const char *s = "a.b.c";
-  EXPECT_EQ(ulStrChr(s, '.'), s + 1);
-  EXPECT_EQ(ulStrRch(s, '.'), s + 3);
-  EXPECT_EQ(ulStrRch(s, 0), s + 5);
-  EXPECT_EQ(ulStrChr(nullptr, 'a'), nullptr);
-  EXPECT_EQ(ulStrBrk(s, "cb"), s + 2);
-  EXPECT_EQ(ulStrBrk(s, nullptr), nullptr);
+  EXPECT_EQ(
+      (Ints{at(s, ulStrChr(s, '.')), at(s, ulStrRch(s, '.')), at(s, ulStrRch(s, 0)),
+            at(s, ulStrChr(nullptr, 'a')), at(s, ulStrBrk(s, "cb")), at(s, ulStrBrk(s, nullptr))}),
+      (Ints{1, 3, 5, -1, 2, -1}));
   const char *h = "HeLLo";
-  EXPECT_EQ(ulStrSearch(h, "ll"), nullptr);
-  EXPECT_EQ(ulStrISearch(h, "ll"), h + 2);
-  EXPECT_EQ(ulStrSearch(h, "HeLLo!"), nullptr);
-  EXPECT_EQ(ulStrSearch(h, ""), h);
-  EXPECT_EQ(ulStrISearch(nullptr, "a"), nullptr);
+  EXPECT_EQ((Ints{at(h, ulStrSearch(h, "ll")), at(h, ulStrISearch(h, "ll")),
+                  at(h, ulStrSearch(h, "HeLLo!")), at(h, ulStrSearch(h, "")),
+                  at(h, ulStrISearch(nullptr, "a"))}),
+            (Ints{-1, 2, -1, 0, -1}));
 }
 
 TEST(ulStrIndex, AbbreviationResults) {
   const char *table[] = {"verbose", "versions", "version", "quiet"};
-  EXPECT_EQ(ulStrIndex("ver", table, 4), -2);
-  EXPECT_EQ(ulStrIndex("verb", table, 4), 0);
-  EXPECT_EQ(ulStrIndex("version", table, 4), 2); // exact beats the earlier longer entry
-  EXPECT_EQ(ulStrIndex("VERB", table, 4), 0);    // the key is lower-cased
-  EXPECT_EQ(ulStrIndex("verbosely", table, 4), -1);
-  EXPECT_EQ(ulStrIndex("q", table, 3), -1); // beyond n
-  EXPECT_EQ(ulStrIndex(nullptr, table, 4), -1);
+  // Ambiguous; unique; exact beats the earlier longer entry; the key is
+  // lower-cased; longer than any; beyond n; no key.
+  EXPECT_EQ((Ints{ulStrIndex("ver", table, 4), ulStrIndex("verb", table, 4),
+                  ulStrIndex("version", table, 4), ulStrIndex("VERB", table, 4),
+                  ulStrIndex("verbosely", table, 4), ulStrIndex("q", table, 3),
+                  ulStrIndex(nullptr, table, 4)}),
+            (Ints{-2, 0, 2, 0, -1, -1, -1}));
   const char *early[] = {"alpha", nullptr, "alps"};
   EXPECT_EQ(ulStrIndex("al", early, 3), 0); // a null entry ends the table
   const char *upper[] = {"Debug", "Dump"};
-  EXPECT_EQ(ulStrIndex("deb", upper, 2), -1);
-  EXPECT_EQ(ulStrIindex("DEB", upper, 2), 0);
-  EXPECT_EQ(ulStrIindex("d", upper, 2), -2);
+  EXPECT_EQ(
+      (Ints{ulStrIndex("deb", upper, 2), ulStrIindex("DEB", upper, 2), ulStrIindex("d", upper, 2)}),
+      (Ints{-1, 0, -2}));
 }
 
 TEST(ulStrMat, WildcardRules) {
@@ -358,13 +354,10 @@ TEST(ulStrCase, InPlaceAndTrimming) {
   char *first = ulStrTrim(t);
   EXPECT_STREQ(t, "  word");
   EXPECT_EQ(first, t + 2);
-  char blanks[] = "   ";
-  first = ulStrTrim(blanks);
-  EXPECT_STREQ(blanks, " "); // the first character is never removed
-  EXPECT_STREQ(first, "");
-  char empty[] = "";
-  EXPECT_EQ(ulStrTrim(empty), empty);
-  EXPECT_EQ(ulStrTrim(nullptr), nullptr);
+  char blanks[] = "   ", empty[] = "";
+  EXPECT_EQ(at(blanks, ulStrTrim(blanks)), 1); // at the end of what is left
+  EXPECT_STREQ(blanks, " ");                   // the first character is never removed
+  EXPECT_EQ((Ints{at(empty, ulStrTrim(empty)), at(empty, ulStrTrim(nullptr))}), (Ints{0, -1}));
 
   Owned trimmed(ulStrTrimAlloc("  in the middle \n"));
   EXPECT_STREQ(trimmed.get(), "in the middle");

@@ -1,5 +1,6 @@
 #include "ulSym.h"
 
+#include "support/TestSupport.h"
 #include "ulBase.h"
 #include "ulMem.h"
 #include "ulStr.h"
@@ -313,8 +314,6 @@ TEST(ulSymWhole, TableToArraySortsByKeyOrKeepsLoopOrder) {
 TEST(ulSymWhole, DumpShowsOneStarPerEntryOfEachUsedBucket) {
   ulSym t = pointerTable(5);
   fill(t, {1, 6, 3});
-  testing::internal::CaptureStdout();
-  ulSymDump(t);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "\n1:\t**\n3:\t*\n");
+  EXPECT_EQ(testsupport::stdoutOf([&] { ulSymDump(t); }), "\n1:\t**\n3:\t*\n");
   ulSymDestroy(t, nullptr);
 }
