@@ -7,7 +7,7 @@
 # runs retag on a copy once to the end (the reference: its block files, backups
 # and log), then for each trial runs retag on a fresh copy, sends SIGNAL
 # (default KILL; INT, TERM and HUP test the interrupt instead) at a moment drawn
-# uniformly from the reference run's duration, and checks:
+# uniformly from the duration of a complete run, and checks:
 #   - every block file is byte-identical to its old or its new (reference)
 #     content; one that holds the new content has a backup;
 #   - every backup that exists holds the old content of its block;
@@ -62,19 +62,14 @@ run() {
     >"$1/.out" 2>&1 </dev/null &
 }
 
-# The reference, run three times: the moments are drawn from the shortest
-# duration, so that a busy moment of the machine does not push most kills
-# past the end of the run.
-span=
-for i in 1 2 3; do
-  rm -rf "$work/ref"
-  cp -r "$work/orig" "$work/ref"
-  start=$(date +%s%N)
-  run "$work/ref"
-  wait $! || { echo "reference run failed" >&2 && exit 1; }
-  took=$((($(date +%s%N) - start) / 1000)) # microseconds
-  [ -z "$span" ] || [ $took -lt "$span" ] && span=$took
-done
+# The moments are drawn from the duration of the latest complete run: the
+# reference first, then each trial's second run, so that they follow the
+# load of the machine.
+cp -r "$work/orig" "$work/ref"
+start=$(date +%s%N)
+run "$work/ref"
+wait $! || { echo "reference run failed" >&2 && exit 1; }
+span=$((($(date +%s%N) - start) / 1000)) # microseconds
 
 sums "$work/orig" >"$work/old.sums"
 sums "$work/ref" >"$work/new.sums"
@@ -157,8 +152,10 @@ for ((trial = 1; trial <= trials; trial++)); do
   fi
 
   # A second run completes the work as an uninterrupted run does.
+  start=$(date +%s%N)
   run "$t"
   wait $! || fail "second run ended with status $?"
+  span=$((($(date +%s%N) - start) / 1000))
   cmp -s "$work/ref/parts.log" "$t/parts.log" || fail "second run's log differs from the reference"
   account rerun
   [ -z "$(find "$t/lib/sym/lock" -type f 2>/dev/null)" ] || fail "lock files left after the second run"
