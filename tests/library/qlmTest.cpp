@@ -1,6 +1,6 @@
 // The library manager: reading "dir" line rests into records (every refusal
-// with its status), the written form, the queries over the current list,
-// record maintenance and the list pairs, and qd_dir_read with its messages.
+// with its status, rows of cases/dirlines.txt), the written form, the queries over the current
+// list, record maintenance and the list pairs, and qd_dir_read with its messages.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -88,44 +88,8 @@ TEST_F(Qlm, WrittenFormsOfTypes) {
 
 TEST_F(Qlm, RefusalsInTheOrderOfTheChecks) {
   ASSERT_NE(nullptr, read("[p] @/a (lib) | comment"));
-  const std::string longPath = "[w] /" + std::string(255, 'p');
-  const std::string longName = "[w] @/b (" + std::string(33, 'n') + ")";
-  const std::pair<int, std::string> cases[] = {
-      {-12, "[p] @/b"},
-      {-12, "0 @/missing"},
-      {-4, "[wx] @/b"},
-      {-4, "21 @/b"},
-      {-4, "-1 @/b"},
-      {-8, "[rw] @/b"},
-      {-8, "[RP] @/b"},
-      {-8, "[wm] @/b"},
-      {-8, "[mp] @/b"},
-      {-9, "[] @/b"},
-      {-9, "  | comment"},
-      {-6, "[pw @/b"},
-      {-6, "pw @/b"},
-      {-6, "@/b"},
-      {-3, "[w]"},
-      {-3, "[w] (lib)"},
-      {-3, longPath},
-      {-6, "[w] @/b (lib"},
-      {-6, "[w] @/b (l) more"},
-      {-6, "[w] @/b lib"},
-      {-15, "[w] @/b (1l)"},
-      {-15, "[w] @/b (a__b)"},
-      {-15, longName},
-      {-13, "[r] @/a/ (o)"},
-      {-13, "[r] @/b/../a"},
-      {-2, "[w] @/missing"},
-      {-7, "[w] @/f (lib)"},
-      // A braced qualifier, which the project's list reads from the same
-      // lines, is read over; the record keeps none.
-      {-6, "[w] @/c (l) {q"},
-      {-6, "[w] @/c {q} x"},
-      {-6, "[w] @/c {q} (l)"},
-  };
-  for (const auto &[expected, line] : cases)
-    EXPECT_EQ(expected, status(line)) << line;
+  for (const auto &row : testsupport::tableRows("library/cases/dirlines.txt"))
+    EXPECT_EQ(std::stoi(row.at(1)), status(row[0])) << row[0];
   EXPECT_FALSE(std::filesystem::exists(tmp + "/missing"));
   EXPECT_EQ(1, count());
 

@@ -6,13 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -23,6 +20,7 @@
 #include "vfpFile.h"
 
 namespace fs = std::filesystem;
+using testsupport::entries;
 using testsupport::readFile;
 
 namespace {
@@ -57,14 +55,6 @@ protected:
   }
   vfpObjId open(const char *name, int mode, int *st, const char *alias = "mylib") {
     return vfpOpenObject(ref(alias, name, "1").c_str(), mode, st);
-  }
-  // The entries of a directory, sorted.
-  static std::vector<std::string> entries(const std::string &path) {
-    std::vector<std::string> names;
-    for (auto &e : fs::directory_iterator(path))
-      names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
   }
   // Writes text through a write open of the object and commits it.
   int save(vfpObjId obj, const std::string &text, int flags = vfpCLOSE_COMMIT) {
@@ -303,17 +293,11 @@ TEST_F(FileDb, AFailedCommitKeepsTheOldContentAndLeavesNoTemporaryFile) {
   const vfpObjId o = open("and2", vfpOPEN_WRITE, &st);
   ASSERT_EQ(0, st);
   // A file size limit makes the flush of the commit fail.
-  const std::string big(64 * 1024, 'x');
-  rlimit old{}, small{};
-  getrlimit(RLIMIT_FSIZE, &old);
-  small = old;
-  small.rlim_cur = 1024;
-  signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
-  std::fputs(big.c_str(), vfpObjStream(o));
-  const int commit = vfpObjReopen(o, vfpOPEN_ID, vfpCLOSE_COMMIT);
-  setrlimit(RLIMIT_FSIZE, &old);
-  EXPECT_EQ(vfpGENERAL_FAILURE, commit);
+  {
+    testsupport::FileSizeLimit limit(1024);
+    std::fputs(std::string(64 * 1024, 'x').c_str(), vfpObjStream(o));
+    EXPECT_EQ(vfpGENERAL_FAILURE, vfpObjReopen(o, vfpOPEN_ID, vfpCLOSE_COMMIT));
+  }
   EXPECT_EQ("old\n", readFile(file));
   EXPECT_EQ((std::vector<std::string>{"and2.1", "lock"}), entries(lib + "/sym"));
   // The object is still there for another try.

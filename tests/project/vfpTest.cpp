@@ -1,6 +1,7 @@
-// The project database: directory lines (parse, type field, written form,
-// reading from a file), status texts, and the project library list as a
-// project's view reads it and a caller walks it.
+// The project database: directory lines (parse, most of them rows of
+// cases/dirlines.txt, type field, written form, reading from a file),
+// status texts, and the project library list as a project's view reads it
+// and a caller walks it.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -49,41 +50,29 @@ std::string roundTrip(const char *line) {
   return build(p.path.c_str(), p.alias.c_str(), flags, p.qualifier.c_str());
 }
 
-// Every accepted line builds back into one that parses the same
-// (vfpParseDirLine_fuzz); these pin the canonical form.
-TEST(VfpDirLine, RoundTripsGiveTheCanonicalLine) {
-  const std::pair<const char *, const char *> cases[] = {
-      {"DIR [pw] /proj/lib (mylib)", "DIR [pw] /proj/lib (mylib)"},
-      {"dir [WP] /a (x)", "DIR [pw] /a (x)"},
-      {"  Dir\t[m]   /a/ ( x )  {q} | note", "DIR [rm] /a (x) {q}"},
-      {"DIR 6 /a {q}", "DIR [r] /a {q}"},
-      {"DIR 5 /a", "DIR [w] /a"},
-      {"DIR \\a\\b\\ (x)", "DIR /a/b (x)"},
-      {"DIR [p] ///", "DIR [pw] /"},
-      // Without a type: no letters, and built back without brackets.
-      {"DIR /x/y (lib)", "DIR /x/y (lib)"},
-  };
-  for (const auto &[line, canonical] : cases)
-    EXPECT_EQ(canonical, roundTrip(line)) << line;
-  EXPECT_EQ("0 /x/y (lib) [] {}", parse("DIR /x/y (lib)").all());
-  // A bare path that looks like neither brackets nor a number is the path.
-  EXPECT_EQ("0 +5 () [] {}", parse("DIR +5").all());
+// The lines of cases/dirlines.txt. Every accepted line builds back into
+// one that parses the same (vfpParseDirLine_fuzz); the table pins the
+// canonical form.
+TEST(VfpDirLine, LinesParseAndBuildBackAsTheTableGivesThem) {
+  for (const auto &row : testsupport::tableRows("project/cases/dirlines.txt")) {
+    ASSERT_LE(2u, row.size());
+    const std::string got = parse(row[0]).all();
+    EXPECT_EQ(row[1], row[1].find(' ') == std::string::npos ? got.substr(0, got.find(' ')) : got)
+        << row[0];
+    if (row.size() > 2 && !row[2].empty()) {
+      EXPECT_EQ(row[2], roundTrip(row[0].c_str())) << row[0];
+    }
+  }
+  // Paths of up to 255 characters; the trailing "/" goes, also from the
+  // longest.
+  const std::string p255 = "/" + std::string(254, 'p');
+  EXPECT_EQ(p255, parse("DIR [r] " + p255).path);
+  EXPECT_EQ(p255, parse("DIR [r] " + p255 + "/").path);
+  EXPECT_EQ(29, statusOf("DIR [r] " + p255 + "p"));
+  EXPECT_EQ(29, statusOf("DIR [r] " + p255 + "//"));
 }
 
-TEST(VfpDirLine, TypeLettersAndNumbers) {
-  const std::pair<const char *, const char *> good[] = {
-      {"[pw]", "pw"}, {"[p]", "pw"}, {"[w]", "w"}, {"[r]", "r"},  {"[m]", "rm"},
-      {"[MR]", "rm"}, {"[ww]", "w"}, {"0", "pw"},  {"1", "w"},    {"5", "w"},
-      {"6", "r"},     {"20", "r"},   {"007", "r"}, {"000", "pw"},
-  };
-  for (const auto &[field, letters] : good)
-    EXPECT_EQ(std::string("0 /x () [") + letters + "] {}",
-              parse(std::string("DIR ") + field + " /x").all());
-  for (const char *field : {"[rw]", "[rp]", "[wm]", "[mp]", "[]", "[pwr]", "[wwwr]", "[x]", "[l]",
-                            "[pw", "[p]x", "21", "-1", "100", "-0"})
-    EXPECT_EQ(32, statusOf(std::string("DIR ") + field + " /x")) << field;
-
-  // The field alone.
+TEST(VfpDirLine, TheTypeFieldAloneAndOptionalOutputs) {
   int flags = -1;
   EXPECT_EQ(0, vfpParseDirType("[rm]", &flags));
   EXPECT_EQ(vfpDIR_READONLY | vfpDIR_MEGAFILE, flags);
@@ -92,48 +81,7 @@ TEST(VfpDirLine, TypeLettersAndNumbers) {
     EXPECT_EQ(32, vfpParseDirType(bad, &flags)) << bad;
   EXPECT_EQ(77, flags);
   EXPECT_EQ(32, vfpParseDirType(nullptr, &flags));
-}
 
-TEST(VfpDirLine, RefusedLinesAndTheirStatuses) {
-  const std::string p255 = "/" + std::string(254, 'p');
-  const std::pair<int, std::string> cases[] = {
-      {0, "DIR [r] /x (" + std::string(32, 'a') + ")"},
-      {37, "DIR [r] /x (" + std::string(40, 'a') + ")"},
-      {105, "DIR [r] /x {" + std::string(33, 'q') + "}"},
-      {32, "DIR [rw] /x"},
-      {32, "DIR 25 /x"},
-      {0, "DIR [r] /x (a) | a comment"},
-      {0, "DIR [r] /x {q}|c"},
-      {30, "DIR [r] /x (a) extra"},
-      {30, "DIR [r] /x {q} (a)"},
-      {30, ""},
-      {30, "LIB [r] /x"},
-      {30, "| DIR [r] /x"},
-      {29, "DIR"},
-      {29, "DIR [pw] | comment"},
-      {29, "DIR [pw] (lib)"},
-      {29, "DIR {q}"},
-      {37, "DIR [r] /x (a"},
-      {37, "DIR [r] /x (a (b)"},
-      {37, "DIR [r] /x (a))"},
-      {105, "DIR [r] /x (a) {q"},
-      {105, "DIR [r] /x {q}}"},
-      {29, "DIR [r] " + p255 + "p"},
-      {29, "DIR [r] " + p255 + "//"},
-  };
-  for (const auto &[status, line] : cases)
-    EXPECT_EQ(status, statusOf(line)) << line;
-
-  // The trailing "/" goes, also from the longest path.
-  EXPECT_EQ("/proj/lib", parse("DIR [r] /proj/lib/").path);
-  EXPECT_EQ(p255, parse("DIR [r] " + p255).path);
-  EXPECT_EQ(p255, parse("DIR [r] " + p255 + "/").path);
-}
-
-TEST(VfpDirLine, RefusedLineKeepsWhatWasReadAndOutputsAreOptional) {
-  EXPECT_EQ("37 /x () [r] {}", parse("DIR [r] /x/ (" + std::string(40, 'a') + ")").all());
-  EXPECT_EQ("32  () [] {}", parse("DIR [rw] /x (a)").all());
-  EXPECT_EQ("30 /x (a) [w] {b}", parse("DIR [w] /x (a) {b} junk").all());
   char type[vfpTYPE_SIZE], path[vfpPATH_SIZE];
   EXPECT_EQ(0, vfpParseDirLine("DIR [pw] /x (a) {q}", nullptr, nullptr, type, nullptr));
   EXPECT_STREQ("pw", type);

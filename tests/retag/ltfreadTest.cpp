@@ -91,43 +91,17 @@ TEST_F(LtfRead, PreambleAndEndOfList) {
   ASSERT_NE(nullptr, list);
   EXPECT_STREQ("x", list->name);
   EXPECT_EQ(nullptr, list->next);
-
-  // Preamble words count as lines: "junk" is word 4.
-  EXPECT_EQ(1, read("one two\n.BL\njunk\n"));
-  EXPECT_EQ("File parse error at line 4 in file t.ltf: Unrecognized token 'junk'\n", error());
 }
 
+// The rows of cases/ltfparse.txt.
 TEST_F(LtfRead, EveryParseMessage) {
-  struct Case {
-    const char *text;
-    int line; // 0: a message without the parse error prefix
-    const char *message;
-  };
-  const Case cases[] = {
-      {".BL\ns x 1\n", 2, "Unrecognized token 's'"},
-      {".BL junk\n", 2, "Unrecognized token 'junk'"},
-      {".BL\nS x 1\n.BL\n", 3, "Multiple file headers"},
-      {".BL\nS\n", 2, "Symbol name not found"},
-      {".BL\nS x\n", 2, "Symbol sheet not found"},
-      {".BL\nS x x1\n", 2, "Illegal character in token 'x1'"},
-      {".BL\nS x 1\nP  \n", 3, "Pin name not found"},
-      {".BL\nS x 1\nA 0 0 1 10 0 REFDES=U1\n", 3, "Illegal character in token 'REFDES=U1'"},
-      {".BL\nS x 1\nA 0 0\n", 3, "No valid attribute string found"},
-      {".BL\nS x 1\nA 0 0 1 10 0 1\n", 3, "No valid attribute string found"},
-      {".BL\nS x 1\nA 0 0 1 10 0 1 NOEQUALS\n", 3, "No valid attribute string found"},
-      {".BL\nS x 1\nA 0\n", 3, "No more tokens on line"},
-      {".BL\nS x 1\nA\n", 3, "No more tokens on line"},
-      {".BL\nA 0 0 1 10 0 1 R=1\n", 2, "Attribute record before any symbol record"},
-      {".BL\nP CLK\n", 0, "Unexpected null pointer"},
-      {".BL\nS", 0, "File read error"},
-      {".BL\nS x 1\nA", 0, "File read error"},
-  };
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(1, read(c.text));
-    EXPECT_EQ(c.line == 0 ? std::string(c.message)
-                          : "File parse error at line " + std::to_string(c.line) +
-                                " in file t.ltf: " + c.message + "\n",
+  for (const auto &row : testsupport::tableRows("retag/cases/ltfparse.txt")) {
+    ASSERT_EQ(3u, row.size());
+    SCOPED_TRACE(row[0]);
+    EXPECT_EQ(1, read(row[0]));
+    EXPECT_EQ(row[1] == "0"
+                  ? row[2]
+                  : "File parse error at line " + row[1] + " in file t.ltf: " + row[2] + "\n",
               error());
   }
 }

@@ -137,42 +137,20 @@ TEST(VqName, SheetAndSymbolNumbersStopAt999) {
 // The checks that ask the project for its libraries and files.
 class VqNameProject : public Project {};
 
+// The rows of cases/filenames.txt.
 TEST_F(VqNameProject, FileNamesAreCheckedPartByPartWithTheirMessages) {
-  struct Case {
-    const char *text;
-    int kind;
-    int result;
-    const char *message;
-    const char *library = "", *name = "", *extension = "";
-  } cases[] = {
-      {"mylib:and2.1", 1, 1, "", "mylib", "and2", "1"},
-      {"MYLIB:and2", 1, 1, "", "MYLIB", "and2", ""},
-      {"and2.abc", 0, 1, "", "", "and2", "abc"},
-      {"nolib:and2.1", 1, 0, "Library `nolib' is not known to the project.\n"},
-      {"and 2.1", 1, 0,
-       "Block name `and 2.1' is empty or holds a character that names cannot hold.\n"},
-      {".1", 1, 0, "Block name `.1' is empty or holds a character that names cannot hold.\n"},
-      {"mylib:", 1, 0,
-       "Block name `mylib:' is empty or holds a character that names cannot hold.\n"},
-      {"x/and2.1", 1, 0,
-       "Block name `x/and2.1' is empty or holds a character that names cannot hold.\n"},
-      {"and2.1000", 1, 0, "Sheet number of `and2.1000' is above 999.\n"},
-      {"and2.pin", 4, 1, "", "", "and2", "pin"},
-      {"and2.PIN", 4, 1, "", "", "and2", "PIN"},
-      {"and2", 4, 1, "", "", "and2", ""},
-      {"and2.1", 4, 0, ""},
-  };
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.text);
+  for (auto row : testsupport::tableRows("scrib/cases/filenames.txt")) {
+    SCOPED_TRACE(row[0]);
+    row.resize(7);
     char library[vqLIBCOMP_MAX + 1] = "?", name[vsMAXPATH] = "?", extension[vsMAXPATH] = "?";
     int r = -1;
-    EXPECT_EQ(c.message,
-              stdoutOf([&] { r = vqValidFileName(c.text, c.kind, library, name, extension); }));
-    EXPECT_EQ(c.result, r);
-    if (c.result == 1) {
-      EXPECT_STREQ(c.library, library);
-      EXPECT_STREQ(c.name, name);
-      EXPECT_STREQ(c.extension, extension);
+    EXPECT_EQ(row[3], stdoutOf([&] {
+                r = vqValidFileName(row[0].c_str(), std::stoi(row[1]), library, name, extension);
+              }));
+    EXPECT_EQ(std::stoi(row[2]), r);
+    if (r == 1) {
+      EXPECT_EQ(row[4] + "|" + row[5] + "|" + row[6],
+                std::string(library) + "|" + name + "|" + extension);
     }
   }
   // A text beyond 544 characters is cut before the check.

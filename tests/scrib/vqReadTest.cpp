@@ -93,9 +93,7 @@ class Reader : public scribtest::Project {};
 // With RETAG_UPDATE_CASES=1 the files are rewritten with what the reader
 // gives, to review with the version control's diff.
 TEST_F(Reader, CasesReadAsTheirFilesSay) {
-  const char *source = std::getenv("RETAG_SOURCE_DIR");
-  fs::path dir =
-      (source ? fs::path(source) / "tests/scrib" : fs::path(__FILE__).parent_path()) / "reader";
+  const fs::path dir = testsupport::sourcePath("scrib/reader");
   std::vector<fs::path> files;
   for (auto &e : fs::directory_iterator(dir))
     files.push_back(e.path());

@@ -3,12 +3,10 @@
 // content or the old one, the backup, the lock file.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
-#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -44,14 +42,7 @@ protected:
     ASSERT_EQ(vqLOAD_OK, status);
     addAttr(b, "PART=7400");
   }
-
-  std::vector<std::string> entries() const {
-    std::vector<std::string> names;
-    for (const auto &e : std::filesystem::directory_iterator(sym))
-      names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> entries() const { return testsupport::entries(sym); }
 };
 
 TEST_F(Save, ASaveReplacesTheFileKeepsTheOldOneAsBackupAndReleasesTheLock) {
@@ -114,15 +105,10 @@ TEST_F(Save, AFailedWriteOrCommitLeavesTheOldContentAndTheBackup) {
     for (int i = 0; i < (commitOnly ? 20 : 400); ++i)
       addAttr(b, ("N" + std::to_string(i) + "=" + text).c_str());
     ASSERT_EQ(commitOnly ? 1U : 0U, bodyOf(b).size() < 4096);
-    rlimit old{}, small{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    small = old;
-    small.rlim_cur = 1024;
-    signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
-    const int saved = q_write_data(b);
-    setrlimit(RLIMIT_FSIZE, &old);
-    EXPECT_EQ(0, saved);
+    {
+      testsupport::FileSizeLimit limit(1024);
+      EXPECT_EQ(0, q_write_data(b));
+    }
     EXPECT_EQ("V 50\nE\n", readFile(file));
     EXPECT_EQ("V 50\nE\n", readFile(backup));
     EXPECT_EQ((std::vector<std::string>{"and2.1", "and2.1.bac", "lock"}), entries());

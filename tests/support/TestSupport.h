@@ -7,9 +7,14 @@
 //   ScopedEnv   sets or unsets one environment variable and restores it;
 //   Argv        a mutable argument vector for parsers that rearrange argv;
 //   writeFile / readFile  whole-file helpers for fixtures and results;
+//   sourcePath, tableRows  data files of the tests and their case tables;
 //   replaced    a text with every occurrence of one string replaced;
+//   entries     the names in a directory, sorted;
+//   FileSizeLimit  a small file size limit that makes writes fail;
 //   Ints        several numeric fields compared as one (any integer type
 //               widens to long without narrowing);
+//   hostName, lockText  this host's name; a lock file as another process
+//               would write it;
 //   stdoutOf / stderrOf  what a body printed on standard output or error;
 //   CapturedReports  the error layer's report stream, read back as text;
 //   useProjectDir, ProjectTest  a project directory for the layers that
@@ -20,17 +25,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
 
 #include "ulErr.h"
+#include "vfpFile.h"
 #include "vs.h"
 
 namespace testsupport {
@@ -54,11 +63,107 @@ inline std::string readFile(const std::string &path) {
   return s.str();
 }
 
+// A file of the source tree's tests/ directory: found through
+// RETAG_SOURCE_DIR (set by ctest) or beside this header.
+inline fs::path sourcePath(const std::string &relative) {
+  const char *source = std::getenv("RETAG_SOURCE_DIR");
+  return (source ? fs::path(source) / "tests" : fs::path(__FILE__).parent_path().parent_path()) /
+         relative;
+}
+
+// The rows of a case table below tests/. Blank lines and lines opening with
+// "#" are comments; other lines are cells separated by "|", each trimmed of
+// its surrounding spaces. In a cell, \s is a space that is kept, \t a tab,
+// \n a newline, \r a carriage return; a backslash before any other
+// character (\| \\ \#) stands for that character.
+inline std::vector<std::vector<std::string>> tableRows(const std::string &relative) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(readFile(sourcePath(relative)));
+  for (std::string l; std::getline(in, l);) {
+    if (l.empty() || l[0] == '#')
+      continue;
+    std::vector<std::string> row;
+    std::string cell;
+    size_t keep = 0; // the length of cell without its unescaped trailing spaces
+    for (size_t i = 0; i <= l.size(); ++i) {
+      if (i == l.size() || l[i] == '|') {
+        cell.resize(keep);
+        row.push_back(cell);
+        cell.clear();
+        keep = 0;
+      } else if (l[i] == ' ') {
+        if (!cell.empty())
+          cell += ' ';
+      } else {
+        char c = l[i];
+        if (c == '\\' && i + 1 < l.size()) {
+          c = l[++i];
+          c = c == 's' ? ' ' : c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+        }
+        cell += c;
+        keep = cell.size();
+      }
+    }
+    rows.push_back(row);
+  }
+  EXPECT_FALSE(rows.empty()) << relative;
+  return rows;
+}
+
 // text with every from replaced by to.
 inline std::string replaced(std::string text, const std::string &from, const std::string &to) {
   for (size_t i = 0; (i = text.find(from, i)) != std::string::npos; i += to.size())
     text.replace(i, from.size(), to);
   return text;
+}
+
+// The names of the entries of a directory, sorted.
+inline std::vector<std::string> entries(const std::string &path) {
+  std::vector<std::string> names;
+  for (auto &e : fs::directory_iterator(path))
+    names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// While the object lives, no file of the process grows past bytes: a write
+// beyond fails with EFBIG (SIGXFSZ is ignored).
+class FileSizeLimit {
+public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &old_);
+    rlimit small = old_;
+    small.rlim_cur = bytes;
+    signal(SIGXFSZ, SIG_IGN);
+    EXPECT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+  }
+  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old_); }
+  FileSizeLimit(const FileSizeLimit &) = delete;
+  FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+  rlimit old_{};
+};
+
+// The name of this host, as lock files record it.
+inline std::string hostName() {
+  char host[vfpLOCK_HOST_SIZE] = "";
+  gethostname(host, sizeof host - 1);
+  return host;
+}
+
+// The ten lines of a lock file, as another tool would write them (a 5.0
+// file ends after its host line).
+inline std::string lockText(int state, const std::string &owner, long created, int pid,
+                            const std::string &host, const std::string &version = "5.2.0",
+                            const std::string &tests = "ALL") {
+  const std::string head = "State: " + std::to_string(state) + "\nOwner: " + owner +
+                           "\nCreated: (" + std::to_string(created) +
+                           ") Jan 1 1970 0:0:0\nFacId: 4\nFacVer: 5.41\nPLVer: " + version +
+                           "\nProcId: " + std::to_string(pid) + "\nHostId: " + host + "\n";
+  if (version < "5.1dm" && version != "5.2.0")
+    return head;
+  return head + "ClassName: SYMBOL\nLockTest: " + tests + "\n" + std::string(212, ' ');
 }
 
 using Ints = std::vector<long>;

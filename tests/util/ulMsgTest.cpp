@@ -420,32 +420,18 @@ TEST(MsgExit, ExitHandlersCloseEveryFile) {
 
 // ---- The message compiler's refusals --------------------------------------------------
 
+// The rows of cases/msgc.txt.
 TEST_F(MsgTest, CompilerRefusesMalformedSourcesWithFileAndLine) {
-  struct {
-    const char *source;
-    int line;
-    const char *what;
-  } cases[] = {
-      {"1 \"a\"\n\n5 \"b\"\n5 \"c\"\n", 4, "duplicate message number 5 (first at line 3)"},
-      {"1 \"open\n", 1, "text without its closing quote"},
-      {"1 unquoted\n", 1, "message 1 needs a quoted text"},
-      {"# c\n1 \"a\\q\"\n", 2, "unknown escape \\q"},
-      {"1 \"a\" b\n", 1, "unexpected characters after the closing quote"},
-      {"12x \"a\"\n", 1, "unknown entry `12x'"},
-      {"99999999999 \"a\"\n", 1, "unknown entry `99999999999'"},
-      {"1 \"a\"\n# between\n  \"b\"\n", 3, "a quoted text with no message entry above it"},
-      {"release 5.0\n", 1, "release needs three dotted numbers"},
-      {"application \"a\"\napplication \"b\"\n", 2, "application given twice"},
-      {"1 \"tab\tand \x01\"\n", 1, "control character in a text"},
-  };
-  for (auto &c : cases) {
-    SCOPED_TRACE(c.source);
-    EXPECT_EQ(compileStatus("in", std::string(c.source) + "bogus\n"), 1);
-    EXPECT_THAT(errors_,
-                HasSubstr(dir / "in.msg:" + std::to_string(c.line) + ": error: " + c.what));
+  for (const auto &row : testsupport::tableRows("util/cases/msgc.txt")) {
+    ASSERT_EQ(3u, row.size());
+    SCOPED_TRACE(row[0]);
+    EXPECT_EQ(compileStatus("in", row[0] + "bogus\n"), 1);
+    EXPECT_THAT(errors_, HasSubstr(dir / "in.msg:" + row[1] + ": error: " + row[2]));
     EXPECT_THAT(errors_, HasSubstr(": error: unknown entry `bogus'")); // every error is told
     EXPECT_FALSE(std::filesystem::exists(dir / "in.umb")) << "no output after an error";
   }
+  EXPECT_EQ(compileStatus("in", "1 \"tab\tand \x01\"\n"), 1);
+  EXPECT_THAT(errors_, HasSubstr("in.msg:1: error: control character in a text"));
   // The continuation lines of a refused entry still belong to it.
   EXPECT_EQ(compileStatus("in", "5 \"b\"\n5 \"c\"\n  \"d\"\n"), 1);
   EXPECT_THAT(errors_, HasSubstr("in.msg:2: error: duplicate message number 5"));

@@ -148,71 +148,26 @@ TEST(ulPrefParse, UnreadableValueThrowsMessage1501) {
   ulPrefDestroy(set);
 }
 
+// The rows of cases/preftypes.txt.
 TEST(ulPrefTypes, ReadPrintAndRefuse) {
   testsupport::TempDir tmp;
-  const std::string &dir = tmp.path();
-  std::string file = tmp.write("f", "x");
-  std::string newFile = tmp / "new";
-  struct Case {
-    const ulTypespec *ts;
-    std::string text;
-    const char *printed; // null: the text is refused
-  };
-  const Case cases[] = {
-      {&ulOnOffVT, "on", "On"},
-      {&ulOnOffVT, "2", nullptr},
-      {&ulErrStyleVT, "VERB", "verbose"},
-      {&ulErrSevVT, "4", "Fatal"},
-      {&ulErrActionVT, "al", "alertBox"},
-      {&ulYesNoVT, "maybe", nullptr},
-      {&ulIntVT, " -0x10 ", "-16"},
-      {&ulIntVT, "12abc", nullptr},
-      {&ulIntVT, "2147483648", nullptr},
-      {&ulPositiveIntVT, "0", nullptr},
-      {&ulUnsignedIntVT, "4294967295", "4294967295"},
-      {&ulUnsignedIntVT, "-1", nullptr},
-      {&ulInt64VT, "-9000000000", "-9000000000"},
-      {&ulCharVT, "x", "x"},
-      {&ulCharVT, "xy", nullptr},
-      {&ulFloatVT, "2.5", "2.5"},
-      {&ulFloatVT, "0.1", "0.1"},
-      {&ulPositiveFloatVT, "-1", nullptr},
-      {&ulStringUpperVT, "aB", "AB"},
-      {&ulStringLowerVT, "aB", "ab"},
-      {&ulStringNotEmptyVT, "", nullptr},
-      {&ulStringRestOfLineVT, " a b ", " a b "},
-      {&ulStringRestOfLine1VT, " a b ", "a b"},
-      {&ulStringConstVT, "c", "c"},
-      {&ulFileNameVT, "", nullptr},
-      {&ulFileReadVT, file, file.c_str()},
-      {&ulFileReadVT, dir, nullptr},
-      {&ulFileReadWriteVT, file, file.c_str()},
-      {&ulFileWriteVT, newFile, newFile.c_str()},
-      {&ulFileWriteVT, dir + "/no/new", nullptr},
-      {&ulDirVT, dir, dir.c_str()},
-      {&ulDirVT, file, nullptr},
-      {&ulDirWriteVT, dir, dir.c_str()},
-      {&ulByteBlockVT, "0a ff", "0AFF"},
-      {&ulByteBlockVT, "0af", nullptr},
-      {&ulStrArrayVT, "a \"b c\"  d", "a \"b c\" d"},
-      {&ulErrVT, "ullib: Warning 1120: T", "ullib: Warning 1120: T"},
-      {&ulTypespecVT, "ulintvt", "ulIntVT"},
-      {&ulCallbackVT, "f", nullptr},
-      {&ulAnyVT, "1", nullptr},
-      {&ulErrStreamVT, "s", nullptr},
-  };
-  for (const Case &c : cases) {
+  tmp.write("f", "x");
+  for (const auto &row : testsupport::tableRows("util/cases/preftypes.txt")) {
+    ASSERT_EQ(3u, row.size());
+    const ulTypespec *ts = ulPrefFindTypespec(row[0].c_str());
+    ASSERT_NE(nullptr, ts) << row[0];
+    const std::string text = testsupport::replaced(row[1], "@", tmp.path());
     void *value = nullptr;
-    int ok = c.ts->read(c.ts, c.text.c_str(), &value);
-    ASSERT_EQ(ok, c.printed != nullptr ? 1 : 0) << c.ts->name << " " << c.text;
+    const int ok = ts->read(ts, text.c_str(), &value);
+    ASSERT_EQ(ok, row[2] != "refused" ? 1 : 0) << row[0] << " " << text;
     if (ok == 0)
       continue;
-    void *copy = c.ts->copy(c.ts, value);
-    c.ts->release(c.ts, value);
-    char *s = c.ts->print(c.ts, copy);
-    EXPECT_STREQ(s, c.printed) << c.ts->name;
+    void *copy = ts->copy(ts, value);
+    ts->release(ts, value);
+    char *s = ts->print(ts, copy);
+    EXPECT_EQ(testsupport::replaced(row[2], "@", tmp.path()), s) << row[0];
     ulStrFree(s);
-    c.ts->release(c.ts, copy);
+    ts->release(ts, copy);
   }
   void *v = nullptr;
   ulPrefDB *set = ulPrefCreate("sets");

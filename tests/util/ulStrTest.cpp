@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestSupport.h"
 #include "ulErr.h"
 #include "ulMem.h"
 
@@ -22,7 +23,7 @@ struct StrFree {
   void operator()(char *p) const { ulStrFree(p); }
 };
 using Owned = std::unique_ptr<char, StrFree>;
-using Ints = std::vector<long>;
+using testsupport::Ints;
 
 // Where p stands in s, or -1 for null.
 long at(const char *s, const char *p) {
@@ -310,28 +311,13 @@ TEST(ulStrIndex, AbbreviationResults) {
       (Ints{-1, 0, -2}));
 }
 
+// The rows of cases/wildcards.txt, and null arguments.
 TEST(ulStrMat, WildcardRules) {
-  // The first candidate for a star is not always the right one ("*.c*.c").
-  const struct {
-    const char *pattern, *s;
-    int match;
-  } cases[] = {{"a*b?c", "axxbyc", 1},
-               {"a*b?c", "abc", 0},
-               {"*", "", 1},
-               {"**", "abc", 1},
-               {"?", "", 0},
-               {"a?", "a", 0},
-               {"", "", 1},
-               {"", "a", 0},
-               {nullptr, nullptr, 1},
-               {nullptr, "a", 0},
-               {"*", nullptr, 0},
-               {"*.c*.c", "a.cb.cd.c", 1},
-               {"a*b*c", "aXbYbZc", 1},
-               {"a*b*c", "aXbYbZ", 0},
-               {"*.Sym", "x.sym", 0}};
-  for (const auto &c : cases)
-    EXPECT_EQ(ulStrMat(c.pattern, c.s), c.match) << c.pattern << " " << c.s;
+  for (const auto &row : testsupport::tableRows("util/cases/wildcards.txt"))
+    EXPECT_EQ(std::stoi(row.at(2)), ulStrMat(row[0].c_str(), row[1].c_str()))
+        << row[0] << " " << row[1];
+  EXPECT_EQ((Ints{1, 0, 0}),
+            (Ints{ulStrMat(nullptr, nullptr), ulStrMat(nullptr, "a"), ulStrMat("*", nullptr)}));
   EXPECT_EQ(ulStrIMat("*.Sym", "X.SYM"), 1);
   EXPECT_EQ(ulStrIMat("A?", "ab"), 1);
   // A pattern that makes naive backtracking explode still answers at once.
