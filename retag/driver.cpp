@@ -79,6 +79,25 @@ FILE *openConfig(Run &run, const char *name) {
   return fp;
 }
 
+// The visit's callback: once an interrupt was caught, the visit ends before
+// the next file, so that the symbol in hand was finished (saved or released)
+// and no other is begun.
+int visitFile(char *path, void *symbols) {
+  if (vaam::interruptSignal() != 0)
+    return vsSTOP;
+  return vaAMApplyAttributes(path, symbols);
+}
+
+// Tells on standard output and in the log that the visit was cut short.
+void reportInterrupt(int sig) {
+  constexpr const char *kFormat =
+      "Interrupted by %s: the symbols not yet visited were left as they were.\n";
+  std::printf("\n");
+  std::printf(kFormat, vaam::signalName(sig));
+  if (vaAMLogFileFpV != stdout)
+    std::fprintf(vaAMLogFileFpV, kFormat, vaam::signalName(sig));
+}
+
 } // namespace
 
 void vaAMRun(int argc, char **argv) {
@@ -158,7 +177,11 @@ void vaAMRun(int argc, char **argv) {
     vqSetBlockReadOnly(1);
     vaAMLogFileFpV = stdout;
   }
-  const int visit = vsLoop2(symbolPattern, vsFILE, vaAMApplyAttributes, run.symbols);
+  // From here on an interrupt ends the visit after the current symbol; a
+  // signal that comes after the visit is absorbed and the run ends normally.
+  vaam::catchInterrupts();
+  const int visit = vsLoop2(symbolPattern, vsFILE, visitFile, run.symbols);
+  const int interrupted = vaam::interruptSignal();
   vaAMProgressEnd();
   if (visit == vsBADSPEC || visit == vsNOTFOUND) {
     if (vaAMPreviewV)
@@ -168,6 +191,8 @@ void vaAMRun(int argc, char **argv) {
     fatal(run);
   }
 
+  if (interrupted != 0)
+    reportInterrupt(interrupted);
   std::fprintf(vaAMLogFileFpV, "%d symbols were processed successfully.\n", vaAMSymbolCountV);
   std::fprintf(vaAMLogFileFpV, "%d errors were generated.\n", vaAMErrorCountV);
 
@@ -192,5 +217,7 @@ void vaAMRun(int argc, char **argv) {
   // changed and left unsaved keeps its lock until here), and the message
   // files close with it.
   gpi_uninit();
+  if (interrupted != 0)
+    vaam::endByInterrupt(interrupted);
   std::exit(0);
 }

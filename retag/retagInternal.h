@@ -2,7 +2,8 @@
 // modules): the size of its line buffers, its fixed message texts and the
 // writers of those messages into the error buffer, the one printer of an
 // attribute line that the LTF writer and the list dump both use, and the
-// release of the symbol index that attribute application builds.
+// release of the symbol index that attribute application builds, and the
+// interrupts of a visit.
 #pragma once
 
 #include <cstddef>
@@ -78,5 +79,21 @@ void forgetSymbolIndex(const SymbolInfo *list);
 // returns 1, as a good save does.
 void previewBegin(const vqBlock *block, const char *loadName, const char *extension);
 int previewSave(vqBlock *block);
+
+// Interrupts. The driver calls catchInterrupts right before the visit of the
+// library: from then on SIGINT, SIGTERM and SIGHUP (those not ignored when the
+// run began) only set a flag, which interruptSignal reads. The driver checks
+// it before each file of the visit and ends the visit there; the run then
+// writes its counts, releases what it holds and calls endByInterrupt, which
+// ends the process by that very signal (default action), so that its parent
+// sees how it ended. Before the visit the three signals keep their default
+// action: nothing is written or locked in the library yet.
+void catchInterrupts();
+// The first of the three signals caught since catchInterrupts, 0 while none.
+int interruptSignal();
+// "SIGINT", "SIGTERM" or "SIGHUP" (a static text).
+const char *signalName(int sig);
+// Flushes every output stream and ends the process by signal sig.
+[[noreturn]] void endByInterrupt(int sig);
 
 } // namespace vaam

@@ -429,7 +429,7 @@ TEST_F(Locks, EightProcessesRacingForOneLockNeverHoldItTogether) {
 #if defined(__SANITIZE_ADDRESS__)
   // The sanitizers make each cycle about ten times slower; fewer rounds keep
   // the race (and the crashes among them) inside the test's time limit.
-  constexpr int kRounds = 250;
+  constexpr int kRounds = 240;
   constexpr int kCrashEvery = 60;
 #else
   constexpr int kRounds = 1000;
