@@ -1,4 +1,5 @@
-// interrupt.cpp: SIGINT, SIGTERM and SIGHUP during the visit of a library
+// interrupt.cpp: SIGINT, SIGTERM, SIGHUP and SIGPIPE during the visit of a
+// library
 // (see retagInternal.h for the calling sequence).
 #include <signal.h>
 
@@ -9,7 +10,9 @@
 
 namespace {
 
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// SIGPIPE too: a reader of the output that goes away (retag -debug | head)
+// must not end the run in the middle of a save, with the block still locked.
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 // The module's state. Constant-initialised, so the handler never meets it
 // half built; the handler touches nothing else.
@@ -20,7 +23,7 @@ State state = {0};
 
 // Only notes the signal: everything that must not be cut off (a save, the
 // release of a lock) finishes, and the visit stops before the next symbol.
-// Later signals, of any of the three kinds, are absorbed: ending the process
+// Later signals, of any of the four kinds, are absorbed: ending the process
 // from here would leave the current block's lock file behind.
 void noteSignal(int sig) {
   if (state.caught == 0)
@@ -63,6 +66,8 @@ const char *vaam::signalName(int sig) {
     return "SIGTERM";
   case SIGHUP:
     return "SIGHUP";
+  case SIGPIPE:
+    return "SIGPIPE";
   default:
     return "a signal";
   }
@@ -79,6 +84,6 @@ void vaam::endByInterrupt(int sig) {
   sigaddset(&only, sig);
   (void)sigprocmask(SIG_UNBLOCK, &only, nullptr);
   (void)raise(sig);
-  // Not reached for the three signals caught; the shell's status for them.
+  // Not reached for the four signals caught; the shell's status for them.
   std::_Exit(128 + sig);
 }

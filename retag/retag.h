@@ -43,7 +43,7 @@ extern int vaAMPreviewV; // 1 in retagplan: blocks change in memory only, nothin
 // saved, locked or backed up, no log file is opened, and what the log would
 // hold goes to standard output with what each save would change). Ends the
 // process: status 0 after a run or the usage, 3 after a fatal error; when
-// SIGINT, SIGTERM or SIGHUP came during the visit, the visit ends after the
+// SIGINT, SIGTERM, SIGHUP or SIGPIPE came during the visit, the visit ends after the
 // symbol in hand, the log gets a line naming the signal and the counts, and
 // the process ends by that signal once it has released what it holds.
 [[noreturn]] void vaAMRun(int argc, char **argv);

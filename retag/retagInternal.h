@@ -81,17 +81,17 @@ void previewBegin(const vqBlock *block, const char *loadName, const char *extens
 int previewSave(vqBlock *block);
 
 // Interrupts. The driver calls catchInterrupts right before the visit of the
-// library: from then on SIGINT, SIGTERM and SIGHUP (those not ignored when the
-// run began) only set a flag, which interruptSignal reads. The driver checks
+// library: from then on SIGINT, SIGTERM, SIGHUP and SIGPIPE (those not ignored
+// when the run began) only set a flag, which interruptSignal reads. The driver checks
 // it before each file of the visit and ends the visit there; the run then
 // writes its counts, releases what it holds and calls endByInterrupt, which
 // ends the process by that very signal (default action), so that its parent
-// sees how it ended. Before the visit the three signals keep their default
+// sees how it ended. Before the visit the four signals keep their default
 // action: nothing is written or locked in the library yet.
 void catchInterrupts();
-// The first of the three signals caught since catchInterrupts, 0 while none.
+// The first of the four signals caught since catchInterrupts, 0 while none.
 int interruptSignal();
-// "SIGINT", "SIGTERM" or "SIGHUP" (a static text).
+// "SIGINT", "SIGTERM", "SIGHUP" or "SIGPIPE" (a static text).
 const char *signalName(int sig);
 // Flushes every output stream and ends the process by signal sig.
 [[noreturn]] void endByInterrupt(int sig);
