@@ -175,31 +175,22 @@ TEST(ulErrChain, AppendDestroyTopAppendTextAndLoop) {
   ulErrDestroy(chain);
 }
 
+// The rows of cases/errlines.txt, and a null line.
 TEST(ulErrCreateFromString, ReadsEveryFieldOrRefusesTheLine) {
-  struct {
-    const char *line, *app;
-    int severity, number;
-    const char *location, *text;
-  } cases[] = {
-      {"  +ullib: Warning 1120: a.sym, line 3: it: broke", "ullib", ulErrWARNING, 1120,
-       "a.sym, line 3", "it: broke"},
-      {"retag: Note: just text", "retag", ulErrNOTE, 0, nullptr, "just text"},
-      // An internal error with a number reads back as an error without one.
-      {"ullib: Internal Error 1101: x", "ullib", ulErrERROR, 0, nullptr, "x"},
-  };
-  for (auto &c : cases) {
-    SCOPED_TRACE(c.line);
-    ulErr *e = ulErrCreateFromString(c.line);
+  for (const auto &row : testsupport::tableRows("util/cases/errlines.txt")) {
+    SCOPED_TRACE(row.at(0));
+    ulErr *e = ulErrCreateFromString(row[0].c_str());
+    if (row.size() == 1) {
+      EXPECT_EQ(e, nullptr);
+      continue;
+    }
     ASSERT_NE(e, nullptr);
-    EXPECT_STREQ(ulErrApp(e), c.app);
-    EXPECT_EQ(ulErrSeverity(e), c.severity);
-    EXPECT_EQ(ulErrNum(e), c.number);
-    EXPECT_STREQ(ulErrLocation(e), c.location);
-    EXPECT_STREQ(ulErrText(e), c.text);
+    const char *location = ulErrLocation(e);
+    EXPECT_EQ(Strings(row.begin() + 1, row.end()),
+              (Strings{ulErrApp(e), ulErrSeverityToString(ulErrSeverity(e)),
+                       std::to_string(ulErrNum(e)), location ? location : "-", ulErrText(e)}));
     ulErrDestroy(e);
   }
-  for (const char *bad : {"just: two", "no separators", "app:  : text"})
-    EXPECT_EQ(ulErrCreateFromString(bad), nullptr) << bad;
   EXPECT_EQ(ulErrCreateFromString(nullptr), nullptr);
 }
 
@@ -345,7 +336,7 @@ TEST_F(ulErrLogFile, LogsWarningsButNeverStatusOr1120) {
   EXPECT_EQ(std::string(ulErrLogFileName()), dir / "retag.err");
 }
 
-TEST_F(ulErrLogFile, KeptLogsCarryThePidAndOldOnesArePruned) {
+TEST_F(ulErrLogFile, KeptLogsCarryThePidAndOnlyTheNewestAreKept) {
   for (int i = 1; i <= 5; ++i)
     touch(dir / ("retag-" + std::to_string(i) + ".err"), 100000 * i);
   touch(dir / "other-1.err", 1);
@@ -357,6 +348,14 @@ TEST_F(ulErrLogFile, KeptLogsCarryThePidAndOldOnesArePruned) {
   EXPECT_TRUE(fs::exists(dir / "other-1.err"));
   std::string mine = dir / ("retag-" + std::to_string(getpid()) + ".err");
   EXPECT_EQ(testsupport::readFile(mine), "retag: Error: e\n");
+
+  // Only the newest files of a pattern are kept.
+  for (int i = 0; i < 25; ++i) // more than the first 20 slots of the list
+    touch(dir / ("f" + std::to_string(i) + ".log"), 1000 + i);
+  EXPECT_EQ(ulErrSaveOnlyNewestFiles((dir / "f*.log").c_str(), 4), 25);
+  for (int i = 0; i < 25; ++i)
+    EXPECT_EQ(fs::exists(dir / ("f" + std::to_string(i) + ".log")), i >= 21) << i;
+  EXPECT_EQ(ulErrSaveOnlyNewestFiles((dir / "none*.log").c_str(), 4), 0);
 }
 
 TEST_F(ulErrLogFile, UnopenableLogWarnsOnceAndDisablesLogging) {
@@ -367,15 +366,6 @@ TEST_F(ulErrLogFile, UnopenableLogWarnsOnceAndDisablesLogging) {
   EXPECT_EQ(out.text(), "ulErrLog: Warning 1120: Can't open error log file "
                         "`/nonexistent/ulErrTest/retag.err', logging disabled.\n"
                         "retag: Error: first\nretag: Error: second\n");
-}
-
-TEST_F(ulErrLogFile, SaveOnlyNewestFiles) {
-  for (int i = 0; i < 25; ++i) // more than the first 20 slots of the list
-    touch(dir / ("f" + std::to_string(i) + ".log"), 1000 + i);
-  EXPECT_EQ(ulErrSaveOnlyNewestFiles((dir / "f*.log").c_str(), 4), 25);
-  for (int i = 0; i < 25; ++i)
-    EXPECT_EQ(fs::exists(dir / ("f" + std::to_string(i) + ".log")), i >= 21) << i;
-  EXPECT_EQ(ulErrSaveOnlyNewestFiles((dir / "none*.log").c_str(), 4), 0);
 }
 
 // Compiles source into NAME.umb in a fresh directory with the build's message
