@@ -198,7 +198,7 @@ TEST(ulPrefTypes, ReadPrintRefuseCompareAndRegister) {
   EXPECT_EQ(ulPrefRegisterSpecialTs(&clash), 0);
 }
 
-TEST(ulPrefUsage, ListsEveryPreferenceWhenAsked) {
+TEST(ulPrefUsage, ListsEveryPreferenceWhenAskedAndLoopsInOrder) {
   ulPrefDB *set = demoSet();
   ulPrefDB *another = ulPrefCreate("another");
   for (const char *ask : {"-help", "-?", "-usage"}) {
@@ -219,11 +219,8 @@ TEST(ulPrefUsage, ListsEveryPreferenceWhenAsked) {
       testsupport::stdoutOf([&] { EXPECT_EQ(ulPrefUsage(&quiet.argc, quiet.argv.data()), 0); }),
       "");
   ulPrefDestroy(another);
-  ulPrefDestroy(set);
-}
 
-TEST(ulPrefLoops, OrderAndUserOptions) {
-  ulPrefDB *set = demoSet();
+  // Loops over the options: in order, and the user options only.
   auto names = [set](bool user) {
     std::vector<std::string> n;
     auto collect = [](ulPrefDB *, ulPrefOption *o, void *data) {
