@@ -149,7 +149,7 @@ TEST(ulDlistWalk, DeletingTheCurrentCellWhileWalkingGoesOnAtTheNextValue) {
   }
 }
 
-TEST(ulDlistSearch, SearchDeleteInsertAndMoveToHead) {
+TEST(ulDlistSearch, SearchDeleteInsertMoveToHeadAndLoop) {
   ulDlist l = listOf({10, 20, 30, 20});
   EXPECT_EQ(ulDlistSearchFor(l, word(20)), 1);
   EXPECT_EQ(ulDlistCurCell(l)->next->value, word(30)); // the first 20
@@ -180,10 +180,9 @@ TEST(ulDlistSearch, SearchDeleteInsertAndMoveToHead) {
   ulDlistInsAfter(l, word(2)); // no current cell: at the front
   EXPECT_EQ(valuesOf(l), (V{2, 30, 10, 25, 26, 20, 1}));
   ulDlistFreeList(l);
-}
 
-TEST(ulDlistLoops, LoopsStopWhenTheFunctionReturnsZero) {
-  ulDlist l = listOf({1, 2, 3, 4});
+  // Loops stop when the function returns zero.
+  l = listOf({1, 2, 3, 4});
   int sum = 0;
   auto addUntil3 = [](void *v, void *data) {
     *static_cast<int *>(data) += static_cast<int>(num(v));

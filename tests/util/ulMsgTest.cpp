@@ -267,7 +267,7 @@ TEST_F(MsgTest, DamagedFilesFailWithTheirNumbers) {
   ulMsgFileClose(h);
 }
 
-TEST_F(MsgTest, RepeatedLookupsAreServedFromTheCache) {
+TEST_F(MsgTest, RepeatedLookupsAreCachedAndFormatted) {
   std::string src;
   for (int n = 1; n <= 200; ++n)
     src += std::to_string(n) + " \"text " + std::to_string(n) +
@@ -298,10 +298,9 @@ TEST_F(MsgTest, RepeatedLookupsAreServedFromTheCache) {
   EXPECT_EQ(text(h, 3), "text 3"); // 2 took the place of 3
   EXPECT_EQ(ulMsgFileReads() - before, 83);
   ulMsgFileClose(h);
-}
 
-TEST_F(MsgTest, FormattingForms) {
-  ulMsgHandle h = open(compile("t", kSource));
+  // The formatting forms.
+  h = open(compile("t", kSource));
   EXPECT_STREQ(ulMsgStatic(h, 7, 3, "four"), "[W] Seven 3 of four");
   char *owned = ulMsgAlloc(h, 7, 5, "six");
   EXPECT_STREQ(owned, "[W] Seven 5 of six");

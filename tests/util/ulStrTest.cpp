@@ -285,7 +285,7 @@ TEST(ulStrCompare, IgnoringCaseAndSearchingWithNulls) {
             (Ints{-1, 2, -1, 0, -1}));
 }
 
-TEST(ulStrIndex, AbbreviationResults) {
+TEST(ulStrIndex, AbbreviationsAndWildcards) {
   const char *table[] = {"verbose", "versions", "version", "quiet"};
   // Ambiguous; unique; exact beats the earlier longer entry; the key is
   // lower-cased; longer than any; beyond n; no key.
@@ -300,10 +300,8 @@ TEST(ulStrIndex, AbbreviationResults) {
   EXPECT_EQ(
       (Ints{ulStrIndex("deb", upper, 2), ulStrIindex("DEB", upper, 2), ulStrIindex("d", upper, 2)}),
       (Ints{-1, 0, -2}));
-}
 
-// The rows of cases/wildcards.txt, and null arguments.
-TEST(ulStrMat, WildcardRules) {
+  // The rows of cases/wildcards.txt, and null arguments.
   for (const auto &row : testsupport::tableRows("util/cases/wildcards.txt"))
     EXPECT_EQ(std::stoi(row.at(2)), ulStrMat(row[0].c_str(), row[1].c_str()))
         << row[0] << " " << row[1];
@@ -318,7 +316,7 @@ TEST(ulStrMat, WildcardRules) {
   EXPECT_EQ(ulStrMat((pattern + "b").c_str(), text.c_str()), 0);
 }
 
-TEST(ulStrCase, InPlaceAndTrimming) {
+TEST(ulStrCase, InPlaceTrimmingAndNumbers) {
   char s[] = "MiXeD 1";
   EXPECT_STREQ(ulStrLoc(s), "mixed 1");
   EXPECT_STREQ(ulStrUpc(s), "MIXED 1");
@@ -338,9 +336,8 @@ TEST(ulStrCase, InPlaceAndTrimming) {
   EXPECT_STREQ(trimmed.get(), "in the middle");
   Owned none(ulStrTrimAlloc(" \t "));
   EXPECT_STREQ(none.get(), "");
-}
 
-TEST(ulStrIsnum, EachPermission) {
+  // Which texts read as numbers.
   for (const char *yes : {"0", "-1.5e+3", ".5", ".", "+7", "1.", "2E-4", "1e5", "-."})
     EXPECT_EQ(ulStrIsnum(yes), 1) << yes;
   for (const char *no : {"", "1e", "e5", "1-2", "+", "-", "1.2.3", "1e5.0", "1e2e3", "--1", "1e+",

@@ -211,7 +211,7 @@ TEST(ulSymGrowth, TheNextOddNumberWithoutADivisorOrTheCountGiven) {
   ulSymDestroy(t, nullptr);
 }
 
-TEST(ulSymLoops, VisitBucketsInOrderAndNewestFirstInAChain) {
+TEST(ulSymLoops, VisitInBucketOrderNewestFirstAndMoveOrCopyAll) {
   ulSym t = pointerTable(5);
   fill(t, {1, 6, 2, 11, 8});
   // Buckets: 1 -> [11, 6, 1], 2 -> [2], 3 -> [8].
@@ -234,9 +234,8 @@ TEST(ulSymLoops, VisitBucketsInOrderAndNewestFirstInAChain) {
   ulSymResize(t, 5);
   EXPECT_EQ(loopKeys(t), (std::vector<uintptr_t>{1, 6, 11, 2, 8}));
   ulSymDestroy(t, nullptr);
-}
 
-TEST(ulSymWhole, MoveAllAndCopyAllStoreEveryEntry) {
+  // Moving and copying all entries stores every one.
   ulSym a = stringTable(5);
   ulSym b = stringTable(7);
   ulSymStore(a, "x", word(1));
