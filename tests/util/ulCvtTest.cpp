@@ -12,7 +12,7 @@
 
 namespace {
 
-TEST(UlCvt, Numbers) {
+TEST(UlCvt, NumbersAndTimesOfDay) {
   EXPECT_STREQ("-2147483648", ulCvtIntStr(INT_MIN));
   EXPECT_STREQ("9223372036854775807", ulCvtLongStr(LONG_MAX));
   EXPECT_STREQ("0", ulCvtFloatStr(0.0));
@@ -30,9 +30,8 @@ TEST(UlCvt, Numbers) {
   const char *first = ulCvtIntStr(1);
   ulCvtLongStr(2);
   EXPECT_STREQ("2", first);
-}
 
-TEST(UlCvt, TimeOfDayInHundredths) {
+  // Times of day in hundredths of a second.
   EXPECT_STREQ("01:00:00.00", ulCvtTimeStr(360000));
   EXPECT_STREQ("00:01:01.50", ulCvtTimeStr(6150));
   EXPECT_STREQ("00:00:00.00", ulCvtTimeStr(0));

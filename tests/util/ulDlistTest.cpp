@@ -73,8 +73,6 @@ std::vector<int> keysOf(void *head) {
 
 } // namespace
 
-// ---- Ends, size and the current cell ----------------------------------------
-
 TEST(ulDlistEnds, AddRemoveAndPeekAtBothEnds) {
   ulDlist l = ulDlistCreate();
   EXPECT_EQ(ulDlistEmpty(l), 1);
@@ -99,7 +97,7 @@ TEST(ulDlistEnds, AddRemoveAndPeekAtBothEnds) {
   ulDlistFreeList(l);
 }
 
-TEST(ulDlistWalk, StepsStopAtTheEndsAndKeepCurrent) {
+TEST(ulDlistWalk, StepsStopAtTheEndsAndRemovalsMoveCurrent) {
   ulDlist l = listOf({1, 2, 3});
   EXPECT_EQ((V{num(ulDlistHead(l)), num(ulDlistNxtElement(l)), num(ulDlistNxtElement(l)),
                num(ulDlistNxtElement(l))}),
@@ -112,6 +110,16 @@ TEST(ulDlistWalk, StepsStopAtTheEndsAndKeepCurrent) {
   EXPECT_EQ(ulDlistNxtElement(l), word(1)); // no position: start at the front
   ulDlistSetCurrent(l, nullptr);
   EXPECT_EQ(ulDlistPreElement(l), word(3)); // or at the end going back
+
+  // Removing the current end cell moves current by the walk's direction.
+  ulDlistHead(l);
+  ulDlistPreElement(l); // direction: backward, current stays on 1
+  EXPECT_EQ(ulDlistRemHead(l), word(1));
+  EXPECT_EQ(ulDlistCurElement(l), word(2)); // moved to the next cell
+  ulDlistTail(l);
+  ulDlistNxtElement(l); // direction: forward
+  EXPECT_EQ(ulDlistRemTail(l), word(3));
+  EXPECT_EQ(ulDlistCurElement(l), word(2)); // moved to the previous cell
   ulDlistFreeList(l);
 }
 
@@ -141,20 +149,7 @@ TEST(ulDlistWalk, DeletingTheCurrentCellWhileWalkingGoesOnAtTheNextValue) {
   }
 }
 
-TEST(ulDlistWalk, RemovingTheCurrentEndCellMovesCurrentByDirection) {
-  ulDlist l = listOf({1, 2, 3});
-  ulDlistHead(l);
-  ulDlistPreElement(l); // direction: backward, current stays on 1
-  EXPECT_EQ(ulDlistRemHead(l), word(1));
-  EXPECT_EQ(ulDlistCurElement(l), word(2)); // moved to the next cell
-  ulDlistTail(l);
-  ulDlistNxtElement(l); // direction: forward
-  EXPECT_EQ(ulDlistRemTail(l), word(3));
-  EXPECT_EQ(ulDlistCurElement(l), word(2)); // moved to the previous cell
-  ulDlistFreeList(l);
-}
-
-TEST(ulDlistSearch, SearchDeleteInsertAndMoveToHead) {
+TEST(ulDlistSearch, SearchDeleteInsertMoveToHeadAndLoop) {
   ulDlist l = listOf({10, 20, 30, 20});
   EXPECT_EQ(ulDlistSearchFor(l, word(20)), 1);
   EXPECT_EQ(ulDlistCurCell(l)->next->value, word(30)); // the first 20
@@ -185,10 +180,9 @@ TEST(ulDlistSearch, SearchDeleteInsertAndMoveToHead) {
   ulDlistInsAfter(l, word(2)); // no current cell: at the front
   EXPECT_EQ(valuesOf(l), (V{2, 30, 10, 25, 26, 20, 1}));
   ulDlistFreeList(l);
-}
 
-TEST(ulDlistLoops, LoopsStopWhenTheFunctionReturnsZero) {
-  ulDlist l = listOf({1, 2, 3, 4});
+  // Loops stop when the function returns zero.
+  l = listOf({1, 2, 3, 4});
   int sum = 0;
   auto addUntil3 = [](void *v, void *data) {
     *static_cast<int *>(data) += static_cast<int>(num(v));
@@ -212,8 +206,6 @@ TEST(ulDlistLoops, LoopsStopWhenTheFunctionReturnsZero) {
   EXPECT_EQ(valuesOf(l), (V{1, 3}));
   ulDlistFreeList(l);
 }
-
-// ---- Between lists ----------------------------------------------------------
 
 TEST(ulDlistMove, MovesTakeAnEndCellToAnEndOfAnotherList) {
   ulDlist from = listOf({1, 2, 3, 4});
@@ -240,9 +232,7 @@ TEST(ulDlistMove, MovesTakeAnEndCellToAnEndOfAnotherList) {
   ulDlistFreeList(more);
 }
 
-// ---- Sorting, copying, arrays -----------------------------------------------
-
-TEST(ulDlistSort, MergeSortPutsEqualValuesOfTheLaterHalfFirst) {
+TEST(ulDlistSort, MergeSortPutsEqualValuesOfTheLaterHalfFirstCopiesKeepOrder) {
   // Keys 2,1,2,1,2 tagged by position.
   ulDlist l = listOf({201, 102, 203, 104, 205});
   ulDlistSearchFor(l, word(203));
@@ -264,10 +254,9 @@ TEST(ulDlistSort, MergeSortPutsEqualValuesOfTheLaterHalfFirst) {
     ASSERT_EQ(sorted[i], i * 100);
   ulDlistFreeList(l);
   ulDlistFreeList(big);
-}
 
-TEST(ulDlistCopy, CopiesAndArraysKeepTheOrder) {
-  ulDlist l = listOf({1, 2, 3});
+  // Copies and arrays keep the order.
+  l = listOf({1, 2, 3});
   ulDlist same = ulDlistCopy(l, nullptr);
   ulDlist doubled = ulDlistCopy(l, [](void *v) { return word(num(v) * 2); });
   EXPECT_EQ(valuesOf(same), (V{1, 2, 3}));
@@ -286,8 +275,6 @@ TEST(ulDlistCopy, CopiesAndArraysKeepTheOrder) {
   for (ulDlist x : {l, same, doubled, back})
     ulDlistFreeList(x);
 }
-
-// ---- Memory -----------------------------------------------------------------
 
 TEST(ulDlistMemory, CellsAndHeadersAreRecycledAndPurged) {
   if (!poolsOn())
@@ -323,7 +310,7 @@ TEST(ulDlistMemory, CellsAndHeadersAreRecycledAndPurged) {
   ulDlistFreeList(keep);
 }
 
-TEST(ulDlistMemory, DestroyHandsEveryValueOver) {
+TEST(ulDlistMemory, DestroyHandsEveryValueOverAndSizeIsCapped) {
   ulDlist l = ulDlistCreate();
   for (int i = 0; i < 5; i++)
     ulDlistAddTail(l, ulMemMalloc(8, "value"));
@@ -338,10 +325,9 @@ TEST(ulDlistMemory, DestroyHandsEveryValueOver) {
   EXPECT_EQ(count, 5);
   ulDlistDestroyList(nullptr, nullptr, nullptr);
   ulDlistFreeList(nullptr);
-}
 
-TEST(ulDlistMemory, AListHoldsAtMost32767Elements) {
-  ulDlist l = ulDlistCreate();
+  // A list holds at most 32767 elements.
+  l = ulDlistCreate();
   for (int i = 0; i < 32767; i++)
     ulDlistAddTail(l, word(1));
   EXPECT_EQ(ulDlistSize(l), 32767);
@@ -349,9 +335,7 @@ TEST(ulDlistMemory, AListHoldsAtMost32767Elements) {
   ulDlistFreeList(l);
 }
 
-// ---- Intrusive lists --------------------------------------------------------
-
-TEST(ulListSingle, InsertDeleteAndWalk) {
+TEST(ulList, SingleAndDoubleInsertDeleteAndWalk) {
   Node a{nullptr, nullptr, 1}, b{nullptr, nullptr, 2}, c{nullptr, nullptr, 3};
   void *head = ulListSins(&a, nullptr, nullptr);
   EXPECT_EQ(head, &a);
@@ -373,11 +357,10 @@ TEST(ulListSingle, InsertDeleteAndWalk) {
   head = ulListSdel(&c, head);
   EXPECT_EQ(head, nullptr);
   EXPECT_EQ(ulListSize(head), 0);
-}
 
-TEST(ulListDouble, InsertAndDeleteKeepBothLinks) {
-  Node a{nullptr, nullptr, 1}, b{nullptr, nullptr, 2}, c{nullptr, nullptr, 3};
-  void *head = ulListDins(&c, nullptr, nullptr);
+  // Doubly linked: insert and delete keep both links.
+  a = {nullptr, nullptr, 1}, b = {nullptr, nullptr, 2}, c = {nullptr, nullptr, 3};
+  head = ulListDins(&c, nullptr, nullptr);
   head = ulListDins(&a, nullptr, head);
   head = ulListDins(&b, &a, head);
   EXPECT_EQ(keysOf(head), (std::vector<int>{1, 2, 3}));
@@ -390,7 +373,7 @@ TEST(ulListDouble, InsertAndDeleteKeepBothLinks) {
   EXPECT_EQ(c.prev, nullptr);
 }
 
-TEST(ulListSort, EqualElementsComeOutReversedAndLinksAreRebuilt) {
+TEST(ulList, SortReversesEqualElementsRebuildsLinksAndFreeIsSafe) {
   Node x{nullptr, nullptr, 5}, y{nullptr, nullptr, 5};
   void *head = ulListSins(&y, &x, &x);
   head = ulListSsort(head, nodeKey);
@@ -410,16 +393,12 @@ TEST(ulListSort, EqualElementsComeOutReversedAndLinksAreRebuilt) {
   Node *prev = nullptr;
   for (auto *n = static_cast<Node *>(dhead); n != nullptr; prev = n, n = n->next)
     EXPECT_EQ(n->prev, prev);
-}
 
-TEST(ulListFree, FreeingReadsTheLinkBeforeFreeing) {
-  void *head = nullptr;
+  void *owned = nullptr;
   for (int i = 0; i < 4; i++)
-    head = ulListSins(ulMemCalloc(1, sizeof(Node), "node"), nullptr, head);
-  ulListFree(head); // a sanitizer build catches a link read after the free
+    owned = ulListSins(ulMemCalloc(1, sizeof(Node), "node"), nullptr, owned);
+  ulListFree(owned); // a sanitizer build catches a link read after the free
 }
-
-// ---- Cell lists -------------------------------------------------------------
 
 TEST(ulCellList, AddFindRemoveAndFree) {
   ulCell *head = nullptr;

@@ -54,9 +54,7 @@ int readText(std::string text, Collected &out) {
 
 } // namespace
 
-// ---- Formatting ----------------------------------------------------------------------
-
-TEST(ulErrFormat, VerboseAndTerseForms) {
+TEST(ulErrFormat, VerboseTerseAndContextStyles) {
   struct {
     ulErr *chain;
     const char *verbose, *terse;
@@ -79,9 +77,8 @@ TEST(ulErrFormat, VerboseAndTerseForms) {
     EXPECT_STREQ(ulErr_String(c.chain, ulErrTERSE), c.terse);
     ulErrDestroy(c.chain);
   }
-}
 
-TEST(ulErrFormat, ContextsUseTheirStylesAndTheLogIsAlwaysVerbose) {
+  // Each context has its style; the log is always verbose.
   ulErr *e = ulErrCreate(nullptr, "ullib", 7, ulErrNOTE, 0, "n");
   ulErrStyleV[ulErrCNTX_LOGFILE] = ulErrTERSE;
   EXPECT_EQ((Strings{ulErrString(e, ulErrCNTX_STDERR), ulErrString(e, ulErrCNTX_STATUSLINE),
@@ -133,9 +130,7 @@ TEST(ulErrLocation, FourBuildersShareOneBuffer) {
   EXPECT_EQ(std::strlen(ulErrLocationLine(longName.c_str(), 1)), 511u);
 }
 
-// ---- Chains and references ----------------------------------------------------------------
-
-TEST(ulErrChain, AppendGivesSecondChainTheReferencesOfTheFirst) {
+TEST(ulErrChain, AppendDestroyTopAppendTextAndLoop) {
   ulErr *a = ulErrCreate2("a", ulErrERROR, "a");
   EXPECT_EQ(ulErrCopy(a), a); // a has 2 references
   ulErr *b = ulErrAppend(ulErrCreate2("b", ulErrERROR, "b"), ulErrCreate2("c", ulErrERROR, "c"));
@@ -147,9 +142,8 @@ TEST(ulErrChain, AppendGivesSecondChainTheReferencesOfTheFirst) {
   EXPECT_STREQ(ulErrText(a->next->next), "c");
   ulErrDestroy(a); // freed: the sanitizer would flag a leak otherwise
   ulErrDestroy(nullptr);
-}
 
-TEST(ulErrChain, DestroyTopCutsBeforeTheStopRecord) {
+  // DestroyTop cuts before the stop record.
   ulErr *c = ulErrCreate2("c", ulErrERROR, "c");
   ulErr *chain = ulErrAppend(
       ulErrAppend(ulErrCreate2("a", ulErrERROR, "a"), ulErrCreate2("b", ulErrERROR, "b")), c);
@@ -161,9 +155,8 @@ TEST(ulErrChain, DestroyTopCutsBeforeTheStopRecord) {
   ulErrDestroyTop(&chain, stranger);
   EXPECT_EQ(chain, nullptr);
   ulErrDestroy(stranger);
-}
 
-TEST(ulErrChain, AppendTextAndLoopStop) {
+  // Text appended line by line; a loop stops where its function says.
   ulErr *e = ulErrCreate2("a", ulErrERROR, nullptr);
   ulErrAppendText(e, "one");
   ulErrAppendText(e, "two");
@@ -171,7 +164,7 @@ TEST(ulErrChain, AppendTextAndLoopStop) {
   // The text may itself live in the concatenation buffer.
   ulErrAppendText(e, ulStrCat("thr", "ee"));
   EXPECT_STREQ(ulErrText(e), "one\ntwo\nthree");
-  ulErr *chain = ulErrAppend(e, ulErrCreate2("b", ulErrERROR, "b"));
+  chain = ulErrAppend(e, ulErrCreate2("b", ulErrERROR, "b"));
   int visited = 0;
   auto stopAtFirst = [](ulErr *, void *data) {
     ++*static_cast<int *>(data);
@@ -182,33 +175,22 @@ TEST(ulErrChain, AppendTextAndLoopStop) {
   ulErrDestroy(chain);
 }
 
-// ---- Reading error text back ---------------------------------------------------------------
-
+// The rows of cases/errlines.txt, and a null line.
 TEST(ulErrCreateFromString, ReadsEveryFieldOrRefusesTheLine) {
-  struct {
-    const char *line, *app;
-    int severity, number;
-    const char *location, *text;
-  } cases[] = {
-      {"  +ullib: Warning 1120: a.sym, line 3: it: broke", "ullib", ulErrWARNING, 1120,
-       "a.sym, line 3", "it: broke"},
-      {"retag: Note: just text", "retag", ulErrNOTE, 0, nullptr, "just text"},
-      // An internal error with a number reads back as an error without one.
-      {"ullib: Internal Error 1101: x", "ullib", ulErrERROR, 0, nullptr, "x"},
-  };
-  for (auto &c : cases) {
-    SCOPED_TRACE(c.line);
-    ulErr *e = ulErrCreateFromString(c.line);
+  for (const auto &row : testsupport::tableRows("util/cases/errlines.txt")) {
+    SCOPED_TRACE(row.at(0));
+    ulErr *e = ulErrCreateFromString(row[0].c_str());
+    if (row.size() == 1) {
+      EXPECT_EQ(e, nullptr);
+      continue;
+    }
     ASSERT_NE(e, nullptr);
-    EXPECT_STREQ(ulErrApp(e), c.app);
-    EXPECT_EQ(ulErrSeverity(e), c.severity);
-    EXPECT_EQ(ulErrNum(e), c.number);
-    EXPECT_STREQ(ulErrLocation(e), c.location);
-    EXPECT_STREQ(ulErrText(e), c.text);
+    const char *location = ulErrLocation(e);
+    EXPECT_EQ(Strings(row.begin() + 1, row.end()),
+              (Strings{ulErrApp(e), ulErrSeverityToString(ulErrSeverity(e)),
+                       std::to_string(ulErrNum(e)), location ? location : "-", ulErrText(e)}));
     ulErrDestroy(e);
   }
-  for (const char *bad : {"just: two", "no separators", "app:  : text"})
-    EXPECT_EQ(ulErrCreateFromString(bad), nullptr) << bad;
   EXPECT_EQ(ulErrCreateFromString(nullptr), nullptr);
 }
 
@@ -238,9 +220,7 @@ TEST(ulErrReadErrorFile, ChainsContinuationsOtherLinesAndStopping) {
   EXPECT_TRUE(none.chains.empty());
 }
 
-// ---- Reports and streams --------------------------------------------------------------------
-
-TEST(ulErrReport, PrintsCountsAndReleases) {
+TEST(ulErrReport, PrintsCountsReleasesAndTakesThePendingError) {
   CapturedReports out;
   ulErrLogEnable(0);
   ulErrStream *stream = ulErrStreamCreate();
@@ -249,17 +229,15 @@ TEST(ulErrReport, PrintsCountsAndReleases) {
   ulErrReport(stream, ulErrCreate2("retag", ulErrDISABLED, "silent"));
   ulErrOut3("here", "app", ulErrNOTE, "hooked");
   ulErrYell("%s=%d\n", "x", 3);
-  EXPECT_EQ(out.text(), "retag: Warning: careful\nretag: Status: status line\n"
-                        "app: Note: here: hooked\nx=3\n");
+  const std::string printed = "retag: Warning: careful\nretag: Status: status line\n"
+                              "app: Note: here: hooked\nx=3\n";
+  EXPECT_EQ(out.text(), printed);
   EXPECT_EQ(ulErrStreamCount(stream), 0); // batch use keeps counters only
   EXPECT_EQ(ulErrStreamBaddest(stream), ulErrWARNING);
   EXPECT_EQ(ulErrStreamExitCode(stream), 1);
   ulErrStreamDestroy(stream);
-}
 
-TEST(ulErrReport, PendingExceptionErrorIsAppendedAndCleared) {
-  CapturedReports out;
-  ulErrLogEnable(0);
+  // A pending exception error is appended to the report and cleared.
   ulExErrV = ulErrCreate2("ullib", ulErrERROR, "cause");
   ulErrReport(nullptr, ulErrCreate2("retag", ulErrERROR, "effect"));
   EXPECT_EQ(ulExErrV, nullptr);
@@ -269,8 +247,9 @@ TEST(ulErrReport, PendingExceptionErrorIsAppendedAndCleared) {
   ulExErrV = ulErrCreate2("ullib", ulErrNOTE, "inside");
   ulErrReport(nullptr, ulErrAppend(ulErrCreate2("retag", ulErrNOTE, "wrap"), ulExErrV));
   EXPECT_EQ(ulExErrV, nullptr);
-  EXPECT_EQ(out.text(), "retag: Error: effect\n+ullib: Error: cause\nullib: Note: itself\n"
-                        "retag: Note: wrap\n+ullib: Note: inside\n");
+  EXPECT_EQ(out.text().substr(printed.size()),
+            "retag: Error: effect\n+ullib: Error: cause\nullib: Note: itself\n"
+            "retag: Note: wrap\n+ullib: Note: inside\n");
 }
 
 TEST(ulErrReportDeathTest, FatalEndsWithStatus3AndInternalWithACore) {
@@ -282,7 +261,7 @@ TEST(ulErrReportDeathTest, FatalEndsWithStatus3AndInternalWithACore) {
                "ulMem: Internal Error: Attempt to free");
 }
 
-TEST(ulErrStream, CountersBaddestAndExitCodes) {
+TEST(ulErrStream, CountersBaddestExitCodesAndAlerts) {
   ulErrStream *s = ulErrStreamCreate();
   EXPECT_EQ(ulErrStreamBaddest(s), ulErrDISABLED);
   EXPECT_EQ(ulErrStreamExitCode(s), 0);
@@ -303,27 +282,23 @@ TEST(ulErrStream, CountersBaddestAndExitCodes) {
   }
   int notes = -1, warnings = -1, errors = -1, internals = -1;
   EXPECT_EQ(ulErrStreamSummary(s, &notes, &warnings, &errors, &internals), 1);
-  EXPECT_EQ(std::vector<int>({notes, warnings, errors, internals}), std::vector<int>({2, 1, 1, 1}));
-
-  EXPECT_EQ(ulErrStreamCount(s), 8);
-  EXPECT_EQ(ulErrSeverity(ulErrStreamError(s, 7)), ulErrINTERNAL);
+  EXPECT_EQ((Ints{notes, warnings, errors, internals, ulErrStreamCount(s),
+                  ulErrSeverity(ulErrStreamError(s, 7))}),
+            (Ints{2, 1, 1, 1, 8, ulErrINTERNAL}));
   EXPECT_EQ(ulErrStreamError(s, 8), nullptr);
   ulErrStreamDestroy(s);
-}
 
-TEST(ulErrStream, AlertKeepsChainsAndDelaysDestruction) {
-  ulErrStream *s = ulErrStreamCreate();
-  ulErrStreamSetAlert(s, 1);
+  // A stream shown in an alert keeps its chains and delays its destruction.
+  ulErrStream *alert = ulErrStreamCreate();
+  ulErrStreamSetAlert(alert, 1);
   ulErr *e = ulErrCreate2("t", ulErrERROR, "kept");
-  ulErrStreamAdd(s, e);
+  ulErrStreamAdd(alert, e);
   ulErrDestroy(e);
-  ulErrStreamDestroy(s); // pending while shown
-  EXPECT_EQ(ulErrStreamGetAlert(s), 1);
-  EXPECT_STREQ(ulErrText(ulErrStreamError(s, 0)), "kept");
-  ulErrStreamSetAlert(s, 0); // frees stream and chain (LeakSanitizer checks)
+  ulErrStreamDestroy(alert); // pending while shown
+  EXPECT_EQ(ulErrStreamGetAlert(alert), 1);
+  EXPECT_STREQ(ulErrText(ulErrStreamError(alert, 0)), "kept");
+  ulErrStreamSetAlert(alert, 0); // frees stream and chain (LeakSanitizer checks)
 }
-
-// ---- The error log ------------------------------------------------------------------------
 
 // Logs of a program "retag" go to a fresh directory; reports are captured.
 class ulErrLogFile : public ::testing::Test {
@@ -361,7 +336,7 @@ TEST_F(ulErrLogFile, LogsWarningsButNeverStatusOr1120) {
   EXPECT_EQ(std::string(ulErrLogFileName()), dir / "retag.err");
 }
 
-TEST_F(ulErrLogFile, KeptLogsCarryThePidAndOldOnesArePruned) {
+TEST_F(ulErrLogFile, KeptLogsCarryThePidAndOnlyTheNewestAreKept) {
   for (int i = 1; i <= 5; ++i)
     touch(dir / ("retag-" + std::to_string(i) + ".err"), 100000 * i);
   touch(dir / "other-1.err", 1);
@@ -373,6 +348,14 @@ TEST_F(ulErrLogFile, KeptLogsCarryThePidAndOldOnesArePruned) {
   EXPECT_TRUE(fs::exists(dir / "other-1.err"));
   std::string mine = dir / ("retag-" + std::to_string(getpid()) + ".err");
   EXPECT_EQ(testsupport::readFile(mine), "retag: Error: e\n");
+
+  // Only the newest files of a pattern are kept.
+  for (int i = 0; i < 25; ++i) // more than the first 20 slots of the list
+    touch(dir / ("f" + std::to_string(i) + ".log"), 1000 + i);
+  EXPECT_EQ(ulErrSaveOnlyNewestFiles((dir / "f*.log").c_str(), 4), 25);
+  for (int i = 0; i < 25; ++i)
+    EXPECT_EQ(fs::exists(dir / ("f" + std::to_string(i) + ".log")), i >= 21) << i;
+  EXPECT_EQ(ulErrSaveOnlyNewestFiles((dir / "none*.log").c_str(), 4), 0);
 }
 
 TEST_F(ulErrLogFile, UnopenableLogWarnsOnceAndDisablesLogging) {
@@ -384,17 +367,6 @@ TEST_F(ulErrLogFile, UnopenableLogWarnsOnceAndDisablesLogging) {
                         "`/nonexistent/ulErrTest/retag.err', logging disabled.\n"
                         "retag: Error: first\nretag: Error: second\n");
 }
-
-TEST_F(ulErrLogFile, SaveOnlyNewestFiles) {
-  for (int i = 0; i < 25; ++i) // more than the first 20 slots of the list
-    touch(dir / ("f" + std::to_string(i) + ".log"), 1000 + i);
-  EXPECT_EQ(ulErrSaveOnlyNewestFiles((dir / "f*.log").c_str(), 4), 25);
-  for (int i = 0; i < 25; ++i)
-    EXPECT_EQ(fs::exists(dir / ("f" + std::to_string(i) + ".log")), i >= 21) << i;
-  EXPECT_EQ(ulErrSaveOnlyNewestFiles((dir / "none*.log").c_str(), 4), 0);
-}
-
-// ---- Building from message files ---------------------------------------------------------
 
 // Compiles source into NAME.umb in a fresh directory with the build's message
 // compiler and makes that the current directory, where message files are

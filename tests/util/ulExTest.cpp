@@ -48,9 +48,7 @@ int (*const third)() = [] { return std::fputs("[third]", stderr); };
 
 } // namespace
 
-// ---- Frames and masks ---------------------------------------------------------------
-
-TEST(ulExTry, EveryWayOutPopsTheFrame) {
+TEST(ulExTry, FramesPopCatchByMaskAndChainPendingErrors) {
   int ran = 0;
   EXPECT_EQ(ulExTry(ulEX_ALL, [&] { ran += ulEx_StackV != nullptr; }), 0);
   EXPECT_EQ(ran, 1);
@@ -58,9 +56,8 @@ TEST(ulExTry, EveryWayOutPopsTheFrame) {
   // Other C++ exceptions pass through untouched.
   EXPECT_THROW(ulExTry(ulEX_ALL, [] { throw 7; }), int);
   EXPECT_EQ(ulEx_StackV, nullptr);
-}
 
-TEST(ulExTry, CaughtByTheFrameWhoseMaskMatchesThroughOneThatDoesNot) {
+  // Caught by the frame whose mask matches, through one that does not.
   int destroyed = 0;
   int innerCaught = -1;
   int outer = ulExTry(ulEX_USER1 | ulEX_POSTCOND, [&] {
@@ -78,11 +75,10 @@ TEST(ulExTry, CaughtByTheFrameWhoseMaskMatchesThroughOneThatDoesNot) {
   ASSERT_NE(ulExErrV, nullptr);
   EXPECT_STREQ(ulErr_String(ulExErrV, ulErrVERBOSE), "app: Error: boom");
   releasePending();
-}
 
-TEST(ulExTry, PendingErrorsChainButARethrowIsNotAppendedToItself) {
+  // Pending errors chain, but a rethrow is not appended to itself.
   ulErr *seen = nullptr;
-  int outer = ulExTry(ulEX_ALL, [&] {
+  outer = ulExTry(ulEX_ALL, [&] {
     if (ulExTry(ulEX_USER3, [&] { ulExThrow2(ulEX_USER3, "a", ulErrNOTE, "once"); })) {
       seen = ulExErrV;
       ulExThrow(ulExTagV, ulExErrV);
@@ -98,7 +94,7 @@ TEST(ulExTry, PendingErrorsChainButARethrowIsNotAppendedToItself) {
   releasePending();
 }
 
-TEST(ulExTry, PreconditionForms) {
+TEST(ulExTry, PreconditionFormsAndTagNames) {
   ulExPrecond(0, "here", nullptr, 0); // a false condition does nothing
   EXPECT_EQ(ulExTry(ulEX_PRECOND, [] { ulExPrecond(1, "here", nullptr, 0); }), 1);
   EXPECT_EQ(ulExTagV, ulEX_PRECOND);
@@ -111,17 +107,14 @@ TEST(ulExTry, PreconditionForms) {
   EXPECT_EQ(ulExTry(ulEX_POSTCOND, [] { ulEx_PostCond("there", ulMsgFile(), 1155); }), 1);
   EXPECT_EQ(ulExTagV, ulEX_POSTCOND);
   releasePending();
-}
 
-TEST(ulExTagString, KnownAndUnknownTags) {
+  // Tags name themselves, known or not.
   EXPECT_STREQ(ulExTagString(0x1), "subroutine pre-condition not met");
   EXPECT_STREQ(ulExTagString(0x2), "subroutine failed to fulfill contract");
   EXPECT_STREQ(ulExTagString(0x100), "floating point exception");
   EXPECT_STREQ(ulExTagString(0x800000), "user-defined exception 8");
   EXPECT_STREQ(ulExTagString(0x3), "unknown exception type 3");
 }
-
-// ---- Faults --------------------------------------------------------------------------
 
 TEST(ulExFault, SegvInGuardedCodeReachesTheFrameCatching0x80) {
   ulErrLogEnable(0);
@@ -160,8 +153,6 @@ TEST(ulExInit, CatchSignalsOffLeavesFaultsAlone) {
   EXPECT_EQ(after.sa_handler, before.sa_handler);
   EXPECT_EQ(ulPrefFind("ex"), nullptr); // its preference set is read once and destroyed
 }
-
-// ---- Ending the process ------------------------------------------------------------------
 
 TEST(ulExDeathTest, UncaughtExceptionsAndFaultsReportAndEndWithStatus3) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");

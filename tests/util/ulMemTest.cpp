@@ -77,9 +77,7 @@ void freeBlock(void *data, void *block) {
 
 } // namespace
 
-// ---- Normal mode ------------------------------------------------------------
-
-TEST(ulMemAlloc, ZeroBytesGiveAUsableBlock) {
+TEST(ulMemAlloc, ZeroBytesCallocAndRealloc) {
   char *p = static_cast<char *>(ulMemMalloc(0, "zero"));
   ASSERT_NE(p, nullptr);
   p[0] = 'x';
@@ -91,15 +89,13 @@ TEST(ulMemAlloc, ZeroBytesGiveAUsableBlock) {
   ulMemFree(p);
   ulMemFree(q);
   ulMemFree(nullptr);
-}
 
-TEST(ulMemAlloc, CallocZeroesAndReallocKeepsContents) {
   auto *z = static_cast<unsigned char *>(ulMemCalloc(10, 7, "calloc"));
   for (int i = 0; i < 70; i++)
     ASSERT_EQ(z[i], 0) << i;
   ulMemFree(z);
 
-  char *p = static_cast<char *>(ulMemRealloc(nullptr, 6, "grow"));
+  p = static_cast<char *>(ulMemRealloc(nullptr, 6, "grow"));
   memcpy(p, "hello", 6);
   p = static_cast<char *>(ulMemRealloc(p, 4000, "grow"));
   EXPECT_STREQ(p, "hello");
@@ -125,9 +121,22 @@ TEST(ulMemBytes, MoveHandlesOverlapAndRchrFindsTheLastByte) {
   EXPECT_EQ(ulMemRchr(data, 0, 6), data + 5);
 }
 
-// ---- Fixed-size free lists --------------------------------------------------
+TEST(ulMemFl, RecordsDoNotOverlapAndSizesRoundUpToTheSameList) {
+  std::vector<std::pair<unsigned char *, size_t>> records;
+  for (int round = 0; round < 3; round++)
+    for (size_t size = 1; size <= 200; size += 7) {
+      auto *r = static_cast<unsigned char *>(ulMemFlAlloc(size, "mixed"));
+      ASSERT_EQ(reinterpret_cast<uintptr_t>(r) % 8, 0u);
+      memset(r, static_cast<int>(size & 0xFF), size);
+      records.emplace_back(r, size);
+    }
+  for (const auto &[r, size] : records)
+    for (size_t i = 0; i < size; i++)
+      ASSERT_EQ(r[i], static_cast<unsigned char>(size & 0xFF));
+  for (const auto &[r, size] : records)
+    ulMemFlFree(r, size);
+  ulMemFlFree(nullptr, 8);
 
-TEST(ulMemFl, SizesRoundUpToTheSameList) {
   if (!freeListsOn())
     GTEST_SKIP() << "free lists are off";
   void *a = ulMemFlAlloc(12, "twelve");
@@ -145,23 +154,6 @@ TEST(ulMemFl, SizesRoundUpToTheSameList) {
   ulMemFlFree(b, 8);
 }
 
-TEST(ulMemFl, RecordsDoNotOverlapAndLargeOnesGoToTheHeap) {
-  std::vector<std::pair<unsigned char *, size_t>> records;
-  for (int round = 0; round < 3; round++)
-    for (size_t size = 1; size <= 200; size += 7) {
-      auto *r = static_cast<unsigned char *>(ulMemFlAlloc(size, "mixed"));
-      ASSERT_EQ(reinterpret_cast<uintptr_t>(r) % 8, 0u);
-      memset(r, static_cast<int>(size & 0xFF), size);
-      records.emplace_back(r, size);
-    }
-  for (const auto &[r, size] : records)
-    for (size_t i = 0; i < size; i++)
-      ASSERT_EQ(r[i], static_cast<unsigned char>(size & 0xFF));
-  for (const auto &[r, size] : records)
-    ulMemFlFree(r, size);
-  ulMemFlFree(nullptr, 8);
-}
-
 TEST_F(MemChild, TheRestOfABlockGoesToTheListOfItsSize) {
   EXPECT_EXIT(
       {
@@ -175,7 +167,7 @@ TEST_F(MemChild, TheRestOfABlockGoesToTheListOfItsSize) {
       ::testing::ExitedWithCode(0), "");
 }
 
-TEST(ulMemFl, PurgeKeepsLiveRecordsAndFreesEmptyBlocks) {
+TEST(ulMemFl, PurgeKeepsLiveRecordsAndObjectsRecycle) {
   // Many blocks' worth of records; one stays alive in the middle.
   std::vector<void *> records;
   for (int i = 0; i < 5000; i++)
@@ -200,32 +192,29 @@ TEST(ulMemFl, PurgeKeepsLiveRecordsAndFreesEmptyBlocks) {
   for (void *r : again)
     ulMemFlFree(r, 40);
   ulMemFlFree(live, 40);
-}
 
-TEST(ulMemFl, FreeListObjectsRecycleAndDestroyEverything) {
+  // A free-list object recycles records and destroys every one.
   ulMemFl list = ulMemFlCreate(20, 100, "objects");
-  std::vector<char *> records;
+  std::vector<char *> objects;
   for (int i = 0; i < 50; i++) {
     auto *r = static_cast<char *>(ulMemFlAlloc2(list));
     memset(r, i, 20);
-    records.push_back(r);
+    objects.push_back(r);
   }
   for (int i = 0; i < 50; i++)
     for (int j = 0; j < 20; j++)
-      ASSERT_EQ(records[i][j], static_cast<char>(i));
-  ulMemFlFree2(list, records[7]);
-  void *again = ulMemFlAlloc2(list);
+      ASSERT_EQ(objects[i][j], static_cast<char>(i));
+  ulMemFlFree2(list, objects[7]);
+  void *reused = ulMemFlAlloc2(list);
   if (freeListsOn()) {
-    EXPECT_EQ(again, records[7]);
+    EXPECT_EQ(reused, objects[7]);
   }
   ulMemFlFree2(list, nullptr);
   ulMemFlDestroy(list); // releases the records still in use
   ulMemFlDestroy(nullptr);
 }
 
-// ---- Out of memory ----------------------------------------------------------
-
-TEST(ulMemOut, TheHookSeesEveryAttemptNumber) {
+TEST_F(MemChild, TheHookSeesEveryAttemptThenPurgesTwiceAndExitsWithStatus3) {
   ulMemOutV = throwingHook;
   EXPECT_THROW(ulMemMalloc(hugeSize(), "huge"), std::runtime_error);
   EXPECT_EQ(attemptsV, (std::vector<int>{0, 1, 2}));
@@ -233,9 +222,8 @@ TEST(ulMemOut, TheHookSeesEveryAttemptNumber) {
   EXPECT_THROW(ulMemCalloc(hugeSize(), 4, "huge"), std::runtime_error);
   EXPECT_EQ(attemptsV.size(), 3u);
   ulMemOutV = ulMemExit;
-}
 
-TEST_F(MemChild, ExhaustedMemoryPurgesTwiceThenExitsWithStatus3) {
+  // Without a hook of its own: two purges, then the end with status 3.
   EXPECT_EXIT(
       {
         ulAddPurgeRoutine(noisyPurge);
@@ -244,9 +232,7 @@ TEST_F(MemChild, ExhaustedMemoryPurgesTwiceThenExitsWithStatus3) {
       ::testing::ExitedWithCode(3), "purged\n.*purged\n.*Out of memory\\.\n$");
 }
 
-// ---- Debugging mode ---------------------------------------------------------
-
-TEST_F(MemChild, DebugModeSendsARequestTooLargeForItsGuardsToTheOutOfMemoryPolicy) {
+TEST_F(MemChild, DebugModeGuardsCatchDamageDoubleFreesAndHugeRequests) {
   EXPECT_EXIT(
       {
         setenv("UL_MEMDBG", "1", 1);
@@ -254,9 +240,7 @@ TEST_F(MemChild, DebugModeSendsARequestTooLargeForItsGuardsToTheOutOfMemoryPolic
         ulMemMalloc(size, "huge");
       },
       ::testing::ExitedWithCode(3), "Out of memory\\.\n$");
-}
 
-TEST_F(MemChild, DebugModeFindsOneByteWrittenBehindAFiveByteBlock) {
   EXPECT_DEATH(
       {
         setenv("UL_MEMDBG", "1", 1);
@@ -270,9 +254,7 @@ TEST_F(MemChild, DebugModeFindsOneByteWrittenBehindAFiveByteBlock) {
       "     Last 2 longs: [0-9a-f]+ 83523b6c should be f0a55a0f 83523b6c\n"
       "    Ascii dump of first 75 bytes:\n"
       "    abcde\n");
-}
 
-TEST_F(MemChild, DebugModeReportsADoubleFree) {
   EXPECT_DEATH(
       {
         setenv("UL_MEMDBG", "1", 1);
@@ -281,9 +263,7 @@ TEST_F(MemChild, DebugModeReportsADoubleFree) {
         ulMemFree(p);
       },
       "Attempt to free unallocated space - [0-9A-F]+");
-}
 
-TEST_F(MemChild, TestMemoryFindsADamagedLeadingGuard) {
   EXPECT_DEATH(
       {
         setenv("UL_MEMDBG", "1", 1);
@@ -296,9 +276,7 @@ TEST_F(MemChild, TestMemoryFindsADamagedLeadingGuard) {
       "memory violation for type front, size=100:\n"
       "    First 2 longs: f0a55a0f [0-9a-f]+ should be.*"
       "    \\.{75}\n");
-}
 
-TEST_F(MemChild, DebugModeReallocChecksAndKeepsContents) {
   EXPECT_EXIT(
       {
         setenv("UL_MEMDBG", "1", 1);
@@ -322,7 +300,7 @@ TEST_F(MemChild, DebugModeReallocChecksAndKeepsContents) {
       "memory violation for type grow, size=16");
 }
 
-TEST_F(MemChild, UsageIsReportedPerTag) {
+TEST_F(MemChild, DebugModeReportsUsageWatchedTagsStringsAndVisitsBlocks) {
   EXPECT_EXIT(
       {
         setenv("UL_MEMDBG", "1", 1);
@@ -340,9 +318,7 @@ TEST_F(MemChild, UsageIsReportedPerTag) {
         exit(ok ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
-}
 
-TEST_F(MemChild, AWatchedTagIsTracedWithSerialNumbers) {
   EXPECT_EXIT(
       {
         setenv("UL_MEMDBG", "1", 1);
@@ -375,9 +351,7 @@ TEST_F(MemChild, AWatchedTagIsTracedWithSerialNumbers) {
         exit(ok ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
-}
 
-TEST_F(MemChild, UnfreedStringsArePrintedWrappedBeforeColumn80) {
   EXPECT_EXIT(
       {
         setenv("UL_MEMDBG", "1", 1);
@@ -397,9 +371,7 @@ TEST_F(MemChild, UnfreedStringsArePrintedWrappedBeforeColumn80) {
       // Two 39-character texts and their blanks fill 80 columns; the third
       // would pass column 80 and starts a new line. The order is free.
       "^\n\nUnfreed strings:\n((a{39}|b{39}|c{39}) ){2}\n(a{39}|b{39}|c{39}) \n$");
-}
 
-TEST_F(MemChild, BlocksOfATagCanBeVisitedAndFreed) {
   EXPECT_EXIT(
       {
         setenv("UL_MEMDBG", "1", 1);

@@ -114,21 +114,16 @@ release 5.1.0
    "across lines"
 )";
 
-// ---- Reading, open counts ------------------------------------------------------
-
-TEST_F(MsgTest, CompiledFileReadsBackEveryText) {
+TEST_F(MsgTest, CompiledFileReadsBackAndIsReleasedAtTheLastClose) {
   ulMsgHandle h = open(compile("t", kSource));
   EXPECT_EQ(
       (std::vector<std::string>{text(h, 7), text(h, -3), text(h, 0), text(h, 2), text(h, 40)}),
       (std::vector<std::string>{"[W] Seven %d of %s", "negative", "zero",
                                 "two lines:\n\t\"quoted\" \\ end", "joined across lines"}));
   EXPECT_EQ(ulMsgGetFilename(h), dir / "t");
-  ulMsgFileClose(h);
-}
 
-TEST_F(MsgTest, SameNameTwiceIsOneHandleReleasedAtTheSecondClose) {
-  std::string name = compile("t", kSource);
-  ulMsgHandle a = open(name), b = open(name);
+  // The same name opened again is the same handle, released at the last close.
+  ulMsgHandle a = h, b = open(dir / "t");
   EXPECT_EQ(a, b);
   ulMsgFileClose(a);
   EXPECT_EQ(text(a, 0), "zero");
@@ -146,30 +141,16 @@ TEST_F(MsgTest, SameNameTwiceIsOneHandleReleasedAtTheSecondClose) {
   ulMsgFileClose(c);
 }
 
-// ---- Version checks -------------------------------------------------------------
-
-TEST_F(MsgTest, VersionChecksPassAndFailByEachPart) {
-  struct {
-    const char *application, *version, *minimum, *maximum;
-    bool passes;
-  } cases[] = {
-      // The file: application "tester", version string "2.1", version 5.1.0.
-      {nullptr, nullptr, "5.0.0", nullptr, true},  {nullptr, nullptr, "5.0.0", "5.0.9", false},
-      {nullptr, nullptr, "5.1.0", "5.1.0", true},  {nullptr, nullptr, "5.1.1", nullptr, false},
-      {nullptr, nullptr, "4.9.9", "6.0.0", false}, {nullptr, nullptr, "4.0.0", "6.2.0", true},
-      {nullptr, nullptr, "6.0.0", nullptr, false}, {nullptr, nullptr, nullptr, "5.2.0", true},
-      {nullptr, nullptr, "5.0", nullptr, true},    {nullptr, nullptr, nullptr, "4.9", true},
-      {"tester", "2.1", nullptr, nullptr, true},   {"Tester", nullptr, nullptr, nullptr, false},
-      {nullptr, "2.1.0", nullptr, nullptr, false},
-  };
+TEST_F(MsgTest, VersionChecksPassFailOrOnlyWarn) {
+  // The rows of cases/msgversion.txt.
   std::string name = compile("t", kSource);
-  int row = 0;
-  for (auto &c : cases) {
-    SCOPED_TRACE(row++);
+  for (const auto &row : testsupport::tableRows("util/cases/msgversion.txt")) {
+    ASSERT_EQ(5u, row.size());
+    SCOPED_TRACE(row[0] + " " + row[1] + " " + row[2] + " " + row[3]);
+    auto cell = [&row](int i) { return row[i] != "-" ? row[i].c_str() : nullptr; };
     ulMsgHandle h = nullptr;
-    ulErr *e = thrown(
-        [&] { h = ulMsgFileOpen(name.c_str(), c.application, c.version, c.minimum, c.maximum); });
-    EXPECT_EQ(e == nullptr, c.passes);
+    ulErr *e = thrown([&] { h = ulMsgFileOpen(name.c_str(), cell(0), cell(1), cell(2), cell(3)); });
+    EXPECT_EQ(e == nullptr, row[4] == "1");
     if (e) {
       EXPECT_EQ(ulExTagV, ulEX_POSTCOND);
       EXPECT_EQ(ulErrNum(e), 1007);
@@ -188,12 +169,11 @@ TEST_F(MsgTest, VersionChecksPassAndFailByEachPart) {
   std::string bare = compile("bare", "1 \"one\"\n");
   EXPECT_EQ(thrownNumber([&] { ulMsgFileOpen(bare.c_str(), nullptr, "", nullptr, nullptr); }),
             1007);
-}
 
-TEST_F(MsgTest, NoVersionSettingWarnsOnceAndUsesTheFile) {
+  // With UL_MSGNOVERSION a failed check warns and the file is used.
   testsupport::ScopedEnv noVersion("UL_MSGNOVERSION", "1");
   testsupport::CapturedReports reports;
-  ulMsgHandle h = ulMsgFileOpen(compile("t", kSource).c_str(), nullptr, nullptr, "5.0.0", "5.0.9");
+  h = ulMsgFileOpen(name.c_str(), nullptr, nullptr, "5.0.0", "5.0.9");
   EXPECT_EQ(text(h, 0), "zero");
   EXPECT_EQ(reports.text(),
             "ullib: Warning: " + (dir / "t.umb") + ": Message file failed versioning check.\n");
@@ -211,9 +191,7 @@ TEST(MsgVersionValues, ParsesThreeDottedNumbersOrLeavesAllUnchanged) {
   }
 }
 
-// ---- Failures -----------------------------------------------------------------------
-
-TEST_F(MsgTest, MissingNumberIsMessage1021WithNumberAndPath) {
+TEST_F(MsgTest, MissingNumberIs1021AndLibraryFileFailuresAreFatal) {
   ulMsgHandle h = open(compile("t", kSource));
   for (int missing : {1, 8, -4, 41}) {
     ulErr *e = thrown([&] { text(h, missing); });
@@ -226,9 +204,8 @@ TEST_F(MsgTest, MissingNumberIsMessage1021WithNumberAndPath) {
     ulErrDestroy(e);
   }
   ulMsgFileClose(h);
-}
 
-TEST_F(MsgTest, LibraryFileFailuresCarryFixedFatalTexts) {
+  // The library's own file fails with fixed fatal texts.
   ulMsgHandle lib = ulMsgFile();
   EXPECT_EQ(ulMsgFile(), lib);
   const std::pair<std::function<void()>, const char *> cases[] = {
@@ -290,9 +267,7 @@ TEST_F(MsgTest, DamagedFilesFailWithTheirNumbers) {
   ulMsgFileClose(h);
 }
 
-// ---- Cache ---------------------------------------------------------------------------
-
-TEST_F(MsgTest, RepeatedLookupsAreServedFromTheCache) {
+TEST_F(MsgTest, RepeatedLookupsAreCachedAndFormatted) {
   std::string src;
   for (int n = 1; n <= 200; ++n)
     src += std::to_string(n) + " \"text " + std::to_string(n) +
@@ -323,12 +298,9 @@ TEST_F(MsgTest, RepeatedLookupsAreServedFromTheCache) {
   EXPECT_EQ(text(h, 3), "text 3"); // 2 took the place of 3
   EXPECT_EQ(ulMsgFileReads() - before, 83);
   ulMsgFileClose(h);
-}
 
-// ---- Formatting -------------------------------------------------------
-
-TEST_F(MsgTest, FormattingForms) {
-  ulMsgHandle h = open(compile("t", kSource));
+  // The formatting forms.
+  h = open(compile("t", kSource));
   EXPECT_STREQ(ulMsgStatic(h, 7, 3, "four"), "[W] Seven 3 of four");
   char *owned = ulMsgAlloc(h, 7, 5, "six");
   EXPECT_STREQ(owned, "[W] Seven 5 of six");
@@ -347,9 +319,7 @@ TEST_F(MsgTest, FormattingForms) {
   ulMsgFileClose(h);
 }
 
-// ---- The editor's wrappers -----------------------------------------------------------------
-
-TEST_F(MsgTest, EditorPrintsHonourQuietOnlyWhereTheyShould) {
+TEST_F(MsgTest, EditorWrappersPrintReportAndReplaceTheFile) {
   std::string expected = "one\nthree\n";
   expected += ulMsgStatic(get_msg_file(), 2005, "nolib") + std::string("\n");
   expected += ulMsgStatic(get_msg_file(), 1194, "x.1000") + std::string("\n");
@@ -366,9 +336,8 @@ TEST_F(MsgTest, EditorPrintsHonourQuietOnlyWhereTheyShould) {
               q_put_msgid(1181, 0);
             }),
             expected);
-}
 
-TEST_F(MsgTest, EditorReportsBuildRecordsFromTheEditorFile) {
+  // Reports build their records from the editor's file.
   testsupport::CapturedReports reports;
   ulErrStream *stream = ulErrStreamCreate();
   // The forms with a location or a stream alone are the same call with the
@@ -385,9 +354,8 @@ TEST_F(MsgTest, EditorReportsBuildRecordsFromTheEditorFile) {
   ulErrStreamSummary(stream, nullptr, nullptr, &errors, nullptr);
   EXPECT_EQ(errors, 1);
   ulErrStreamDestroy(stream);
-}
 
-TEST_F(MsgTest, EditorFileCanBeReplaced) {
+  // The editor's file can be replaced; a missing one leaves it as it was.
   ulMsgHandle h = sbOpenMsgFile(compile("ed", "1017 \"mine\"\n").c_str());
   EXPECT_EQ(get_msg_file(), h);
   EXPECT_STREQ(sbMsgBuild(1017), "mine");
@@ -418,8 +386,6 @@ TEST(MsgExit, ExitHandlersCloseEveryFile) {
       ::testing::ExitedWithCode(0), "closed closed");
 }
 
-// ---- The message compiler's refusals --------------------------------------------------
-
 // The rows of cases/msgc.txt.
 TEST_F(MsgTest, CompilerRefusesMalformedSourcesWithFileAndLine) {
   for (const auto &row : testsupport::tableRows("util/cases/msgc.txt")) {
@@ -436,9 +402,6 @@ TEST_F(MsgTest, CompilerRefusesMalformedSourcesWithFileAndLine) {
   EXPECT_EQ(compileStatus("in", "5 \"b\"\n5 \"c\"\n  \"d\"\n"), 1);
   EXPECT_THAT(errors_, HasSubstr("in.msg:2: error: duplicate message number 5"));
   EXPECT_THAT(errors_, ::testing::Not(HasSubstr("no message entry above it")));
-}
-
-TEST_F(MsgTest, CompilerRefusesASourceItCannotRead) {
   // A directory opens like a file but every read fails: that must not pass
   // for an empty source.
   std::filesystem::create_directory(dir / "src.msg");

@@ -149,7 +149,7 @@ TEST(ulPrefParse, UnreadableValueThrowsMessage1501) {
 }
 
 // The rows of cases/preftypes.txt.
-TEST(ulPrefTypes, ReadPrintAndRefuse) {
+TEST(ulPrefTypes, ReadPrintRefuseCompareAndRegister) {
   testsupport::TempDir tmp;
   tmp.write("f", "x");
   for (const auto &row : testsupport::tableRows("util/cases/preftypes.txt")) {
@@ -179,9 +179,8 @@ TEST(ulPrefTypes, ReadPrintAndRefuse) {
   ulStrFree(s);
   ulErrStreamDestroy(stream);
   ulPrefDestroy(set);
-}
 
-TEST(ulPrefTypes, CompatibilityAndRegistration) {
+  // Compatibility, and registering a type of ours.
   EXPECT_EQ(ulPrefCompatible(&ulIntVT, &ulPositiveIntVT), 1);
   EXPECT_EQ(ulPrefCompatible(&ulStringVT, &ulFileReadVT), 1);
   EXPECT_EQ(ulPrefCompatible(&ulOnOffVT, &ulYesNoVT), 0);
@@ -199,7 +198,7 @@ TEST(ulPrefTypes, CompatibilityAndRegistration) {
   EXPECT_EQ(ulPrefRegisterSpecialTs(&clash), 0);
 }
 
-TEST(ulPrefUsage, ListsEveryPreferenceWhenAsked) {
+TEST(ulPrefUsage, ListsEveryPreferenceWhenAskedAndLoopsInOrder) {
   ulPrefDB *set = demoSet();
   ulPrefDB *another = ulPrefCreate("another");
   for (const char *ask : {"-help", "-?", "-usage"}) {
@@ -220,11 +219,8 @@ TEST(ulPrefUsage, ListsEveryPreferenceWhenAsked) {
       testsupport::stdoutOf([&] { EXPECT_EQ(ulPrefUsage(&quiet.argc, quiet.argv.data()), 0); }),
       "");
   ulPrefDestroy(another);
-  ulPrefDestroy(set);
-}
 
-TEST(ulPrefLoops, OrderAndUserOptions) {
-  ulPrefDB *set = demoSet();
+  // Loops over the options: in order, and the user options only.
   auto names = [set](bool user) {
     std::vector<std::string> n;
     auto collect = [](ulPrefDB *, ulPrefOption *o, void *data) {
@@ -333,7 +329,7 @@ TEST(ulCmd, Parse1RemovesWhatTheFunctionUses) {
   EXPECT_EQ(b.argc, 3);
 }
 
-TEST(ulCmd, TableDrivenParseAcceptsAbbreviations) {
+TEST(ulCmd, TableDrivenParseAndFlagAcceptAbbreviations) {
   const char *valueNames[] = {"file", "output"};
   const char *flagNames[] = {"verbose", "force"};
   char *values[2] = {nullptr, nullptr};
@@ -351,15 +347,14 @@ TEST(ulCmd, TableDrivenParseAcceptsAbbreviations) {
   Argv b({"prog", "-f", "x"});
   EXPECT_EQ(ulCmdParse(&b.argc, b.argv.data(), twoF, 2, values, flagNames, 1, flags), 0);
   EXPECT_EQ(b.argc, 3);
-}
 
-TEST(ulCmd, FlagTakesOneNamedOption) {
-  Argv a({"prog", "x", "-Debug", "-lib", "L", "-lib"});
-  EXPECT_STREQ(ulCmdFlag(&a.argc, a.argv.data(), "-debug", 0), "-Debug");
-  EXPECT_STREQ(ulCmdFlag(&a.argc, a.argv.data(), "-LIB", 1), "L");
-  EXPECT_EQ(ulCmdFlag(&a.argc, a.argv.data(), "-lib", 1), nullptr); // no value follows
-  EXPECT_EQ(a.left(), (Words{"prog", "x", "-lib"}));
-  EXPECT_EQ(ulCmdFlag(&a.argc, a.argv.data(), "-absent", 0), nullptr);
+  // A flag takes one named option.
+  Argv c({"prog", "x", "-Debug", "-lib", "L", "-lib"});
+  EXPECT_STREQ(ulCmdFlag(&c.argc, c.argv.data(), "-debug", 0), "-Debug");
+  EXPECT_STREQ(ulCmdFlag(&c.argc, c.argv.data(), "-LIB", 1), "L");
+  EXPECT_EQ(ulCmdFlag(&c.argc, c.argv.data(), "-lib", 1), nullptr); // no value follows
+  EXPECT_EQ(c.left(), (Words{"prog", "x", "-lib"}));
+  EXPECT_EQ(ulCmdFlag(&c.argc, c.argv.data(), "-absent", 0), nullptr);
   Argv only({"prog"});
   EXPECT_EQ(ulCmdFlag(&only.argc, only.argv.data(), "prog", 0), nullptr);
 }

@@ -164,8 +164,6 @@ TEST(ulStrCopy, OldCopyAndBoundedCopy) {
   EXPECT_EQ(dst[0], 'k');
 }
 
-// ---- Concatenation and formatting -------------------------------------------
-
 TEST(ulStrCat, NestedCallsAndOwnResultAsArgument) {
   EXPECT_STREQ(ulStrCat(ulStrCat("a", "b"), "c"), "abc");
   char *r = ulStrCat("xy", nullptr);
@@ -202,13 +200,12 @@ int measure(const char *format, ...) {
   return n < 0 ? -needed : needed;
 }
 
-TEST(ulSprintf, Va2SizeNeededCountsTheTerminator) {
+TEST(ulSprintf, Va2SizeNeededCountsTheTerminatorStaticAndAllocGrow) {
   EXPECT_EQ(measure("%d", 123), 4);   // fits exactly
   EXPECT_EQ(measure("%d", 1234), -5); // one too many: -1, needs 5
   EXPECT_EQ(measure("%5.1f|", 2.25), -7);
-}
 
-TEST(ulSprintf, StaticGrowsAndAcceptsItsPreviousResult) {
+  // The static form grows and accepts its previous result.
   std::string big(1500, 'w');
   char *r = ulSprintfStatic("<%s>", big.c_str());
   EXPECT_EQ(std::string(r), "<" + big + ">");
@@ -223,7 +220,7 @@ TEST(ulSprintf, StaticGrowsAndAcceptsItsPreviousResult) {
   EXPECT_EQ(std::string(large.get()), big + "!");
 }
 
-TEST(ulSpFmt, SplitsConversions) {
+TEST(ulSpFmt, SplitsWhatTheEngineFormatsAndNothingElse) {
   ulSpFmt *f = ulSpFmtParse("x%-08.3ld|%2$*3$s|%%|%hhx|%.*f|%'llu");
   ASSERT_NE(f, nullptr);
   ASSERT_EQ(ulSpFmtCount(f), 6);
@@ -248,12 +245,10 @@ TEST(ulSpFmt, SplitsConversions) {
   EXPECT_EQ(ulSpFmtParse("50%"), nullptr);
   EXPECT_EQ(ulSpFmtParse("%y"), nullptr);
   EXPECT_EQ(ulSpFmtParse(nullptr), nullptr);
-}
 
-TEST(ulSpFmt, TakesWhatTheEngineFormatsAndNothingElse) {
   // The wide-character letters and the error-text conversion are formatted
   // by the engine, so the parser must know them too.
-  ulSpFmt *f = ulSpFmtParse("%C|%5S|%m");
+  f = ulSpFmtParse("%C|%5S|%m");
   ASSERT_NE(f, nullptr);
   ASSERT_EQ(ulSpFmtCount(f), 3);
   EXPECT_EQ((Ints{'C', 5, 'm'}),
@@ -264,9 +259,7 @@ TEST(ulSpFmt, TakesWhatTheEngineFormatsAndNothingElse) {
   EXPECT_EQ(ulSpFmtParse("%1$*0$d"), nullptr);
 }
 
-// ---- Comparison and matching -------------------------------------------------
-
-TEST(ulStrCompare, IgnoringCaseWithNulls) {
+TEST(ulStrCompare, IgnoringCaseAndSearchingWithNulls) {
   auto sign = [](int v) { return v < 0 ? -1L : v > 0 ? 1L : 0L; };
   EXPECT_EQ((Ints{sign(ulStrIcmp("Abc", "aBC")), sign(ulStrIcmp("abc", "abd")),
                   sign(ulStrIcmp(nullptr, nullptr)), sign(ulStrIcmp(nullptr, "")),
@@ -279,9 +272,7 @@ TEST(ulStrCompare, IgnoringCaseWithNulls) {
   EXPECT_EQ((Ints{ulStrEqu(nullptr, nullptr), ulStrEqu("a", nullptr), ulStrEqu("a", "A"),
                   ulStrIequ("a", "A")}),
             (Ints{1, 0, 0, 1}));
-}
 
-TEST(ulStrCompare, CharacterAndSubstringSearch) {
   const char *s = "a.b.c";
   EXPECT_EQ(
       (Ints{at(s, ulStrChr(s, '.')), at(s, ulStrRch(s, '.')), at(s, ulStrRch(s, 0)),
@@ -294,7 +285,7 @@ TEST(ulStrCompare, CharacterAndSubstringSearch) {
             (Ints{-1, 2, -1, 0, -1}));
 }
 
-TEST(ulStrIndex, AbbreviationResults) {
+TEST(ulStrIndex, AbbreviationsAndWildcards) {
   const char *table[] = {"verbose", "versions", "version", "quiet"};
   // Ambiguous; unique; exact beats the earlier longer entry; the key is
   // lower-cased; longer than any; beyond n; no key.
@@ -309,10 +300,8 @@ TEST(ulStrIndex, AbbreviationResults) {
   EXPECT_EQ(
       (Ints{ulStrIndex("deb", upper, 2), ulStrIindex("DEB", upper, 2), ulStrIindex("d", upper, 2)}),
       (Ints{-1, 0, -2}));
-}
 
-// The rows of cases/wildcards.txt, and null arguments.
-TEST(ulStrMat, WildcardRules) {
+  // The rows of cases/wildcards.txt, and null arguments.
   for (const auto &row : testsupport::tableRows("util/cases/wildcards.txt"))
     EXPECT_EQ(std::stoi(row.at(2)), ulStrMat(row[0].c_str(), row[1].c_str()))
         << row[0] << " " << row[1];
@@ -327,9 +316,7 @@ TEST(ulStrMat, WildcardRules) {
   EXPECT_EQ(ulStrMat((pattern + "b").c_str(), text.c_str()), 0);
 }
 
-// ---- Case, blanks and numbers -------------------------------------------------
-
-TEST(ulStrCase, InPlaceAndTrimming) {
+TEST(ulStrCase, InPlaceTrimmingAndNumbers) {
   char s[] = "MiXeD 1";
   EXPECT_STREQ(ulStrLoc(s), "mixed 1");
   EXPECT_STREQ(ulStrUpc(s), "MIXED 1");
@@ -349,9 +336,8 @@ TEST(ulStrCase, InPlaceAndTrimming) {
   EXPECT_STREQ(trimmed.get(), "in the middle");
   Owned none(ulStrTrimAlloc(" \t "));
   EXPECT_STREQ(none.get(), "");
-}
 
-TEST(ulStrIsnum, EachPermission) {
+  // Which texts read as numbers.
   for (const char *yes : {"0", "-1.5e+3", ".5", ".", "+7", "1.", "2E-4", "1e5", "-."})
     EXPECT_EQ(ulStrIsnum(yes), 1) << yes;
   for (const char *no : {"", "1e", "e5", "1-2", "+", "-", "1.2.3", "1e5.0", "1e2e3", "--1", "1e+",

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestSupport.h"
+
 namespace {
 
 struct BufGuard {
@@ -43,33 +45,18 @@ TEST(ulStrTok, PlainTokensStopAtTheDelimiter) {
   EXPECT_STREQ(ulStrBufString(g.b), " a b");
 }
 
-TEST(ulStrTokQuote, QuotesAndEscapes) {
-  EXPECT_EQ(quoteTokens("\"two words\" second", 64), (Tokens{"two words", "second"}));
-  EXPECT_EQ(quoteTokens(R"(a\\b a\"b a\xb)", 64), (Tokens{R"(a\b)", "a\"b", R"(a\xb)"}));
-  // Outside quotes a delimiter ends the token even after a backslash.
-  EXPECT_EQ(quoteTokens(R"(end\ next)", 64), (Tokens{R"(end\)", "next"}));
-  // Inside quotes an escaped quote does not close, a delimiter is kept.
-  EXPECT_EQ(quoteTokens(R"("say \"hi\" now" x)", 64), (Tokens{R"(say "hi" now)", "x"}));
-  EXPECT_EQ(quoteTokens(R"("a\ b")", 64), (Tokens{R"(a\ b)"}));
-  EXPECT_EQ(quoteTokens(R"(tail\)", 64), (Tokens{R"(tail\)"}));
-  EXPECT_EQ(quoteTokens("\"\" x", 64), (Tokens{"", "x"}));
-  EXPECT_EQ(quoteTokens("\"unclosed x", 64), (Tokens{"unclosed x"}));
-  EXPECT_EQ(quoteTokens("mid\"quote", 64), (Tokens{"mid\"quote"}));
-  EXPECT_EQ(quoteTokens("   ", 64), Tokens{});
-}
-
-TEST(ulStrTokQuote, CutTokenSkipsItsRestByTheSameRules) {
-  EXPECT_EQ(quoteTokens("\"a b c d\" e", 4), (Tokens{"a b", "e"}));
-  EXPECT_EQ(quoteTokens(R"("x\"y z" w)", 3), (Tokens{"x\"", "w"}));
-  EXPECT_EQ(quoteTokens(R"(abcdef\ g)", 3), (Tokens{"ab", "g"}));
+// The rows of cases/tokquote.txt, then where a token leaves the text.
+TEST(ulStrTokQuote, QuotesEscapesAndCutTokens) {
+  for (const auto &row : testsupport::tableRows("util/cases/tokquote.txt"))
+    EXPECT_EQ(quoteTokens(row.at(1).c_str(), std::stoi(row[0])), Tokens(row.begin() + 2, row.end()))
+        << row[1];
   const char *s = "one  two";
   char token[16];
   EXPECT_EQ(ulStrTokQuote(s, token, sizeof token, " "), s + 5); // start of the next token
   EXPECT_EQ(*ulStrTokQuote(s + 5, token, sizeof token, " "), '\0');
   EXPECT_EQ(ulStrTokQuote(nullptr, token, sizeof token, " "), nullptr);
-}
 
-TEST(ulStrTokQuote, BufferFormIsUnbounded) {
+  // The buffer form is unbounded.
   std::string word(1000, 'w');
   std::string text = "\"" + word + " " + word + "\" tail";
   BufGuard g;
@@ -123,9 +110,7 @@ TEST(ulStrLex, ScannerWithCursor) {
   EXPECT_STREQ(ulStrLex(nullptr, nullptr, 0, "", ""), "gain");
 }
 
-// ---- String buffers -----------------------------------------------------------
-
-TEST(ulStrBuf, GrowsToTwiceTheNeededLength) {
+TEST(ulStrBuf, GrowsToTwiceTheNeededLengthAppendsAndRemoves) {
   ulStrBuf *b = ulStrBufCreate(3);
   EXPECT_EQ(b->capacity, 3);
   ulStrBufAppend(b, "abc");
@@ -141,9 +126,7 @@ TEST(ulStrBuf, GrowsToTwiceTheNeededLength) {
   EXPECT_EQ(ulStrBufLength(b), 12);
   ulStrBufDestroy(b);
   ulStrBufDestroy(nullptr);
-}
 
-TEST(ulStrBuf, AppendFormsAndRemoval) {
   BufGuard g;
   ulStrBufAppendN(g.b, "12345", 3);
   ulStrBufAppendN(g.b, "xy", 10);
@@ -167,9 +150,7 @@ TEST(ulStrBuf, AppendFormsAndRemoval) {
   EXPECT_STREQ(ulStrBufString(g.b), "");
 }
 
-// ---- Escapes ----------------------------------------------------------------
-
-TEST(ulStrCvt, EscapesControlAndHighCharacters) {
+TEST(ulStrCvt, EscapesAndReadsBack) {
   char dst[64];
   EXPECT_STREQ(ulStrCvtToAscii("\b\t\n\v\f\r\"\\", dst, sizeof dst), R"(\b\t\n\v\f\r\"\\)");
   EXPECT_STREQ(ulStrCvtToAscii("\x01\x7f\xc8 ~", dst, sizeof dst), R"(\001\177\310 ~)");
@@ -187,10 +168,8 @@ TEST(ulStrCvt, EscapesControlAndHighCharacters) {
   char *a = ulStrCvtToAsciiAlloc("x\ty");
   EXPECT_STREQ(a, R"(x\ty)");
   ulStrFree(a);
-}
 
-TEST(ulStrCvt, ReverseRulesBeyondTheEscaper) {
-  char dst[32];
+  // Reading back follows rules beyond the escaper.
   EXPECT_STREQ(ulStrCvtFromLiteral(R"("a\tb")", dst, sizeof dst), "a\tb");
   EXPECT_STREQ(ulStrCvtFromLiteral(R"(\x41\x4a\xg\a)", dst, sizeof dst), "AJ\\xg\a");
   EXPECT_STREQ(ulStrCvtFromLiteral(R"(\101\7z\q)", dst, sizeof dst), "A\az\\q");

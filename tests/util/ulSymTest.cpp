@@ -68,8 +68,6 @@ void releaseKey(void *key) {
 
 } // namespace
 
-// ---- Key functions ----------------------------------------------------------
-
 TEST(ulSymHash, StringHashesFollowTheirFormulas) {
   EXPECT_EQ(ulSymStHash(nullptr), 0u);
   EXPECT_EQ(ulSymStHash(""), 0u);
@@ -87,9 +85,7 @@ TEST(ulSymHash, StringHashesFollowTheirFormulas) {
   EXPECT_EQ(ulSymStIhash("\xff"), static_cast<unsigned int>(-1));
 }
 
-// ---- Store, fetch, remove ---------------------------------------------------
-
-TEST(ulSymTable, StoreFetchReplaceAndRemove) {
+TEST(ulSymTable, StoreFetchReplaceRemoveAndClear) {
   ulSym t = stringTable(5);
   char key[] = "alpha";
   EXPECT_EQ(ulSymStore(t, key, word(1)), nullptr);
@@ -111,10 +107,9 @@ TEST(ulSymTable, StoreFetchReplaceAndRemove) {
   EXPECT_EQ(ulSymFetch(t, "alpha"), nullptr);
   ulSymDestroy(t, nullptr);
   ulSymDestroy(nullptr, nullptr);
-}
 
-TEST(ulSymTable, AbsentKeysYieldTheNotFoundValue) {
-  ulSym t = pointerTable(11);
+  // Absent keys yield the not-found value.
+  t = pointerTable(11);
   ulSymNotFoundValue(t, word(99));
   EXPECT_EQ(ulSymFetch(t, word(1)), word(99));
   EXPECT_EQ(ulSymRemove(t, word(1)), word(99));
@@ -122,10 +117,9 @@ TEST(ulSymTable, AbsentKeysYieldTheNotFoundValue) {
   EXPECT_EQ(ulSymRemove(t, word(2)), word(99));
   EXPECT_EQ(ulSymSize(t), 1u);
   ulSymDestroy(t, nullptr);
-}
 
-TEST(ulSymTable, ReplacingAKeyReleasesTheOldStoredKey) {
-  ulSym t = ulSymCreate(7, ulSymStIhash, ulStrIequ, ulSymStCpy, releaseKey);
+  // Replacing a key releases the old stored key.
+  t = ulSymCreate(7, ulSymStIhash, ulStrIequ, ulSymStCpy, releaseKey);
   ulSymStore(t, "Name", word(1));
   EXPECT_EQ(ulSymStore(t, "NAME", word(2)), word(1)); // same key, ignoring case
   EXPECT_EQ(releasedKeysV, std::vector<std::string>{"Name"});
@@ -134,8 +128,8 @@ TEST(ulSymTable, ReplacingAKeyReleasesTheOldStoredKey) {
   char *stored = nullptr;
   ulSymLoopAddr2(
       t,
-      [](void **, void **key, void *out, void *) {
-        *static_cast<char **>(out) = static_cast<char *>(*key);
+      [](void **, void **k, void *out, void *) {
+        *static_cast<char **>(out) = static_cast<char *>(*k);
         return 1;
       },
       &stored, nullptr);
@@ -144,10 +138,9 @@ TEST(ulSymTable, ReplacingAKeyReleasesTheOldStoredKey) {
   EXPECT_EQ(ulSymRemove(t, "nAmE"), word(3));
   EXPECT_EQ(releasedKeysV.size(), 3u);
   ulSymDestroy(t, nullptr);
-}
 
-TEST(ulSymTable, ClearAndDestroyReleaseKeysAndValues) {
-  ulSym t = stringTable(3);
+  // Clear and destroy release keys and values.
+  t = stringTable(3);
   for (int i = 0; i < 20; i++)
     ulSymStore(t, std::to_string(i).c_str(), ulMemMalloc(16, "value"));
   ulSymClear(t, ulMemFree);
@@ -165,12 +158,10 @@ TEST(ulSymTable, ClearAndDestroyReleaseKeysAndValues) {
   EXPECT_EQ(freedV, 3);
 }
 
-// ---- Growth -----------------------------------------------------------------
-
 // The entry that passes buckets x ratio grows the table to entries x factor,
 // made odd, then to the next odd number without a divisor up to its square
 // root (divisors above 511 are not tried).
-TEST(ulSymGrowth, TheNewCountIsTheNextOddNumberWithoutADivisor) {
+TEST(ulSymGrowth, TheNextOddNumberWithoutADivisorOrTheCountGiven) {
   struct Case {
     unsigned int buckets;
     double ratio, factor;
@@ -198,9 +189,8 @@ TEST(ulSymGrowth, TheNewCountIsTheNextOddNumberWithoutADivisor) {
     EXPECT_EQ(ulSymBuckets(t), c.grown);
     ulSymDestroy(t, nullptr);
   }
-}
 
-TEST(ulSymGrowth, SettingTheRuleAppliesItAtOnce) {
+  // Setting the rule applies it at once; resize takes the count as given.
   ulSym t = pointerTable(3);
   fill(t, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
   ulSymDynamic(t, 2.0, 2.0); // 6 < 10: 20 -> 21 = 3 x 7 -> 23
@@ -208,10 +198,9 @@ TEST(ulSymGrowth, SettingTheRuleAppliesItAtOnce) {
   ulSymDynamic(t, 2.0, 3.0); // 46 >= 10: no change
   EXPECT_EQ(ulSymBuckets(t), 23u);
   ulSymDestroy(t, nullptr);
-}
 
-TEST(ulSymGrowth, ResizeTakesTheCountAsGiven) {
-  ulSym t = pointerTable(5);
+  // Resize takes the count as given.
+  t = pointerTable(5);
   fill(t, {1, 2, 3, 4, 5, 6, 7});
   ulSymResize(t, 100);
   EXPECT_EQ(ulSymBuckets(t), 100u);
@@ -222,9 +211,7 @@ TEST(ulSymGrowth, ResizeTakesTheCountAsGiven) {
   ulSymDestroy(t, nullptr);
 }
 
-// ---- Loops ------------------------------------------------------------------
-
-TEST(ulSymLoops, VisitBucketsInOrderAndNewestFirstInAChain) {
+TEST(ulSymLoops, VisitInBucketOrderNewestFirstAndMoveOrCopyAll) {
   ulSym t = pointerTable(5);
   fill(t, {1, 6, 2, 11, 8});
   // Buckets: 1 -> [11, 6, 1], 2 -> [2], 3 -> [8].
@@ -247,11 +234,8 @@ TEST(ulSymLoops, VisitBucketsInOrderAndNewestFirstInAChain) {
   ulSymResize(t, 5);
   EXPECT_EQ(loopKeys(t), (std::vector<uintptr_t>{1, 6, 11, 2, 8}));
   ulSymDestroy(t, nullptr);
-}
 
-// ---- Whole tables -----------------------------------------------------------
-
-TEST(ulSymWhole, MoveAllAndCopyAllStoreEveryEntry) {
+  // Moving and copying all entries stores every one.
   ulSym a = stringTable(5);
   ulSym b = stringTable(7);
   ulSymStore(a, "x", word(1));
@@ -277,7 +261,7 @@ TEST(ulSymWhole, MoveAllAndCopyAllStoreEveryEntry) {
   ulSymDestroy(c, nullptr);
 }
 
-TEST(ulSymWhole, TableToArraySortsByKeyOrKeepsLoopOrder) {
+TEST(ulSymWhole, TableToArrayAndDump) {
   ulSym t = stringTable(3);
   const char *names[] = {"delta", "Alpha", "charlie", "bravo"};
   for (const char *n : names)
@@ -309,10 +293,9 @@ TEST(ulSymWhole, TableToArraySortsByKeyOrKeepsLoopOrder) {
   EXPECT_EQ(none[0], nullptr);
   ulMemFree(none);
   ulSymDestroy(empty, nullptr);
-}
 
-TEST(ulSymWhole, DumpShowsOneStarPerEntryOfEachUsedBucket) {
-  ulSym t = pointerTable(5);
+  // The dump shows one star per entry of each used bucket.
+  t = pointerTable(5);
   fill(t, {1, 6, 3});
   EXPECT_EQ(testsupport::stdoutOf([&] { ulSymDump(t); }), "\n1:\t**\n3:\t*\n");
   ulSymDestroy(t, nullptr);
