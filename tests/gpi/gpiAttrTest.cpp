@@ -20,6 +20,7 @@ using scribtest::addAttr;
 using scribtest::addPin;
 using Texts = std::vector<std::string>;
 using XY = std::pair<int, int>;
+using testsupport::Ints;
 
 class Edit : public scribtest::Project {
 protected:
@@ -87,22 +88,19 @@ TEST_F(Edit, RewriteKeepsPlaceAndChangedStateAndComparesNamesExactly) {
   const vqPlace place = a->place;
   EXPECT_EQ(1, gpi_m_attr("REFDES=U5  ", a));
   EXPECT_STREQ("REFDES=U5", a->text);
-  EXPECT_EQ(7, a->x);
-  EXPECT_EQ(12, a->size);
-  EXPECT_EQ(place, a->place);
-  EXPECT_EQ(0, q_data_has_changed(block));
-  EXPECT_EQ(1, block->refCount);
-  EXPECT_EQ(0, gpi_m_attr("VALUE=U5", a));
-  EXPECT_EQ(0, gpi_m_attr("Refdes=U6", a));
-  EXPECT_EQ(1, gpi_m_attr("REFDES U7", a)); // no "=": split at the blank
+  // Position, size, placement word, changed state and references.
+  EXPECT_EQ((Ints{7, 12, place, 0, 1}),
+            (Ints{a->x, a->size, a->place, q_data_has_changed(block), block->refCount}));
+  // Another name, another case; no "=": split at the blank.
+  EXPECT_EQ((Ints{0, 0, 1}), (Ints{gpi_m_attr("VALUE=U5", a), gpi_m_attr("Refdes=U6", a),
+                                   gpi_m_attr("REFDES U7", a)}));
   // Inner blanks belong to the name: "PIN TYPE" is not "PINTYPE".
   vqText *pinType = addAttr(block, "PIN TYPE=IN");
-  EXPECT_EQ(0, gpi_m_attr("PINTYPE=OUT", pinType));
-  EXPECT_EQ(1, gpi_m_attr("PIN TYPE=OUT", pinType));
+  EXPECT_EQ((Ints{0, 1}),
+            (Ints{gpi_m_attr("PINTYPE=OUT", pinType), gpi_m_attr("PIN TYPE=OUT", pinType)}));
   vqText *label = addAttr(block, "REFDES=U1", nullptr, 0, vqKIND_LABEL);
-  EXPECT_EQ(0, gpi_m_attr("REFDES=U2", label));
-  EXPECT_EQ(0, gpi_m_attr("REFDES=U2", nullptr));
-  EXPECT_EQ(0, q_data_has_changed(block));
+  EXPECT_EQ((Ints{0, 0, 0}), (Ints{gpi_m_attr("REFDES=U2", label), gpi_m_attr("REFDES=U2", nullptr),
+                                   q_data_has_changed(block)}));
 }
 
 TEST_F(Edit, BlockAttributesStackUpFromTheExtentAndEachStandsFirstInTheList) {
@@ -113,12 +111,12 @@ TEST_F(Edit, BlockAttributesStackUpFromTheExtentAndEachStandsFirstInTheList) {
     EXPECT_EQ(XY(0, 10 * i), lastAt());
   }
   EXPECT_EQ(nullptr, last()->owner);
-  EXPECT_EQ((std::vector<int>{10, 5, 3, 1, 1}),
-            (std::vector<int>{last()->size, last()->color, vqPlaceOrigin(last()->place),
-                              vqPlaceVis(last()->place), vqPlaceDisplayed(last()->place)}));
+  EXPECT_EQ((Ints{10, 5, 3, 1, 1}),
+            (Ints{last()->size, last()->color, vqPlaceOrigin(last()->place),
+                  vqPlaceVis(last()->place), vqPlaceDisplayed(last()->place)}));
   EXPECT_EQ((Texts{"PART=7400", "PART=7400", "PART=7400", "OTHER=1"}), texts());
-  EXPECT_EQ(3, block->changeCount);
-  EXPECT_EQ(2, block->refCount); // the first change took a reference
+  // The first change took a reference.
+  EXPECT_EQ((Ints{3, 2}), (Ints{block->changeCount, block->refCount}));
 
   // Each step truncates; an extent off the axis is the first place.
   q_values[qV_ADISTANCE].value = 7.5f;
@@ -198,9 +196,8 @@ TEST_F(Edit, InSchematicsOnlyTheListedNamesRepeatAndRefusalsChangeNothing) {
   ulStrFree(c->refdes);
   c->refdes = nullptr;
   c->cnts->pinIndex = 0;
-  EXPECT_EQ(1, gpi_a_attribute("REFDES=U2", c, 0));
-  EXPECT_EQ(1, gpi_a_attribute("#=4", c, 2));
-  EXPECT_EQ(2u, c->attached->part);
+  EXPECT_EQ((Ints{1, 1, 2}), (Ints{gpi_a_attribute("REFDES=U2", c, 0), gpi_a_attribute("#=4", c, 2),
+                                   c->attached->part}));
 }
 
 TEST_F(Edit, InstanceAttributesStackAtTheColumnOrThePlacedSymbolPin) {
@@ -209,14 +206,14 @@ TEST_F(Edit, InstanceAttributesStackAtTheColumnOrThePlacedSymbolPin) {
   make(vqBLOCK_SCHEMATIC);
   vqComp *c = addComp(sym, 100, 200, 1, {2}); // turned by 90 degrees
   c->attrX = 140, c->attrY = 180;
-  ASSERT_EQ(1, gpi_a_attribute("VALUE=1", c, 0));
-  EXPECT_EQ(XY(140, 180), lastAt());
-  ASSERT_EQ(1, gpi_a_attribute("PART=1", c, 0));
-  EXPECT_EQ(XY(140, 190), lastAt());
-  ASSERT_EQ(1, gpi_a_attribute("#=5", c, 2)); // pin end (20, 0) placed
-  EXPECT_EQ(XY(100, 220), lastAt());
-  ASSERT_EQ(1, gpi_a_attribute("PINSWAP=1", c, 2));
-  EXPECT_EQ(XY(100, 230), lastAt());
+  // Added and where it landed; the pin end (20, 0) placed for the pin's.
+  for (const auto &[text, part, at] : {std::tuple{"VALUE=1", 0, XY(140, 180)},
+                                       {"PART=1", 0, XY(140, 190)},
+                                       {"#=5", 2, XY(100, 220)},
+                                       {"PINSWAP=1", 2, XY(100, 230)}}) {
+    ASSERT_EQ(1, gpi_a_attribute(text, c, part)) << text;
+    EXPECT_EQ(at, lastAt()) << text;
+  }
   const Texts before = texts();
   EXPECT_EQ(0, gpi_a_attribute("X=1", c, 9)); // no such pin: no place
   EXPECT_EQ(before, texts());
@@ -236,12 +233,11 @@ TEST_F(Edit, AnInstanceAttributeTakesTheLookAndPlacedPositionOfTheSymbolsOwn) {
   vqComp *c = addComp(sym, 50, 50, 4, {2}); // mirrored: x becomes -x
   ASSERT_EQ(1, gpi_a_attribute("VALUE=inst", c, 0));
   EXPECT_EQ(XY(40, 53), lastAt());
-  EXPECT_EQ(25, last()->size);
-  EXPECT_EQ((std::vector<int>{9, 4, 2}),
-            (std::vector<int>{last()->color, last()->style, last()->lineStyle}));
-  EXPECT_EQ(7, vqPlaceOrigin(last()->place));
-  EXPECT_EQ(2, vqPlaceOrient(last()->place));
-  EXPECT_EQ(1, vqPlaceVis(last()->place)); // not copied
+  // Size, colour, style, line style, origin, orientation; visibility is not copied.
+  EXPECT_EQ((Ints{25, 9, 4, 2, 7, 2, 1}),
+            (Ints{last()->size, last()->color, last()->style, last()->lineStyle,
+                  vqPlaceOrigin(last()->place), vqPlaceOrient(last()->place),
+                  vqPlaceVis(last()->place)}));
   ASSERT_EQ(1, gpi_a_attribute("#=8", c, 2));
   EXPECT_EQ(XY(54, 56), lastAt());
 }
@@ -251,13 +247,11 @@ TEST_F(Edit, NetAttributesFollowTheirSegmentsAngle) {
   vqNet *net =
       addNet({{0, {{0, 40}, {30, 40}}}, {1, {{70, 10}, {70, 31}}}, {2, {{80, 80}, {90, 95}}}});
   ASSERT_EQ(1, gpi_a_attribute("A=1", net, 1)); // horizontal: centred above
-  EXPECT_EQ(XY(15, 40), lastAt());
-  EXPECT_EQ(6, vqPlaceOrigin(last()->place));
+  EXPECT_EQ((Ints{15, 40, 6}), (Ints{last()->x, last()->y, vqPlaceOrigin(last()->place)}));
   ASSERT_EQ(1, gpi_a_attribute("B=1", net, 1));
   EXPECT_EQ(XY(15, 50), lastAt());
   ASSERT_EQ(1, gpi_a_attribute("C=1", net, 2)); // vertical: beside
-  EXPECT_EQ(XY(80, 20), lastAt());
-  EXPECT_EQ(2, vqPlaceOrigin(last()->place));
+  EXPECT_EQ((Ints{80, 20, 2}), (Ints{last()->x, last()->y, vqPlaceOrigin(last()->place)}));
   vqText *other = addAttr(block, "D=1", net, 3);
   other->x = 90, other->y = 500;
   ASSERT_EQ(1, gpi_a_attribute("E=1", net, 3)); // oblique: any origin counts
@@ -270,12 +264,11 @@ TEST_F(Edit, NetAttributesFollowTheirSegmentsAngle) {
 
   const Texts before = texts();
   int r = 1;
-  EXPECT_EQ("Can not add attribute\n",
-            scribtest::stdoutOf([&] { r = gpi_a_attribute("A=1", net, 7); }));
-  EXPECT_EQ(0, r);
-  q_quiet = 1;
-  EXPECT_EQ("", scribtest::stdoutOf([&] { r = gpi_a_attribute("A=1", net, 7); }));
-  EXPECT_EQ(0, r);
+  for (const char *shown : {"Can not add attribute\n", ""}) { // the second one quiet
+    EXPECT_EQ(shown, scribtest::stdoutOf([&] { r = gpi_a_attribute("A=1", net, 7); }));
+    EXPECT_EQ(0, r);
+    q_quiet = 1;
+  }
   EXPECT_EQ(before, texts());
   EXPECT_EQ(before, chain(net->attached));
 }
@@ -289,10 +282,8 @@ TEST_F(Edit, DeletingAnAttributeTakesItOutOfBothLists) {
   vqBlock *other = scribtest::symbol("or2");
   EXPECT_EQ(0, gpi_d_attr(addAttr(other, "F=1"))); // not the current block's
   q_free_block(other);
-  EXPECT_EQ(0, gpi_d_attr(label));
-  EXPECT_EQ(0, gpi_d_attr(pin));
-  EXPECT_EQ(0, q_data_has_changed(block));
-  EXPECT_EQ(1, gpi_d_attr(a2));
+  EXPECT_EQ((Ints{0, 0, 0, 1}),
+            (Ints{gpi_d_attr(label), gpi_d_attr(pin), q_data_has_changed(block), gpi_d_attr(a2)}));
   EXPECT_EQ((Texts{"A=1", "L"}), texts());
   EXPECT_EQ((Texts{"A=1", "L"}), chain(pin->attached));
   EXPECT_EQ(1, gpi_d_attr(a1));
@@ -318,18 +309,16 @@ TEST_F(Edit, ReferenceDesignatorAndPinNumbersOfAnInstance) {
   EXPECT_EQ(-1, cnt->pinIndex); // the first non-numeric pin number of the run
   EXPECT_EQ(1, gpi_d_refdes(c) & gpi_d_pnum(c, 3));
   EXPECT_EQ(nullptr, c->refdes);
-  EXPECT_EQ(0, cnt->pinIndex);
-  EXPECT_EQ(4, block->changeCount);
+  EXPECT_EQ((Ints{0, 4}), (Ints{cnt->pinIndex, block->changeCount}));
 
   // The attribute forms write the attribute (once) and the instance's field.
   EXPECT_EQ(1, gpi_a_refdes("REFDES=U7", c) & gpi_a_refdes("REFDES=U8", c));
   EXPECT_STREQ("U8", c->refdes);
   EXPECT_EQ(XY(5, 0), XY(c->attached->x, c->attached->y));
-  EXPECT_EQ(1, gpi_a_pinnum("#=14", c, 3) & gpi_a_pinnum("#=15", c, 3));
-  EXPECT_EQ(15, cnt->pinIndex);
+  EXPECT_EQ((Ints{1, 15}),
+            (Ints{gpi_a_pinnum("#=14", c, 3) & gpi_a_pinnum("#=15", c, 3), cnt->pinIndex}));
   EXPECT_EQ((Texts{"#=15", "REFDES=U8"}), chain(c->attached));
-  EXPECT_EQ(XY(8, 9), XY(c->attached->x, c->attached->y));
-  EXPECT_EQ(3u, c->attached->part);
+  EXPECT_EQ((Ints{8, 9, 3}), (Ints{c->attached->x, c->attached->y, c->attached->part}));
 }
 
 } // namespace

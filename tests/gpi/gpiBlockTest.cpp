@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "gpi.h"
 #include "scrib/ScribFixture.h"
@@ -14,7 +15,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using scribtest::Ints;
 using scribtest::stdoutOf;
+using Blocks = std::vector<vqBlock *>;
 
 const char *const kAnd2 = "V 50\nD 0 0 100 100\ni 1\nU 0 10 10 0 3 1 PART=7400\n"
                           "P 1 0 50 -20 50 0 0 0\nA -10 50 10 0 3 1 #=1\nE\n";
@@ -48,16 +51,15 @@ TEST_F(Access, LoadFormsLowerCaseTheirOwnCopyOfTheName) {
   EXPECT_EQ(1, b->refCount);
   EXPECT_EQ(b->objects, q_get_object_list());
   vqBlock *out = nullptr;
-  EXPECT_EQ(1, q_get_block_ptr(&out));
-  EXPECT_EQ(b, out);
+  EXPECT_EQ((Ints{1, 1}), (Ints{q_get_block_ptr(&out), out == b}));
 
   // Found again among the loaded Blocks: one more reference each time.
-  EXPECT_EQ(1, gpi_lib_load("MYLIB", "And2", 1, 1));
-  EXPECT_EQ(1, vgpiLoad(1, "mylib:and2", 1, vqLOAD_EXISTING));
-  EXPECT_EQ(1, vgpiLoadBlock(1, "mylib", "AND2", 1, vqLOAD_EXISTING));
-  EXPECT_EQ(1, gpi_load_from_dir(lib.c_str(), "AND2", 1, 1));
+  EXPECT_EQ(
+      (Ints{1, 1, 1, 1, 5}),
+      (Ints{gpi_lib_load("MYLIB", "And2", 1, 1), vgpiLoad(1, "mylib:and2", 1, vqLOAD_EXISTING),
+            vgpiLoadBlock(1, "mylib", "AND2", 1, vqLOAD_EXISTING),
+            gpi_load_from_dir(lib.c_str(), "AND2", 1, 1), b->refCount}));
   EXPECT_EQ(b, q_get_block());
-  EXPECT_EQ(5, b->refCount);
   for (int i = 0; i < 5; ++i)
     EXPECT_EQ(1, gpi_set_block(b) & gpi_unload());
   EXPECT_EQ(nullptr, loaded("and2"));
@@ -77,15 +79,11 @@ TEST_F(Access, AMissingFileGivesAnEmptyTemporaryBlockAndNoFileUntilItsSave) {
   ASSERT_EQ(0, gpi_load("mylib:new", 1, 2));
   vqBlock *b = q_get_block();
   ASSERT_NE(nullptr, b); // current although the load failed
-  EXPECT_EQ(1, b->temporary);
-  EXPECT_EQ(nullptr, b->objects);
-  EXPECT_FALSE(fs::exists(sym("new.2")));
+  EXPECT_EQ((Ints{1, 0, 0}), (Ints{b->temporary, b->objects != nullptr, fs::exists(sym("new.2"))}));
 
   ASSERT_EQ(1, gpi_a_attribute("PART=NEW", nullptr, 0));
   ASSERT_EQ(1, gpi_save());
-  EXPECT_EQ(0, b->temporary);
-  EXPECT_EQ(0, q_data_has_changed(b));
-  EXPECT_EQ(1, gpi_unload());
+  EXPECT_EQ((Ints{0, 0, 1}), (Ints{b->temporary, q_data_has_changed(b), gpi_unload()}));
   EXPECT_EQ(nullptr, loaded("new"));
   // Saved and kept: the release closes the file instead of deleting it.
   EXPECT_NE(std::string::npos,
@@ -103,23 +101,18 @@ TEST_F(Access, SaveThenUnloadFreesAChangedSymbolAndReleasesItsLock) {
   ASSERT_EQ(1, gpi_load("mylib:and2", 1, 1));
   vqBlock *b = q_get_block();
   ASSERT_EQ(1, gpi_a_attribute("VALUE=1", nullptr, 0));
-  EXPECT_EQ(2, b->refCount);
-  EXPECT_TRUE(fs::exists(lock("and2.1")));
+  EXPECT_EQ((Ints{2, 1}), (Ints{b->refCount, fs::exists(lock("and2.1"))}));
 
   ASSERT_EQ(1, gpi_save());
   EXPECT_EQ(b, q_get_block());
-  EXPECT_EQ(1, b->refCount);
-  EXPECT_FALSE(fs::exists(lock("and2.1")));
+  EXPECT_EQ((Ints{1, 0}), (Ints{b->refCount, fs::exists(lock("and2.1"))}));
   EXPECT_EQ(kAnd2, testsupport::readFile(sym("and2.1.bac")).substr(0, std::string(kAnd2).size()));
   EXPECT_NE(std::string::npos, testsupport::readFile(sym("and2.1")).find("VALUE=1"));
 
   EXPECT_EQ(1, gpi_unload());
-  EXPECT_EQ(nullptr, loaded("and2"));
-  EXPECT_EQ(nullptr, q_get_block());
-  EXPECT_EQ(0, gpi_unload()); // twice in a row: nothing current
-  EXPECT_EQ(0, gpi_save());
-  EXPECT_EQ(0, gpi_restore());
-  EXPECT_EQ(0, gpi_check());
+  EXPECT_EQ((Blocks{nullptr, nullptr}), (Blocks{loaded("and2"), q_get_block()}));
+  // Twice in a row: nothing current.
+  EXPECT_EQ((Ints{0, 0, 0, 0}), (Ints{gpi_unload(), gpi_save(), gpi_restore(), gpi_check()}));
   EXPECT_EQ(nullptr, q_get_object_list());
   vqBlock *out = b;
   std::string said = stdoutOf([&] { EXPECT_EQ(0, q_get_block_ptr(&out)); });
@@ -133,10 +126,8 @@ TEST_F(Access, AChangedSymbolReleasedUnsavedKeepsItsLockUntilTheInterfaceEnds) {
   vqBlock *b = q_get_block();
   ASSERT_EQ(1, gpi_a_attribute("VALUE=1", nullptr, 0));
   EXPECT_EQ(1, gpi_unload());
-  EXPECT_EQ(nullptr, q_get_block());
-  EXPECT_EQ(b, loaded("and2"));
-  EXPECT_EQ(1, b->refCount);
-  EXPECT_TRUE(fs::exists(lock("and2.1")));
+  EXPECT_EQ((Blocks{nullptr, b}), (Blocks{q_get_block(), loaded("and2")}));
+  EXPECT_EQ((Ints{1, 1}), (Ints{b->refCount, fs::exists(lock("and2.1"))}));
   EXPECT_EQ(kAnd2, testsupport::readFile(sym("and2.1")));
 
   // A later load finds the changed Block, changes and all.
@@ -181,13 +172,11 @@ TEST_F(Access, ASchematicWithTwoReferencesIsReleasedTwiceASymbolOnce) {
   vqBlock *and2 = q_get_block();
   EXPECT_EQ(2, and2->refCount);
   ASSERT_EQ(1, gpi_load("mylib:and2", 1, 1));
-  EXPECT_EQ(1, gpi_unload());
-  EXPECT_EQ(2, and2->refCount);
+  EXPECT_EQ((Ints{1, 2}), (Ints{gpi_unload(), and2->refCount}));
 
   gpi_set_block(top);
-  EXPECT_EQ(1, gpi_unload());
+  EXPECT_EQ((Ints{1, 1}), (Ints{gpi_unload(), and2->refCount}));
   EXPECT_EQ(nullptr, vqBlockListHead(vqBLOCK_SCHEMATIC));
-  EXPECT_EQ(1, and2->refCount);
   gpi_set_block(and2);
   EXPECT_EQ(1, gpi_unload());
   EXPECT_EQ(nullptr, loaded("and2"));
@@ -205,12 +194,10 @@ TEST_F(Access, FreeSymsReleasesTheSymbolsNobodyElseHolds) {
   gpi_set_block(or2);
 
   EXPECT_EQ(1, gpi_free_syms());
-  EXPECT_EQ(nullptr, q_get_block()); // it was among the symbols visited
-  EXPECT_EQ(nullptr, loaded("and2"));
-  EXPECT_EQ(nullptr, loaded("inv"));
-  EXPECT_EQ(or2, loaded("or2"));
-  EXPECT_EQ(2, or2->refCount);
-  EXPECT_EQ(1, q_clr_undone_original());
+  // No current Block: it was among the symbols visited.
+  EXPECT_EQ((Blocks{nullptr, nullptr, nullptr, or2}),
+            (Blocks{q_get_block(), loaded("and2"), loaded("inv"), loaded("or2")}));
+  EXPECT_EQ((Ints{2, 1}), (Ints{or2->refCount, q_clr_undone_original()}));
   q_free_block(or2);
   q_free_block(or2);
 }

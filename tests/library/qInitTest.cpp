@@ -62,10 +62,13 @@ TEST_F(Keywords, ExactMatchesWinAndAbbreviationsMustBeUnique) {
 }
 
 TEST_F(Keywords, LinesAreMatchedIgnoringCaseCommentsAndVersions) {
-  EXPECT_EQ(0, q_read_param("GRID 10"));
-  EXPECT_EQ(10.0f, q_values[qV_GRID].value);
-  EXPECT_EQ(1, q_read_param("gri 5"));
-  EXPECT_EQ(10.0f, q_values[qV_GRID].value);
+  // The errors counted and the grid after a line.
+  auto grid = [](const char *line) {
+    const int errors = q_read_param(line);
+    return std::pair{errors, q_values[qV_GRID].value};
+  };
+  EXPECT_EQ(std::pair(0, 10.0f), grid("GRID 10"));
+  EXPECT_EQ(std::pair(1, 10.0f), grid("gri 5"));
   EXPECT_EQ(0, q_read_param("text_t 7\n"));
   EXPECT_EQ(7.0f, q_values[qV_TEXT_THRESHOLD].value);
   // Unknown words, and "frame" (also as "fr"), are shown and ignored.
@@ -77,12 +80,9 @@ TEST_F(Keywords, LinesAreMatchedIgnoringCaseCommentsAndVersions) {
   for (const char *nothing : {"", "   \r\n", "| grid 3", "|4.0 grid 3", "|5.0 |grid 3"})
     EXPECT_EQ(0, q_read_param(nothing)) << nothing;
   EXPECT_EQ(10.0f, q_values[qV_GRID].value);
-  EXPECT_EQ(0, q_read_param("|5.0 grid 5 | a note 6"));
-  EXPECT_EQ(5.0f, q_values[qV_GRID].value);
-  EXPECT_EQ(0, q_read_param("grid|6"));
-  EXPECT_EQ(5.0f, q_values[qV_GRID].value);
-  EXPECT_EQ(0, q_read_param("grid 7 | 8"));
-  EXPECT_EQ(7.0f, q_values[qV_GRID].value);
+  EXPECT_EQ(std::pair(0, 5.0f), grid("|5.0 grid 5 | a note 6"));
+  EXPECT_EQ(std::pair(0, 5.0f), grid("grid|6"));
+  EXPECT_EQ(std::pair(0, 7.0f), grid("grid 7 | 8"));
 
   int start, end, start2, end2;
   q_ini_line_text("|5.0 dir [w] /x | c |d", &start, &end);
@@ -120,14 +120,14 @@ TEST_F(Formats, RangeChecksCountAsErrorsButKeepTheValue) {
     EXPECT_EQ(errors, q_read_param(line)) << line;
   EXPECT_EQ(12.0f, q_values[qV_TEXTORIGIN].value);
   EXPECT_EQ(5.0f, q_values[qV_BLOCK_TYPE].value);
-  EXPECT_EQ(0, q_read_param("symbol_qualifiers abcdefghijklmnopqrst"));
-  EXPECT_EQ(1, q_read_param("symbol_qualifiers abcdefghijklmnopqrstu"));
+  EXPECT_EQ((Ints{0, 1}), (Ints{q_read_param("symbol_qualifiers abcdefghijklmnopqrst"),
+                                q_read_param("symbol_qualifiers abcdefghijklmnopqrstu")}));
   EXPECT_STREQ("abcdefghijklmnopqrst", vqIniSettingsV.symbolQualifiers);
 }
 
 TEST_F(Formats, SheetUndoSwitchesSettingsAndFlags) {
-  EXPECT_EQ(0, q_read_param("sheetsize 3 200 300"));
-  EXPECT_EQ(100, vqIniSettingsV.customSheetX);
+  EXPECT_EQ((Ints{0, 100}),
+            (Ints{q_read_param("sheetsize 3 200 300"), vqIniSettingsV.customSheetX}));
   EXPECT_EQ(0, q_read_param("undo 0"));
   EXPECT_EQ(0, vqIniSettingsV.undoOn);
   EXPECT_EQ(0.0f, q_values[qV_UNDO].value);
@@ -180,8 +180,7 @@ TEST_F(Lists, NetNamesNeedABusWidth) {
                                      {"netname d[7:0", 1},
                                      {"netname", 0}})
     EXPECT_EQ(errors, q_read_param(line)) << line;
-  EXPECT_EQ(2, ulDlistSize(q_netname_list));
-  EXPECT_EQ(1, q_netname_listed("d[7:0]"));
+  EXPECT_EQ((Ints{2, 1}), (Ints{ulDlistSize(q_netname_list), q_netname_listed("d[7:0]")}));
   EXPECT_STREQ("D[7:0]", static_cast<char *>(ulDlistHead(q_netname_list)));
 }
 
@@ -200,8 +199,8 @@ TEST_F(ReadFile, OnlyDirectoryErrorsLetTheReadSucceedAndEveryLineIsApplied) {
   EXPECT_EQ(nullptr, qlm_id_next_dir(nullptr)); // the library manager's records are gone
   EXPECT_EQ(0, read("dir [pw] @\nnetname d[7:0\n"));
   EXPECT_EQ(0, read("dir [w] @ (lib)\ngrid 2\n")); // no primary directory
-  EXPECT_EQ(1, read("dir [x] @/a\ndir [pw] @\nattr_reset x\n"));
-  EXPECT_EQ(1, ulDlistSize(q_attr_reset_list));
+  EXPECT_EQ((Ints{1, 1}), (Ints{read("dir [x] @/a\ndir [pw] @\nattr_reset x\n"),
+                                ulDlistSize(q_attr_reset_list)}));
   EXPECT_EQ(1, read("dir [pw] @\nattr_reset y\n")); // the reset list starts afresh
   EXPECT_EQ(nullptr, q_attr_reset_find("X"));
 }
@@ -250,8 +249,7 @@ TEST_F(ReadFile, AttachingBuiltinRewritesDirectoryLinesAndKeepsEveryOtherByte) {
   fs::create_symlink(target, path);
 
   std::string out;
-  EXPECT_EQ(1, readInit(path, out));
-  EXPECT_EQ(1, vqBuiltinAddedKludgeV);
+  EXPECT_EQ((Ints{1, 1}), (Ints{readInit(path, out), vqBuiltinAddedKludgeV}));
   EXPECT_NE(std::string::npos, out.find("library builtin attached"));
   EXPECT_TRUE(fs::is_symlink(path));
   EXPECT_EQ(after, replaced(testsupport::readFile(target), tmp, "@"));
@@ -261,8 +259,8 @@ TEST_F(ReadFile, AttachingBuiltinRewritesDirectoryLinesAndKeepsEveryOtherByte) {
 
   // Read again: the library exists now, nothing is rewritten.
   vqBuiltinAddedKludgeV = 0;
-  EXPECT_EQ(1, readInit(path, out)); // a refused line alone does not fail the read
-  EXPECT_EQ(0, vqBuiltinAddedKludgeV);
+  // A refused line alone does not fail the read.
+  EXPECT_EQ((Ints{1, 0}), (Ints{readInit(path, out), vqBuiltinAddedKludgeV}));
   EXPECT_EQ(std::string::npos, out.find("builtin"));
 }
 
@@ -335,19 +333,15 @@ TEST_F(Project, OpensTheProjectWhereTheFileIsAndFindsThePrimary) {
   // follows a changed file.
   write("proj/60/scribant.ini", "DIR [p] @/a (alib)\n");
   write("proj/scribant.ini", "DIR [w] @/b (blib)\n");
-  EXPECT_EQ(0, vqProjReinit());
-  EXPECT_EQ(0, vqPrimaryDirV);
-  EXPECT_EQ(0, vqProjBuiltinCheck());
+  EXPECT_EQ((Ints{0, 0, 0}), (Ints{vqProjReinit(), vqPrimaryDirV, vqProjBuiltinCheck()}));
   vqBuiltinAddedKludgeV = 1;
   write("proj/scribant.ini", "DIR [p] @/b (blib)\n");
-  EXPECT_EQ(1, vqProjBuiltinCheck());
-  EXPECT_EQ(0, vqBuiltinAddedKludgeV);
+  EXPECT_EQ((Ints{1, 0}), (Ints{vqProjBuiltinCheck(), vqBuiltinAddedKludgeV}));
   EXPECT_NE(0, vqPrimaryDirV);
 
-  EXPECT_EQ(0, vqProjExit());
-  EXPECT_EQ(0, vfpObjGetCurObj(vfpOvDatabaseID, vfpClassPROJECT));
-  EXPECT_EQ(0, vfpClassSYMBOL);
-  EXPECT_EQ(40, vqProjReinit());
+  EXPECT_EQ((Ints{0, 0, 0, 40}),
+            (Ints{vqProjExit(), vfpObjGetCurObj(vfpOvDatabaseID, vfpClassPROJECT), vfpClassSYMBOL,
+                  vqProjReinit()}));
 
   ASSERT_EQ(1, vqProjInit(541));
   EXPECT_EQ(tmp + "/proj/60", vfpObjGetPath(vfpObjGetCurObj(vfpOvDatabaseID, vfpClassPROJECT)));

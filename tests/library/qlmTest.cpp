@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "qlm.h"
 #include "sbMsg.h"
@@ -14,7 +15,10 @@
 
 namespace {
 
+using testsupport::Ints;
 using testsupport::replaced;
+using Dirs = std::vector<qlmDirId>;
+using Strings = std::vector<std::string>;
 
 // Every test works in a fresh temporary directory holding the directories
 // a, b and c and the plain file f. In line rests and in what the tests
@@ -58,10 +62,8 @@ protected:
 TEST_F(Qlm, PrimaryWritableLineAndItsWrittenForm) {
   qlmDirId d = read("[pw] @/a (mylib)");
   ASSERT_NE(nullptr, d);
-  EXPECT_EQ(0, qlm_get_status());
   EXPECT_EQ("mylib @/a @/a type 1 #-1", fields(d));
-  EXPECT_EQ(1, qlm_id_writable(d));
-  EXPECT_EQ(0, qlm_id_readonly(d));
+  EXPECT_EQ((Ints{0, 1, 0}), (Ints{qlm_get_status(), qlm_id_writable(d), qlm_id_readonly(d)}));
   EXPECT_EQ(d, qlm_get_primary_dir());
   EXPECT_EQ("[pw] @/a (mylib)", written(d)); // reads back the same (qlm_read_fuzz)
 }
@@ -96,10 +98,10 @@ TEST_F(Qlm, RefusalsInTheOrderOfTheChecks) {
   // qlm_read_and_create makes the missing directory, when it can.
   ASSERT_NE(nullptr, qlm_read_and_create(at("[w] @/new/deep (fresh)").c_str()));
   EXPECT_TRUE(std::filesystem::is_directory(tmp + "/new/deep"));
-  EXPECT_EQ(nullptr, qlm_read_and_create(at("[w] @/f/sub (x)").c_str()));
-  EXPECT_EQ(-10, qlm_errno);
-  EXPECT_EQ(nullptr, qlm_read_and_create(at("[w] @/f (x)").c_str()));
-  EXPECT_EQ(-7, qlm_errno);
+  auto created = [&](const char *line) {
+    return qlm_read_and_create(at(line).c_str()) == nullptr ? qlm_errno : 0;
+  };
+  EXPECT_EQ((Ints{-10, -7}), (Ints{created("[w] @/f/sub (x)"), created("[w] @/f (x)")}));
   EXPECT_EQ(0, status("[r] @/b (" + std::string(32, 'n') + ")"));
 
   for (const char *good : {"a", "builtin", "My_Lib2", "a_b_c", "Z9_"})
@@ -116,44 +118,36 @@ TEST_F(Qlm, LibrariesInListOrder) {
     const char *lib = qlm_next_library(name);
     return std::string(lib ? lib : "(none)");
   };
-  EXPECT_EQ("A", next(""));
-  EXPECT_EQ("A", next(nullptr));
-  EXPECT_EQ("B", next("A"));
-  EXPECT_EQ("B", next("a"));
-  EXPECT_EQ("(none)", next("B"));
-  EXPECT_EQ("(none)", next("nosuch"));
+  EXPECT_EQ((Strings{"A", "A", "B", "B", "(none)", "(none)"}),
+            (Strings{next(""), next(nullptr), next("A"), next("a"), next("B"), next("nosuch")}));
 
-  EXPECT_EQ(1, qlm_library_exists("a"));
-  EXPECT_EQ(0, qlm_library_exists(""));
-  EXPECT_EQ(0, qlm_library_exists("C"));
+  EXPECT_EQ((Ints{1, 0, 0}),
+            (Ints{qlm_library_exists("a"), qlm_library_exists(""), qlm_library_exists("C")}));
   qlmDirId first = qlm_id_next_libdir(nullptr, "a");
   qlmDirId second = qlm_id_next_libdir(first, nullptr);
-  EXPECT_EQ(tmp + "/a", qlm_id_get_path(first));
-  EXPECT_EQ(tmp + "/c", qlm_id_get_path(second));
-  EXPECT_EQ(nullptr, qlm_id_next_libdir(second, "a"));
-  EXPECT_EQ(second, qlm_library_first_writable("A"));
-  EXPECT_EQ(nullptr, qlm_library_first_writable("none"));
+  EXPECT_EQ((Strings{tmp + "/a", tmp + "/c", tmp}),
+            (Strings{qlm_id_get_path(first), qlm_id_get_path(second),
+                     qlm_id_get_path(qlm_get_primary_dir())}));
+  EXPECT_EQ((Dirs{nullptr, second, nullptr}),
+            (Dirs{qlm_id_next_libdir(second, "a"), qlm_library_first_writable("A"),
+                  qlm_library_first_writable("none")}));
   EXPECT_EQ(-14, qlm_errno);
-  EXPECT_EQ(tmp, qlm_id_get_path(qlm_get_primary_dir()));
 
   // The record without a name joins library a when it is given that name.
   qlmDirId unnamed = qlm_id_next_dir(first);
   EXPECT_STREQ("", qlm_id_get_name(unnamed));
-  EXPECT_EQ(-15, qlm_id_set_name(unnamed, "a b"));
-  EXPECT_EQ(0, qlm_id_set_name(unnamed, "a"));
-  EXPECT_EQ(-5, qlm_id_set_name(unnamed, "other"));
-  EXPECT_EQ(-5, qlm_errno);
-  EXPECT_EQ(unnamed, qlm_id_next_libdir(first, nullptr));
-  EXPECT_EQ(second, qlm_id_next_libdir(unnamed, nullptr));
-  EXPECT_EQ(unnamed, qlm_library_first_writable("a"));
+  EXPECT_EQ((Ints{-15, 0, -5, -5}),
+            (Ints{qlm_id_set_name(unnamed, "a b"), qlm_id_set_name(unnamed, "a"),
+                  qlm_id_set_name(unnamed, "other"), qlm_errno}));
+  EXPECT_EQ((Dirs{unnamed, second, unnamed}),
+            (Dirs{qlm_id_next_libdir(first, nullptr), qlm_id_next_libdir(unnamed, nullptr),
+                  qlm_library_first_writable("a")}));
 
   // Taking a record out mends the chain; only then can it be destroyed.
-  EXPECT_EQ(-1, qlm_destroy_dir_id(unnamed));
-  EXPECT_EQ(0, qlm_id_remove_dir(unnamed));
-  EXPECT_EQ(-1, qlm_id_remove_dir(unnamed));
+  EXPECT_EQ((Ints{-1, 0, -1}), (Ints{qlm_destroy_dir_id(unnamed), qlm_id_remove_dir(unnamed),
+                                     qlm_id_remove_dir(unnamed)}));
   EXPECT_EQ(second, qlm_id_next_libdir(first, nullptr));
-  EXPECT_EQ(0, qlm_destroy_dir_id(unnamed));
-  EXPECT_EQ(3, count());
+  EXPECT_EQ((Ints{0, 3}), (Ints{qlm_destroy_dir_id(unnamed), count()}));
   qlm_free_all_dir();
   EXPECT_EQ(0, count());
   EXPECT_EQ("(none)", next(""));
@@ -167,10 +161,8 @@ TEST_F(Qlm, DirinfoFillsBuffersOrHandsOutFields) {
   char *name = nameBuffer, *path = nullptr, *wpath = nullptr;
   ASSERT_EQ(0, qlm_id_dirinfo(d, &number, &name, &path, &wpath));
   EXPECT_EQ(12, number);
-  EXPECT_EQ(nameBuffer, name);
-  EXPECT_STREQ("lib", nameBuffer);
-  EXPECT_EQ(d->path, path);
-  EXPECT_EQ(tmp + "/a/", wpath);
+  EXPECT_EQ((std::vector<char *>{nameBuffer, d->path}), (std::vector<char *>{name, path}));
+  EXPECT_EQ((Strings{"lib", tmp + "/a/"}), (Strings{nameBuffer, wpath}));
 
   qlmDirId unnamed = read("[w] @/b");
   char *none = nullptr;
@@ -183,40 +175,33 @@ TEST_F(Qlm, MaintenanceAndListPairs) {
   EXPECT_EQ(nullptr, qlm_id_get_name(nullptr));
   EXPECT_EQ(-1, qlm_errno);
   qlm_errno = 0;
-  EXPECT_EQ(-1, qlm_id_get_type(nullptr));
-  EXPECT_EQ(-1, qlm_errno);
-  EXPECT_EQ(-1, qlm_id_create_subdir(nullptr, "sym"));
+  EXPECT_EQ((Ints{-1, -1, -1}),
+            (Ints{qlm_id_get_type(nullptr), qlm_errno, qlm_id_create_subdir(nullptr, "sym")}));
 
   ASSERT_NE(nullptr, read("[pw] @/a (one)"));
   qlmDirId loose = qlm_create_dir_id();
   EXPECT_EQ(-1, qlm_id_get_number(loose));
   EXPECT_EQ(nullptr, qlm_id_build_path(loose, "sym"));
-  EXPECT_EQ(-11, qlm_errno);
-  EXPECT_EQ(-11, qlm_id_create_subdir(loose, "sym"));
-  EXPECT_EQ(0, qlm_destroy_dir_id(loose));
+  EXPECT_EQ((Ints{-11, -11, 0}),
+            (Ints{qlm_errno, qlm_id_create_subdir(loose, "sym"), qlm_destroy_dir_id(loose)}));
 
   // A placeholder lives in the second list: no directory, not in the walk.
   qlmDirId holder = qlm_add_lib_placeholder("later");
   ASSERT_NE(nullptr, holder);
   EXPECT_EQ(nullptr, qlm_add_lib_placeholder("no good"));
-  EXPECT_EQ(-15, qlm_errno);
-  EXPECT_EQ(0, qlm_library_exists("later"));
-  EXPECT_EQ(-1, qlm_destroy_dir_id(holder));
+  EXPECT_EQ((Ints{-15, 0, -1}),
+            (Ints{qlm_errno, qlm_library_exists("later"), qlm_destroy_dir_id(holder)}));
 
   // The vfile search order has lists of its own; the first pair is kept.
-  EXPECT_EQ(0, qlm_disable_vfile_search_order());
-  EXPECT_EQ(1, qlm_enable_vfile_search_order());
-  EXPECT_EQ(0, qlm_enable_vfile_search_order());
-  EXPECT_EQ(0, count());
-  EXPECT_EQ(-1, qlm_destroy_dir_id(holder));
+  EXPECT_EQ((Ints{0, 1, 0, 0, -1}),
+            (Ints{qlm_disable_vfile_search_order(), qlm_enable_vfile_search_order(),
+                  qlm_enable_vfile_search_order(), count(), qlm_destroy_dir_id(holder)}));
   ASSERT_NE(nullptr, read("[pw] @/b (two)"));
   EXPECT_EQ(0, qlm_library_exists("one"));
   qd_clear_all_dirs();
-  EXPECT_EQ(1, qlm_disable_vfile_search_order());
-  EXPECT_EQ(1, qlm_library_exists("one"));
-  EXPECT_EQ(0, qlm_library_exists("two"));
-  EXPECT_EQ(0, qlm_id_remove_dir(holder));
-  EXPECT_EQ(0, qlm_destroy_dir_id(holder));
+  EXPECT_EQ((Ints{1, 1, 0, 0, 0}), (Ints{qlm_disable_vfile_search_order(),
+                                         qlm_library_exists("one"), qlm_library_exists("two"),
+                                         qlm_id_remove_dir(holder), qlm_destroy_dir_id(holder)}));
 }
 
 TEST_F(Qlm, SubdirectoriesOfARecord) {
@@ -227,16 +212,15 @@ TEST_F(Qlm, SubdirectoriesOfARecord) {
     ulStrFree(path);
     return s;
   };
-  EXPECT_EQ(tmp + "/a/sym/lock/", built(" sym  lock "));
-  EXPECT_EQ(tmp + "/a", built(""));
-  EXPECT_EQ("status -3", built(std::string(300, 's')));
+  EXPECT_EQ((Strings{tmp + "/a/sym/lock/", tmp + "/a", "status -3"}),
+            (Strings{built(" sym  lock "), built(""), built(std::string(300, 's'))}));
 
   EXPECT_EQ(0, qlm_id_create_subdir(d, "sym lock"));
   EXPECT_TRUE(std::filesystem::is_directory(tmp + "/a/sym/lock"));
   EXPECT_EQ(-101, qlm_id_create_subdir(d, "sym"));
   dir.write("a/file", "x");
-  EXPECT_EQ(-10, qlm_id_create_subdir(d, "file"));
-  EXPECT_EQ(-10, qlm_id_create_subdir(d, "file/below"));
+  EXPECT_EQ((Ints{-10, -10}),
+            (Ints{qlm_id_create_subdir(d, "file"), qlm_id_create_subdir(d, "file/below")}));
 }
 
 // Messages qd_dir_read showed, each as "+text" (with the header) or " text".
@@ -260,11 +244,9 @@ protected:
 };
 
 TEST_F(QdDirRead, AcceptedLinesShowNothingAndRegisterWritableDirectories) {
-  EXPECT_EQ(1, dirRead("dir [pw] @/a (mylib)"));
-  EXPECT_EQ(1, dirRead("DIR [r] @/b (ro)"));
-  EXPECT_EQ(1, dirRead("|5.0 dir 3 @/c"));
-  EXPECT_EQ(0, dirRead("dir 3 @/c/"));
-  EXPECT_EQ(3, count());
+  EXPECT_EQ((Ints{1, 1, 1, 0, 3}),
+            (Ints{dirRead("dir [pw] @/a (mylib)"), dirRead("DIR [r] @/b (ro)"),
+                  dirRead("|5.0 dir 3 @/c"), dirRead("dir 3 @/c/"), count()}));
   EXPECT_EQ(tmp + "/a", qd_writable_dir(0));
   EXPECT_EQ(tmp + "/c", qd_writable_dir(1));
   EXPECT_EQ(nullptr, qd_writable_dir(2));
@@ -273,8 +255,7 @@ TEST_F(QdDirRead, AcceptedLinesShowNothingAndRegisterWritableDirectories) {
 
   // Registrations outlive the records and are not repeated.
   qd_clear_all_dirs();
-  EXPECT_EQ(0, count());
-  EXPECT_EQ(1, dirRead("dir [pw] @/a (mylib)"));
+  EXPECT_EQ((Ints{0, 1}), (Ints{count(), dirRead("dir [pw] @/a (mylib)")}));
   EXPECT_EQ(nullptr, qd_writable_dir(2));
 }
 
@@ -311,8 +292,7 @@ TEST_F(QdDirRead, MissingDirectoryThatCannotBeCreated) {
   // Without a receiver nothing is shown.
   qlmPutMsgV = nullptr;
   shown.clear();
-  EXPECT_EQ(0, dirRead("dir [x] @/a"));
-  EXPECT_EQ(1, dirRead("dir [w] @/new"));
+  EXPECT_EQ((Ints{0, 1}), (Ints{dirRead("dir [x] @/a"), dirRead("dir [w] @/new")}));
   EXPECT_EQ("", shown);
 }
 
@@ -324,7 +304,7 @@ TEST_F(QdDirRead, PathCopyStaysUntilAnotherRecord) {
   const char *copy = qd_dir_get(a);
   EXPECT_EQ(tmp + "/a", copy);
   EXPECT_NE(a->path, copy);
-  EXPECT_EQ(copy, qd_dir_get(a));
+  EXPECT_EQ(copy, qd_dir_get(a)); // the same copy again
   EXPECT_EQ(tmp + "/b", qd_dir_get(b));
 }
 

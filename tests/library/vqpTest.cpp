@@ -25,10 +25,13 @@
 
 namespace fs = std::filesystem;
 using testsupport::entries;
+using testsupport::Ints;
 using testsupport::readFile;
 using testsupport::writeFile;
 
 namespace {
+
+using Strings = std::vector<std::string>;
 
 // A project in a fresh directory, opened as the editor opens it: libraries
 // "mylib" (two directories, the first primary), "other" (read-only), and a
@@ -83,7 +86,7 @@ TEST_F(Vqp, TheLibraryLoopCallsBackOncePerAliasInListOrder) {
                      return 0;
                    },
                    &seen));
-  EXPECT_EQ((std::vector<std::string>{"mylib", "other"}), seen);
+  EXPECT_EQ((Strings{"mylib", "other"}), seen);
   EXPECT_EQ(9, vqpLibraryLoop([](const char *, void *) { return 9; }, nullptr));
 }
 
@@ -91,41 +94,34 @@ TEST_F(Vqp, DirectoriesAreWalkedByAliasAndKnownByTheirTypeLetters) {
   const LibraryDirId lib = dirOf("/lib"), lib2 = dirOf("/lib2"), plain = dirOf("/plain"),
                      ro = dirOf("/ro");
   ASSERT_TRUE(lib != 0 && lib2 != 0 && plain != 0 && ro != 0);
-  EXPECT_EQ(0, vqpPathGetDir((tmp + "/lib/").c_str()));
-  EXPECT_EQ(0, vqpPathGetDir(""));
+  EXPECT_EQ((Ints{0, 0}), (Ints{vqpPathGetDir((tmp + "/lib/").c_str()), vqpPathGetDir("")}));
 
   EXPECT_EQ(1, vqpLibraryExists("MYLIB"));
   for (const char *no : {"nolib", "", "my*", "?ylib"})
     EXPECT_EQ(0, vqpLibraryExists(no)) << no;
   EXPECT_EQ(0, vqpLibraryExists(nullptr));
 
+  // Each call in turn; the status after the end of the library's directories.
   int st = -1;
-  EXPECT_EQ(lib, vqpLibraryNextDir(0, "mylib", &st));
-  EXPECT_EQ(lib2, vqpLibraryNextDir(lib, "mylib", &st));
-  EXPECT_EQ(0, vqpLibraryNextDir(lib2, "mylib", &st));
-  EXPECT_EQ(vfpGENERAL_FAILURE, st);
-  EXPECT_EQ(lib2, vqpDirNextLibDir(lib, &st));
-  EXPECT_EQ(0, vqpDirNextLibDir(plain, &st));
-  EXPECT_EQ(plain, vqpDirNextDir(lib, &st));
-  EXPECT_EQ(lib, vqpDirNextDir(0, &st));
+  EXPECT_EQ((Ints{lib, lib2, 0, vfpGENERAL_FAILURE}),
+            (Ints{vqpLibraryNextDir(0, "mylib", &st), vqpLibraryNextDir(lib, "mylib", &st),
+                  vqpLibraryNextDir(lib2, "mylib", &st), st}));
+  EXPECT_EQ((Ints{lib2, 0, plain, lib}),
+            (Ints{vqpDirNextLibDir(lib, &st), vqpDirNextLibDir(plain, &st), vqpDirNextDir(lib, &st),
+                  vqpDirNextDir(0, &st)}));
 
-  EXPECT_EQ(1, vqpDirWritable(lib));
-  EXPECT_EQ(1, vqpDirWritable(plain));
-  EXPECT_EQ(0, vqpDirWritable(ro));
-  EXPECT_EQ(lib, vqpLibraryFirstWritable("mylib"));
-  EXPECT_EQ(0, vqpLibraryFirstWritable("other"));
+  EXPECT_EQ((Ints{1, 1, 0, lib, 0}),
+            (Ints{vqpDirWritable(lib), vqpDirWritable(plain), vqpDirWritable(ro),
+                  vqpLibraryFirstWritable("mylib"), vqpLibraryFirstWritable("other")}));
 
   char path[vfpPATH_SIZE], alias[vfpALIAS_SIZE], type[vfpTYPE_SIZE];
   ASSERT_EQ(1, vqpDirIDGetInfo(lib2, path, alias, type));
-  EXPECT_EQ(tmp + "/lib2", path);
-  EXPECT_STREQ("MyLib", alias);
-  EXPECT_STREQ("w", type);
-  EXPECT_EQ(1, vqpDirIDGetInfo(lib2, nullptr, nullptr, nullptr));
-  EXPECT_EQ(0, vqpDirIDGetInfo(0, path, alias, type));
-  EXPECT_STREQ("MyLib", vqpDirIDGetLibrary(lib2));
-  EXPECT_STREQ("", vqpDirIDGetLibrary(plain));
-  EXPECT_EQ(tmp + "/lib", vqpGetPrimaryPath());
-  EXPECT_STREQ("mylib", vqpGetPrimaryLib());
+  EXPECT_EQ((Strings{tmp + "/lib2", "MyLib", "w"}), (Strings{path, alias, type}));
+  EXPECT_EQ((Ints{1, 0}), (Ints{vqpDirIDGetInfo(lib2, nullptr, nullptr, nullptr),
+                                vqpDirIDGetInfo(0, path, alias, type)}));
+  EXPECT_EQ((Strings{"MyLib", "", tmp + "/lib", "mylib"}),
+            (Strings{vqpDirIDGetLibrary(lib2), vqpDirIDGetLibrary(plain), vqpGetPrimaryPath(),
+                     vqpGetPrimaryLib()}));
 }
 
 TEST_F(Vqp, EachKindHasItsClassDirectoryAndVersionText) {
@@ -142,11 +138,9 @@ TEST_F(Vqp, EachKindHasItsClassDirectoryAndVersionText) {
     int st = -1;
     const BlockFileId f = vqpFileOpen(k.kind, "mylib", "and2", k.version, vqpFILE_ID, &st);
     ASSERT_NE(0, f) << k.kind;
-    EXPECT_EQ(tmp + k.file, vqpFileIDGetSpec(f));
-    EXPECT_EQ(tmp + "/lib", vqpFileIDGetPath(f));
-    EXPECT_STREQ("mylib", vqpFileIDGetLibrary(f));
-    EXPECT_EQ(dirOf("/lib"), vqpFileIDGetDirID(f));
-    EXPECT_EQ(1, vqpFileClose(f, 0));
+    EXPECT_EQ((Strings{tmp + k.file, tmp + "/lib", "mylib"}),
+              (Strings{vqpFileIDGetSpec(f), vqpFileIDGetPath(f), vqpFileIDGetLibrary(f)}));
+    EXPECT_EQ((Ints{dirOf("/lib"), 1}), (Ints{vqpFileIDGetDirID(f), vqpFileClose(f, 0)}));
   }
   // In a directory: the data description kind too; a text version as given.
   int st = -1;
@@ -154,32 +148,31 @@ TEST_F(Vqp, EachKindHasItsClassDirectoryAndVersionText) {
   EXPECT_EQ(tmp + "/plain/d.4", vqpFileIDGetSpec(f));
   f = vqpFileOpenDx(vqpKIND_SYMBOL, dirOf("/plain"), "d", "12", vqpFILE_ID, &st);
   EXPECT_EQ(tmp + "/plain/sym/d.12", vqpFileIDGetSpec(f));
-  EXPECT_STREQ("", vqpFileIDGetSpec(0));
-  EXPECT_STREQ("", vqpFileIDGetLibrary(0));
+  EXPECT_EQ((Strings{"", ""}), (Strings{vqpFileIDGetSpec(0), vqpFileIDGetLibrary(0)}));
 }
 
 TEST_F(Vqp, AReferenceThatCannotBeBuiltFailsWithoutTouchingTheDisk) {
   int st = -1;
-  EXPECT_EQ(0, vqpFileOpen(2, "mylib", "and2", 1, vqpFILE_WRITE, &st));
-  EXPECT_EQ(vfpINVALID_CLASS, st);
-  EXPECT_EQ(0, vqpFileOpen(vqpKIND_DATADES, "mylib", "and2", 1, vqpFILE_WRITE, &st));
-  EXPECT_EQ(vfpINVALID_CLASS, st);
+  // Each open's id, then its status.
   const std::string longName(240, 'a');
-  EXPECT_EQ(0, vqpFileOpen(vqpKIND_SYMBOL, "mylib", longName.c_str(), 1, vqpFILE_WRITE, &st));
-  EXPECT_EQ(vfpREF_TOO_LARGE, st);
-  EXPECT_EQ(0, vqpFileLock(vqpKIND_SYMBOL, "mylib", longName.c_str(), 1));
-  EXPECT_EQ(0, vqpFileLock(2, "mylib", "and2", 1));
-  EXPECT_EQ(0, vqpFileExists(2, "mylib", "and2", 1));
-  EXPECT_EQ(0, vqpFileGetID(vqpKIND_SYMBOL, "nolib", "and2", 1));
+  EXPECT_EQ(
+      (Ints{0, vfpINVALID_CLASS, 0, vfpINVALID_CLASS, 0, vfpREF_TOO_LARGE}),
+      (Ints{vqpFileOpen(2, "mylib", "and2", 1, vqpFILE_WRITE, &st), st,
+            vqpFileOpen(vqpKIND_DATADES, "mylib", "and2", 1, vqpFILE_WRITE, &st), st,
+            vqpFileOpen(vqpKIND_SYMBOL, "mylib", longName.c_str(), 1, vqpFILE_WRITE, &st), st}));
+  EXPECT_EQ((Ints{0, 0, 0, 0}),
+            (Ints{vqpFileLock(vqpKIND_SYMBOL, "mylib", longName.c_str(), 1),
+                  vqpFileLock(2, "mylib", "and2", 1), vqpFileExists(2, "mylib", "and2", 1),
+                  vqpFileGetID(vqpKIND_SYMBOL, "nolib", "and2", 1)}));
   EXPECT_TRUE(entries(sym).empty());
 }
 
 TEST_F(Vqp, ProbesFindFilesAndLeaveAnOpenObjectOpen) {
   writeFile(block, "V 50\n");
   writeFile(sym + "and2.1.bac", "V 50\n");
-  EXPECT_EQ(1, vqpFileExists(vqpKIND_SYMBOL, "mylib", "and2", 1));
-  EXPECT_EQ(0, vqpFileExists(vqpKIND_SYMBOL, "mylib", "and2", 2));
-  EXPECT_EQ(0, vqpFileExists(vqpKIND_SYMBOL, "other", "and2", 1));
+  EXPECT_EQ((Ints{1, 0, 0}), (Ints{vqpFileExists(vqpKIND_SYMBOL, "mylib", "and2", 1),
+                                   vqpFileExists(vqpKIND_SYMBOL, "mylib", "and2", 2),
+                                   vqpFileExists(vqpKIND_SYMBOL, "other", "and2", 1)}));
   const LibraryDirId lib = dirOf("/lib");
 
   // A probe of a file nobody holds is closed again: the next open is fresh.
@@ -190,17 +183,18 @@ TEST_F(Vqp, ProbesFindFilesAndLeaveAnOpenObjectOpen) {
   // A probe of an object the caller holds open answers yes and leaves it open.
   EXPECT_EQ(1, vqpFileExistsD(vqpKIND_SYMBOL, lib, "and2", 1));
   EXPECT_NE(nullptr, vqpFileStream(f));
-  EXPECT_EQ(f, vqpFileOpenD(vqpKIND_SYMBOL, lib, "and2", 1, vqpFILE_READ, &st));
-  EXPECT_EQ(vfpALREADY_OPEN, st);
+  EXPECT_EQ((Ints{f, vfpALREADY_OPEN}),
+            (Ints{vqpFileOpenD(vqpKIND_SYMBOL, lib, "and2", 1, vqpFILE_READ, &st), st}));
 
-  EXPECT_EQ(1, vqpFileBackupExists(f, vqpKIND_SYMBOL, vqpBACKUP, "and2", 1));
-  EXPECT_EQ(0, vqpFileBackupExists(f, vqpKIND_SYMBOL, vqpSAVE, "and2", 1));
-  EXPECT_EQ(0, vqpFileBackupExists(f, vqpKIND_SYMBOL, 2, "and2", 1));
-  EXPECT_EQ(0, vqpFileBackupExists(f, vqpKIND_WIRELIST, vqpBACKUP, "and2", 1));
-  EXPECT_EQ(0, vqpFileAuxExists(f, vqpKIND_PIN, "and2", 1));
+  EXPECT_EQ((Ints{1, 0, 0, 0, 0}),
+            (Ints{vqpFileBackupExists(f, vqpKIND_SYMBOL, vqpBACKUP, "and2", 1),
+                  vqpFileBackupExists(f, vqpKIND_SYMBOL, vqpSAVE, "and2", 1),
+                  vqpFileBackupExists(f, vqpKIND_SYMBOL, 2, "and2", 1),
+                  vqpFileBackupExists(f, vqpKIND_WIRELIST, vqpBACKUP, "and2", 1),
+                  vqpFileAuxExists(f, vqpKIND_PIN, "and2", 1)}));
   writeFile(sym + "and2.pin", "");
-  EXPECT_EQ(1, vqpFileAuxExists(f, vqpKIND_PIN, "and2", 1));
-  EXPECT_EQ(0, vqpFileAuxExists(f, vqpKIND_DATADES, "and2", 1));
+  EXPECT_EQ((Ints{1, 0}), (Ints{vqpFileAuxExists(f, vqpKIND_PIN, "and2", 1),
+                                vqpFileAuxExists(f, vqpKIND_DATADES, "and2", 1)}));
   const BlockFileId bac = vqpFileBackupOpen(f, vqpKIND_SYMBOL, vqpBACKUP, "and2", 1, 1, &st);
   EXPECT_EQ(sym + "and2.1.bac", vqpFileIDGetSpec(bac));
 }
@@ -208,8 +202,9 @@ TEST_F(Vqp, ProbesFindFilesAndLeaveAnOpenObjectOpen) {
 TEST_F(Vqp, ABackupLiesBesideItsBlockInItsKindsDirectory) {
   int st = -1;
   const BlockFileId f = vqpFileGetID(vqpKIND_SYMBOL, "mylib", "and2", 1);
-  EXPECT_EQ(0, vqpFileCreateBackup(f, vqpKIND_WIRELIST));
-  EXPECT_EQ(1, vqpFileCreateBackup(f, vqpKIND_SYMBOL)); // no file: nothing to back up
+  // A kind not of the block refused; no file: nothing to back up.
+  EXPECT_EQ((Ints{0, 1}), (Ints{vqpFileCreateBackup(f, vqpKIND_WIRELIST),
+                                vqpFileCreateBackup(f, vqpKIND_SYMBOL)}));
   EXPECT_TRUE(entries(sym).empty());
 
   writeFile(block, "first\n");
@@ -298,8 +293,7 @@ TEST_F(Vqp, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewContent) {
     ASSERT_EQ(1, save(next)) << "after a kill at call " << k;
     EXPECT_EQ(next, readFile(block));
     EXPECT_EQ(now, readFile(sym + "and2.1.bac"));
-    ASSERT_EQ((std::vector<std::string>{"and2.1", "and2.1.bac", "lock"}), entries(sym))
-        << "call " << k;
+    ASSERT_EQ((Strings{"and2.1", "and2.1.bac", "lock"}), entries(sym)) << "call " << k;
     ASSERT_TRUE(entries(sym + "lock").empty()) << "call " << k;
   }
   EXPECT_GT(sawOld, 0);
@@ -308,12 +302,9 @@ TEST_F(Vqp, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewContent) {
 
 TEST_F(Vqp, LockQueriesTellWhoHoldsABlock) {
   const BlockFileId f = vqpFileGetID(vqpKIND_SYMBOL, "mylib", "and2", 1);
-  EXPECT_EQ(-1, vqpGetLockPID(f));
-  EXPECT_STREQ("Unknown", vqpGetLockOwner(f));
-  EXPECT_STREQ("Unknown", vqpGetLockHost(f));
-  EXPECT_STREQ("", vqpGetLockDate(f));
-  EXPECT_EQ(0, vqpIsFileLocked(f));
-  EXPECT_EQ(0, vqpIsMyLock(f));
+  EXPECT_EQ((Ints{-1, 0, 0}), (Ints{vqpGetLockPID(f), vqpIsFileLocked(f), vqpIsMyLock(f)}));
+  EXPECT_EQ((Strings{"Unknown", "Unknown", ""}),
+            (Strings{vqpGetLockOwner(f), vqpGetLockHost(f), vqpGetLockDate(f)}));
 
   ASSERT_EQ(1, vqpFileLock(vqpKIND_SYMBOL, "mylib", "and2", 1));
   EXPECT_EQ(getpid(), vqpGetLockPID(f));
@@ -325,11 +316,11 @@ TEST_F(Vqp, LockQueriesTellWhoHoldsABlock) {
             vqpGetLockOwner(f));
   EXPECT_EQ(testsupport::hostName(), vqpGetLockHost(f));
   EXPECT_STRNE("", vqpGetLockDate(f));
-  EXPECT_EQ(1, vqpIsFileLocked(f));
-  EXPECT_EQ(1, vqpIsMyLock(f));
-  EXPECT_EQ(1, vqpFileLock(vqpKIND_SYMBOL, "mylib", "and2", 1)); // ours: again
-  EXPECT_EQ(1, vqpFileUnlock(vqpKIND_SYMBOL, "mylib", "and2", 1));
-  EXPECT_EQ(1, vqpFileUnlock(vqpKIND_SYMBOL, "mylib", "and2", 1)); // none: fine
+  // Locked, ours, locked again, unlocked, and unlocked with no lock left.
+  EXPECT_EQ((Ints{1, 1, 1, 1, 1}), (Ints{vqpIsFileLocked(f), vqpIsMyLock(f),
+                                         vqpFileLock(vqpKIND_SYMBOL, "mylib", "and2", 1),
+                                         vqpFileUnlock(vqpKIND_SYMBOL, "mylib", "and2", 1),
+                                         vqpFileUnlock(vqpKIND_SYMBOL, "mylib", "and2", 1)}));
   EXPECT_FALSE(fs::exists(sym + "lock/and2.1"));
 }
 
@@ -341,19 +332,18 @@ TEST_F(Vqp, AForeignLockRefusesAnEditButAnOrphanIsReclaimed) {
   writeFile(block, "V 50\n");
   foreign(getppid());
   int st = -1;
-  EXPECT_EQ(0, vqpFileLock(vqpKIND_SYMBOL, "mylib", "and2", 1));
-  EXPECT_EQ(0, vqpFileOpen(vqpKIND_SYMBOL, "mylib", "and2", 1, vqpFILE_READ | vqpFILE_LOCK, &st));
-  EXPECT_EQ(vfpLOCKED, st);
-  EXPECT_EQ(0, vqpFileUnlock(vqpKIND_SYMBOL, "mylib", "and2", 1));
+  EXPECT_EQ((Ints{0, 0, vfpLOCKED, 0}),
+            (Ints{vqpFileLock(vqpKIND_SYMBOL, "mylib", "and2", 1),
+                  vqpFileOpen(vqpKIND_SYMBOL, "mylib", "and2", 1, vqpFILE_READ | vqpFILE_LOCK, &st),
+                  st, vqpFileUnlock(vqpKIND_SYMBOL, "mylib", "and2", 1)}));
   char owner[vqpOWNER_SIZE] = "x";
   EXPECT_EQ(0,
             vqpFileReclaimOrphanLock(vqpKIND_SYMBOL, "mylib", "and2", 1, vqpFILE_READ, 0, owner));
   EXPECT_STREQ("4242", owner);
   const BlockFileId f = vqpFileOpen(vqpKIND_SYMBOL, "mylib", "and2", 1, vqpFILE_READ, &st);
-  EXPECT_EQ(0, st); // reading needs no lock
-  EXPECT_EQ(1, vqpIsFileLocked(f));
-  EXPECT_EQ(0, vqpIsMyLock(f));
-  EXPECT_EQ(getppid(), vqpGetLockPID(f));
+  // Reading needs no lock.
+  EXPECT_EQ((Ints{0, 1, 0, getppid()}),
+            (Ints{st, vqpIsFileLocked(f), vqpIsMyLock(f), vqpGetLockPID(f)}));
   EXPECT_STREQ("Unknown", vqpGetLockOwner(f)); // no user 4242
   vqpFileClose(f, 0);
 
@@ -365,8 +355,7 @@ TEST_F(Vqp, AForeignLockRefusesAnEditButAnOrphanIsReclaimed) {
   foreign(gone);
   const BlockFileId g =
       vqpFileOpen(vqpKIND_SYMBOL, "mylib", "and2", 1, vqpFILE_READ | vqpFILE_LOCK, &st);
-  EXPECT_EQ(0, st);
-  EXPECT_EQ(1, vqpIsMyLock(g));
+  EXPECT_EQ((Ints{0, 1}), (Ints{st, vqpIsMyLock(g)}));
   vqpFileClose(g, 0);
   ASSERT_EQ(1, vqpFileUnlock(vqpKIND_SYMBOL, "mylib", "and2", 1));
 

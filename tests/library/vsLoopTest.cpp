@@ -20,6 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
+using testsupport::Ints;
 
 // Each test runs in a fresh temporary directory that is also the default
 // directory.
@@ -99,10 +100,10 @@ TEST_F(VsLoop, StoppingAndCounting) {
   touch("d/b.1");
   Seen seen;
   seen.stopAfter = 1;
-  EXPECT_EQ(vsLoop2("d/*.1", vsFILE, record, &seen), vsOK);
-  EXPECT_EQ(seen.paths.size(), 1u);
-  EXPECT_EQ(vsLoop2("d/*.1", vsFILE, reinterpret_cast<vsLoopProc>(&ulDummyProc), nullptr), vsOK);
-  EXPECT_EQ(vsLoop("d/*.2", vsFILE, reinterpret_cast<vsLoopProc>(&ulDummyProc)), vsNOTFOUND);
+  const auto dummy = reinterpret_cast<vsLoopProc>(&ulDummyProc);
+  EXPECT_EQ((Ints{vsOK, 1, vsOK, vsNOTFOUND}),
+            (Ints{vsLoop2("d/*.1", vsFILE, record, &seen), long(seen.paths.size()),
+                  vsLoop2("d/*.1", vsFILE, dummy, nullptr), vsLoop("d/*.2", vsFILE, dummy)}));
 }
 
 int throwAtSecond(char *, void *user) {
@@ -116,8 +117,7 @@ TEST_F(VsLoop, ExceptionFromCallbackPassesThroughAfterRelease) {
     touch(f);
   int calls = 0;
   EXPECT_EQ(ulExTry(ulEX_USER3, [&] { vsLoop2("d/*", vsFILE, throwAtSecond, &calls); }), 1);
-  EXPECT_EQ(calls, 2);
-  EXPECT_EQ(ulExTagV, ulEX_USER3);
+  EXPECT_EQ((Ints{2, ulEX_USER3}), (Ints{calls, ulExTagV}));
   ASSERT_NE(ulExErrV, nullptr);
   EXPECT_STREQ(ulErrText(ulExErrV), "callback gave up");
   ulErrDestroy(ulExErrV);
@@ -183,7 +183,6 @@ TEST_F(VsLoop, SecondLoopOverUnchangedDirectoryExaminesOnlyNewEntries) {
                 &size),
             1);
   EXPECT_EQ(size, 6);
-
   pinTime("d", 1000000100); // a directory whose time changed is read afresh
   EXPECT_EQ("21 of 21", examined());
 }
@@ -227,9 +226,10 @@ TEST_F(VsLoop, DirForEachFileAndCachedExistence) {
   v.clear();
   EXPECT_EQ(vsDirForEachFile("d/", nullptr, vsANY, collectEntry, &v), 2); // stopped at 2
   v.clear();
-  EXPECT_EQ(vsDirForEachFile("d/c.dat", nullptr, vsANY, collectEntry, &v), 1);
+  EXPECT_EQ((Ints{1, vsNOTFOUND}),
+            (Ints{vsDirForEachFile("d/c.dat", nullptr, vsANY, collectEntry, &v),
+                  vsDirForEachFile("d/missing", nullptr, vsANY, collectEntry, &v)}));
   EXPECT_EQ(v, (Strings{root + "d/|c.dat" + file}));
-  EXPECT_EQ(vsDirForEachFile("d/missing", nullptr, vsANY, collectEntry, &v), vsNOTFOUND);
 
   char out[vsMAXPATH];
   ASSERT_EQ(vs_WDIRExists2("d/a.txt", vsFILE, out), vsOK);
@@ -240,29 +240,27 @@ TEST_F(VsLoop, DirForEachFileAndCachedExistence) {
 }
 
 TEST_F(VsLoop, CreateAndDelete) {
-  EXPECT_EQ(vsCreate("f.1", vsFILE), vsOK);
   touch("full", "content");
-  EXPECT_EQ(vsCreate("full", vsFILE), vsOK);
+  // A file, over a file (emptied), a directory; a missing directory; a name
+  // no file can have.
+  EXPECT_EQ((Ints{vsOK, vsOK, vsOK, vsCREATEERR, vsCREATEERR}),
+            (Ints{vsCreate("f.1", vsFILE), vsCreate("full", vsFILE), vsCreate("dir/", vsDIR),
+                  vsCreate("missing/f", vsFILE), vsCreate("f.3/", vsFILE)}));
   EXPECT_EQ(fs::file_size(tmp / "full"), 0u);
-  EXPECT_EQ(vsCreate("dir/", vsDIR), vsOK);
   EXPECT_TRUE(fs::is_directory(tmp / "dir"));
-  EXPECT_EQ(vsCreate("missing/f", vsFILE), vsCREATEERR);
-  EXPECT_EQ(vsCreate("f.3/", vsFILE), vsCREATEERR); // no file can have that name
   EXPECT_FALSE(fs::exists(tmp / "f.3"));
 
-  EXPECT_EQ(vsCreateWithPath("x/y/z/f.2", vsFILE), vsOK);
+  EXPECT_EQ((Ints{vsOK, vsCREATEERR, vsOK, vsDENIED}),
+            (Ints{vsCreateWithPath("x/y/z/f.2", vsFILE), vsCreateWithPath("x/y/z/f.2", vsFILE),
+                  vsCreateWithPath("p/q/", vsDIR), vsCreateWithPath("full/sub/f", vsFILE)}));
   EXPECT_TRUE(fs::is_regular_file(tmp / "x/y/z/f.2"));
-  EXPECT_EQ(vsCreateWithPath("x/y/z/f.2", vsFILE), vsCREATEERR);
-  EXPECT_EQ(vsCreateWithPath("p/q/", vsDIR), vsOK);
   EXPECT_TRUE(fs::is_directory(tmp / "p/q"));
-  EXPECT_EQ(vsCreateWithPath("full/sub/f", vsFILE), vsDENIED);
 
-  EXPECT_EQ(vsDelete("f.1", vsFILE), vsOK);
-  EXPECT_EQ(vsDelete("f.1", vsFILE), vsNOTFOUND);
-  EXPECT_EQ(vsDelete("dir/", vsDIR), vsOK);
+  EXPECT_EQ((Ints{vsOK, vsNOTFOUND, vsOK, vsBADSPEC, vsNOTFOUND}),
+            (Ints{vsDelete("f.1", vsFILE), vsDelete("f.1", vsFILE), vsDelete("dir/", vsDIR),
+                  vsDelete(std::string(256, 'l').c_str(), vsFILE),
+                  vsDelete(std::string(255, 'l').c_str(), vsFILE)}));
   EXPECT_FALSE(fs::exists(tmp / "dir"));
-  EXPECT_EQ(vsDelete(std::string(256, 'l').c_str(), vsFILE), vsBADSPEC);
-  EXPECT_EQ(vsDelete(std::string(255, 'l').c_str(), vsFILE), vsNOTFOUND);
   touch("ro");
   fs::permissions(tmp / "ro", fs::perms::owner_read);
   EXPECT_EQ(vsDelete("ro", vsFILE), vsDENIED);
@@ -277,15 +275,13 @@ TEST_F(VsLoop, CopyRenameUnique) {
   touch("dst", "old");
   ASSERT_EQ(vsCopy("src", "dst"), vsOK);
   EXPECT_EQ(testsupport::readFile(tmp / "dst"), big);
-  EXPECT_EQ(vsFGMtime("dst"), 1000000042);
-  EXPECT_EQ(vsCopy("nothing", "dst2"), vsNOTFOUND);
-  EXPECT_EQ(vsXfer(nullptr, stdout), vsBADSPEC);
+  EXPECT_EQ((Ints{1000000042, vsNOTFOUND, vsBADSPEC}),
+            (Ints{vsFGMtime("dst"), vsCopy("nothing", "dst2"), vsXfer(nullptr, stdout)}));
 
-  EXPECT_EQ(vsRename("dst", "moved"), vsOK);
-  EXPECT_TRUE(fs::exists(tmp / "moved"));
-  EXPECT_EQ(vsRename("dst", "again"), vsNOTFOUND);
   touch("full/x");
-  EXPECT_EQ(vsRename("moved", "full"), vsBADSPEC);
+  EXPECT_EQ((Ints{vsOK, vsNOTFOUND, vsBADSPEC}),
+            (Ints{vsRename("dst", "moved"), vsRename("dst", "again"), vsRename("moved", "full")}));
+  EXPECT_TRUE(fs::exists(tmp / "moved"));
 
   char dir[vsMAXPATH] = "udir";
   mkdir("udir");

@@ -25,6 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using testsupport::ScopedEnv;
 using Strings = std::vector<std::string>;
+using testsupport::Ints;
 
 // Each test runs in a fresh temporary directory that is also the default
 // directory; WDIR starts unset.
@@ -225,10 +226,10 @@ TEST_F(Vs, DefaultDirectoryIsCachedUntilSet) {
 
 TEST_F(Vs, RelPathStripsTheDefaultDirectory) {
   char out[vsMAXPATH], spec[vsMAXPATH] = "./c/../d";
-  EXPECT_EQ("a/b", result(vsRelPath2((root + "a/b").c_str(), out), out));
-  EXPECT_EQ("/elsewhere/x", result(vsRelPath2("/elsewhere/x", out), out));
-  EXPECT_EQ("", result(vsRelPath2(".", out), out));
-  EXPECT_EQ("d", result(vsRelPath(spec), spec));
+  auto rel = [&](const std::string &in) { return result(vsRelPath2(in.c_str(), out), out); };
+  EXPECT_EQ(
+      (Strings{"a/b", "/elsewhere/x", "", "d"}),
+      (Strings{rel(root + "a/b"), rel("/elsewhere/x"), rel("."), result(vsRelPath(spec), spec)}));
 }
 
 // A make-valid function applied to a copy of text.
@@ -240,26 +241,21 @@ std::string made(int (*fix)(char *), const char *text) {
 
 TEST(VsSpec, FileNameRulesInBothModes) {
   std::string n255(255, 'n');
-  EXPECT_TRUE(vsValidFile("name-with.dots and blanks"));
-  EXPECT_TRUE(vsValidFile(n255.c_str()));
-  EXPECT_FALSE(vsValidFile((n255 + "n").c_str()));
-  EXPECT_FALSE(vsValidFile("a/b"));
-  EXPECT_FALSE(vsValidExt(""));
-  EXPECT_TRUE(vsValidSpec("d/name.1"));
-  EXPECT_FALSE(vsValidSpec("d/name"));
+  EXPECT_EQ((Ints{1, 1, 0, 0, 0, 1, 0}),
+            (Ints{vsValidFile("name-with.dots and blanks"), vsValidFile(n255.c_str()),
+                  vsValidFile((n255 + "n").c_str()), vsValidFile("a/b"), vsValidExt(""),
+                  vsValidSpec("d/name.1"), vsValidSpec("d/name")}));
   EXPECT_EQ("a$b$c", made(vsMakeValidFile, "a/b/c"));
   EXPECT_EQ("status 2", made(vsMakeValidFile, ""));
   EXPECT_EQ(vsBADSPEC, vsMakeValidExt(nullptr));
 
   vcOvFnamesCompatibleV = 1; // short names
-  EXPECT_TRUE(vsValidFile("AB_$-123"));
-  EXPECT_FALSE(vsValidFile("ABCDEFGHI"));
-  EXPECT_FALSE(vsValidFile("-abc"));
-  EXPECT_TRUE(vsValidExt("1"));
-  EXPECT_FALSE(vsValidExt("1234"));
-  EXPECT_EQ("$$a$b$cd", made(vsMakeValidFile, "--a.b*cdefghij"));
-  EXPECT_EQ("$x$", made(vsMakeValidExt, "-x!yz"));
-  EXPECT_EQ("dir/my$file.tex", made(vsMakeValidSpec, "dir/my file.text"));
+  EXPECT_EQ((Ints{1, 0, 0, 1, 0}),
+            (Ints{vsValidFile("AB_$-123"), vsValidFile("ABCDEFGHI"), vsValidFile("-abc"),
+                  vsValidExt("1"), vsValidExt("1234")}));
+  EXPECT_EQ((Strings{"$$a$b$cd", "$x$", "dir/my$file.tex"}),
+            (Strings{made(vsMakeValidFile, "--a.b*cdefghij"), made(vsMakeValidExt, "-x!yz"),
+                     made(vsMakeValidSpec, "dir/my file.text")}));
   vcOvFnamesCompatibleV = 0;
 }
 
@@ -274,24 +270,17 @@ TEST_F(Vs, InfoAndExistsGiveLocalTimeSizeAndKind) {
   long when = 0, size = 0;
   int kind = 0;
   ASSERT_EQ(vsInfo("f.txt", &when, &size, &kind), vsOK);
-  EXPECT_EQ(when, t + 3 * 3600);
-  EXPECT_EQ(size, 1);
-  EXPECT_EQ(kind, vsFILE);
-  EXPECT_EQ(vsFtime("f.txt"), t + 3 * 3600);
-  EXPECT_EQ(vsFGMtime("f.txt"), t);
+  EXPECT_EQ((Ints{t + 3 * 3600, 1, vsFILE, t + 3 * 3600, t}),
+            (Ints{when, size, kind, vsFtime("f.txt"), vsFGMtime("f.txt")}));
   ASSERT_EQ(vsInfo("d", nullptr, nullptr, &kind), vsOK);
   EXPECT_EQ(kind, vsDIR);
-  EXPECT_EQ(vsInfo("missing", &when, &size, &kind), vsNOTFOUND);
-  EXPECT_EQ(vsFtime("missing"), 0);
-  EXPECT_EQ(vsFGMtime("missing"), 0);
+  EXPECT_EQ((Ints{vsNOTFOUND, 0, 0}), (Ints{vsInfo("missing", &when, &size, &kind),
+                                            vsFtime("missing"), vsFGMtime("missing")}));
   EXPECT_NEAR(vsTimer(0), static_cast<long>(std::time(nullptr)) + 3 * 3600, 2);
 
-  EXPECT_EQ(vsExists("f.txt", vsFILE), vsOK);
-  EXPECT_EQ(vsExists("f.txt", vsDIR), vsNOTFOUND);
-  EXPECT_EQ(vsExists("d", vsDIR), vsOK);
-  EXPECT_EQ(vsExists("nothing", vsANY), vsNOTFOUND);
-  EXPECT_TRUE(vsFexists("f.txt"));
-  EXPECT_FALSE(vsFexists("d"));
+  EXPECT_EQ((Ints{vsOK, vsNOTFOUND, vsOK, vsNOTFOUND, 1, 0}),
+            (Ints{vsExists("f.txt", vsFILE), vsExists("f.txt", vsDIR), vsExists("d", vsDIR),
+                  vsExists("nothing", vsANY), vsFexists("f.txt"), vsFexists("d")}));
   char out[vsMAXPATH];
   EXPECT_EQ(root + "f.txt", result(vsExists2("d/../f.txt", vsFILE, out), out));
 }
@@ -415,10 +404,10 @@ TEST_F(Vs, SrchdirsFollowsTheSearchOrder) {
 
   // An absolute spec is only looked for where it stands; a spec not found
   // is handed back as it was.
-  EXPECT_EQ(vsGetini("/no/such/cfg.ini", out), vsNOTFOUND);
-  EXPECT_STREQ(out, "/no/such/cfg.ini");
-  EXPECT_EQ(vsGetini("missing.ini", out), vsNOTFOUND);
-  EXPECT_STREQ(out, "missing.ini");
+  for (const char *spec : {"/no/such/cfg.ini", "missing.ini"}) {
+    EXPECT_EQ(vsGetini(spec, out), vsNOTFOUND);
+    EXPECT_STREQ(out, spec);
+  }
 }
 
 TEST_F(Vs, StepWdirsQueuesEveryEntryOfThePlainDirectories) {
@@ -437,9 +426,8 @@ TEST_F(Vs, StepWdirsQueuesEveryEntryOfThePlainDirectories) {
     const char *p = vsStepWdirsForName("*.x", start, vsFILE);
     return std::string(p ? p : "(none)");
   };
-  EXPECT_EQ(root + "p/b.x", next(0));
-  EXPECT_EQ(root + "q/c.x", next(1));
-  EXPECT_EQ("(none)", next(1));
+  EXPECT_EQ((Strings{root + "p/b.x", root + "q/c.x", "(none)"}),
+            (Strings{next(0), next(1), next(1)}));
   EXPECT_EQ(vsStepWdirs(1, vsFILE), nullptr);
 }
 

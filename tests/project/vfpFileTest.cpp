@@ -21,7 +21,9 @@
 
 namespace fs = std::filesystem;
 using testsupport::entries;
+using testsupport::Ints;
 using testsupport::readFile;
+using Strings = std::vector<std::string>;
 
 namespace {
 
@@ -74,10 +76,11 @@ TEST_F(FileDb, ReferencesNameTheCurrentProjectAndRefuseWhatCannotBeBuilt) {
   EXPECT_EQ(vfpINVALID_CLASS, vfpBuildObjRef(r, vfpClassLIBRARY, "mylib", "and2", "1"));
   EXPECT_EQ(vfpNULL_REF, vfpBuildObjRef(r, symbol, "mylib", nullptr, "1"));
   const std::string fits(255 - ref("mylib", "", "1").size(), 'a');
-  EXPECT_EQ(0, vfpBuildObjRef(r, symbol, "mylib", fits.c_str(), "1"));
-  EXPECT_EQ(255u, std::strlen(r));
-  EXPECT_EQ(vfpREF_TOO_LARGE, vfpBuildObjRef(r, symbol, "mylib", (fits + "a").c_str(), "1"));
-  EXPECT_STREQ("", r);
+  EXPECT_EQ((Ints{0, 255}),
+            (Ints{vfpBuildObjRef(r, symbol, "mylib", fits.c_str(), "1"), long(std::strlen(r))}));
+  EXPECT_EQ(
+      (Ints{vfpREF_TOO_LARGE, 0}),
+      (Ints{vfpBuildObjRef(r, symbol, "mylib", (fits + "a").c_str(), "1"), long(std::strlen(r))}));
 
   int st = 0;
   const std::string good = ref("mylib", "and2", "1");
@@ -91,12 +94,12 @@ TEST_F(FileDb, ReferencesNameTheCurrentProjectAndRefuseWhatCannotBeBuilt) {
       {"DATABASE:Orvik/PROJECT:" + name + "/LIBRARY:nolib/SYMBOL:a@1", vfpLIB_NAME},
       {"DATABASE:Orvik/PROJECT:" + name + "/LIBRARY:my*/SYMBOL:a@1", vfpLIB_NAME},
   };
-  for (const auto &[text, status] : bad) {
-    EXPECT_EQ(0, vfpOpenObject(text.c_str(), vfpOPEN_WRITE | vfpOPEN_LOCK, &st)) << text;
-    EXPECT_EQ(status, st) << text;
-  }
-  EXPECT_EQ(0, vfpOpenObject(nullptr, vfpOPEN_READ, &st));
-  EXPECT_EQ(vfpNULL_REF, st);
+  // The id and the status, in this order (a braced list is evaluated left to right).
+  for (const auto &[text, status] : bad)
+    EXPECT_EQ((Ints{0, status}),
+              (Ints{vfpOpenObject(text.c_str(), vfpOPEN_WRITE | vfpOPEN_LOCK, &st), st}))
+        << text;
+  EXPECT_EQ((Ints{0, vfpNULL_REF}), (Ints{vfpOpenObject(nullptr, vfpOPEN_READ, &st), st}));
   // None of them touched the disk: no temporary file, no lock directory.
   EXPECT_TRUE(entries(lib + "/sym").empty());
 }
@@ -106,19 +109,17 @@ TEST_F(FileDb, AReferenceFindsTheFileInItsLibraryOrWhereItWouldBeCreated) {
   int st = -1;
   vfpObjId inv = open("inv", vfpOPEN_READ, &st);
   ASSERT_NE(0, inv);
-  EXPECT_EQ(lib2 + "/sym/inv.1", vfpObjGetPath(inv));
-  EXPECT_STREQ("inv", vfpObjGetName(inv));
-  EXPECT_STREQ("1", vfpObjGetVersion(inv));
-  EXPECT_EQ(lib2, vfpObjGetPath(vfpObjGetDir(inv)));
+  EXPECT_EQ((Strings{lib2 + "/sym/inv.1", "inv", "1", lib2}),
+            (Strings{vfpObjGetPath(inv), vfpObjGetName(inv), vfpObjGetVersion(inv),
+                     vfpObjGetPath(vfpObjGetDir(inv))}));
 
   // Not there at all: the first writable directory, for an id or a write.
   vfpObjId fresh = open("new", vfpOPEN_ID, &st);
   EXPECT_EQ(lib + "/sym/new.1", vfpObjGetPath(fresh));
   EXPECT_EQ(0, vfpCloseObject(fresh, 0));
-  EXPECT_EQ(0, open("new", vfpOPEN_READ, &st));
-  EXPECT_EQ(vfpNO_OBJECT, st);
-  EXPECT_EQ(vfpNO_OBJECT, vfpObjExists(ref("mylib", "new", "1").c_str()));
-  EXPECT_EQ(0, vfpObjExists(ref("mylib", "inv", "1").c_str()));
+  EXPECT_EQ((Ints{0, vfpNO_OBJECT}), (Ints{open("new", vfpOPEN_READ, &st), st}));
+  EXPECT_EQ((Ints{vfpNO_OBJECT, 0}), (Ints{vfpObjExists(ref("mylib", "new", "1").c_str()),
+                                           vfpObjExists(ref("mylib", "inv", "1").c_str())}));
 
   // The other classes: their subdirectories and names.
   const std::pair<const char *, std::string> classes[] = {
@@ -139,13 +140,12 @@ TEST_F(FileDb, AReferenceFindsTheFileInItsLibraryOrWhereItWouldBeCreated) {
 TEST_F(FileDb, NothingIsWrittenIntoADirectoryThatIsNotOpenForWriting) {
   testsupport::writeFile(dir / "ro/sym/and2.1", "old\n");
   int st = -1;
-  EXPECT_EQ(0, open("and2", vfpOPEN_WRITE, &st, "rolib"));
-  EXPECT_EQ(vfpCANNOT_ACCESS, st);
+  EXPECT_EQ((Ints{0, vfpCANNOT_ACCESS}), (Ints{open("and2", vfpOPEN_WRITE, &st, "rolib"), st}));
   const vfpObjId o = open("and2", vfpOPEN_READ, &st, "rolib");
   ASSERT_EQ(0, st);
   EXPECT_EQ(vfpCANNOT_ACCESS, vfpObjReopen(o, vfpOPEN_WRITE, 0));
   EXPECT_EQ(vfpCANNOT_ACCESS, vfpCopyObject(o, vfpObjGetDir(o), vfpClassLookup("SYMBOL_BAC"), 0));
-  EXPECT_EQ((std::vector<std::string>{"and2.1"}), entries(dir / "ro/sym"));
+  EXPECT_EQ((Strings{"and2.1"}), entries(dir / "ro/sym"));
 }
 
 TEST_F(FileDb, AnOpenObjectIsHandedOutAgainWith53UntilItIsClosed) {
@@ -153,34 +153,28 @@ TEST_F(FileDb, AnOpenObjectIsHandedOutAgainWith53UntilItIsClosed) {
   int st = -1;
   const vfpObjId a = open("and2", vfpOPEN_READ, &st);
   ASSERT_NE(0, a);
-  EXPECT_EQ(0, st);
-  EXPECT_EQ(vfpObjGetClass(a), symbol);
-  EXPECT_EQ(a, open("and2", vfpOPEN_ID, &st));
-  EXPECT_EQ(vfpALREADY_OPEN, st);
-  EXPECT_EQ(a, vfpOpenObjectIn(vfpObjGetDir(a), symbol, "and2", "1", vfpOPEN_READ, &st));
-  EXPECT_EQ(vfpALREADY_OPEN, st);
-  EXPECT_EQ(1, vfpObjMode(a));
+  EXPECT_EQ((Ints{0, symbol, 1}), (Ints{st, vfpObjGetClass(a), vfpObjMode(a)}));
+  EXPECT_EQ((Ints{a, vfpALREADY_OPEN}), (Ints{open("and2", vfpOPEN_ID, &st), st}));
+  EXPECT_EQ((Ints{a, vfpALREADY_OPEN}),
+            (Ints{vfpOpenObjectIn(vfpObjGetDir(a), symbol, "and2", "1", vfpOPEN_READ, &st), st}));
 
   char line[16] = "";
   ASSERT_NE(nullptr, std::fgets(line, sizeof line, vfpObjStream(a)));
   EXPECT_STREQ("V 50\n", line);
 
-  EXPECT_EQ(0, vfpCloseObject(a, 0));
-  EXPECT_EQ(0, vfpObjGetClass(a));
-  EXPECT_EQ(vfpINVALID_OBJID, vfpCloseObject(a, 0));
+  EXPECT_EQ((Ints{0, 0, vfpINVALID_OBJID}),
+            (Ints{vfpCloseObject(a, 0), vfpObjGetClass(a), vfpCloseObject(a, 0)}));
   EXPECT_EQ(nullptr, vfpObjStream(a));
   const vfpObjId b = open("and2", vfpOPEN_READ, &st);
   EXPECT_EQ(0, st);
   EXPECT_NE(a, b); // ids are never reused
 
-  EXPECT_EQ(0, open("and2", 3, &st));
-  EXPECT_EQ(vfpBAD_MODE, st);
-  EXPECT_EQ(0, vfpOpenObjectIn(vfpObjGetDir(b), symbol, "", "1", 0, &st));
-  EXPECT_EQ(vfpBAD_NAME, st);
-  EXPECT_EQ(0, vfpOpenObjectIn(vfpObjGetDir(b), symbol, "x", "", 0, &st));
-  EXPECT_EQ(vfpBAD_VERSION, st);
-  EXPECT_EQ(0, vfpOpenObjectIn(project, symbol, "x", "1", 0, &st));
-  EXPECT_EQ(vfpINVALID_LIB, st);
+  EXPECT_EQ((Ints{0, vfpBAD_MODE}), (Ints{open("and2", 3, &st), st}));
+  const LibraryDirId d = vfpObjGetDir(b);
+  EXPECT_EQ((Ints{0, vfpBAD_NAME}), (Ints{vfpOpenObjectIn(d, symbol, "", "1", 0, &st), st}));
+  EXPECT_EQ((Ints{0, vfpBAD_VERSION}), (Ints{vfpOpenObjectIn(d, symbol, "x", "", 0, &st), st}));
+  EXPECT_EQ((Ints{0, vfpINVALID_LIB}),
+            (Ints{vfpOpenObjectIn(project, symbol, "x", "1", 0, &st), st}));
 }
 
 TEST_F(FileDb, AWriteLeavesTheFileAloneUntilItsCommitReplacesItWhole) {
@@ -195,15 +189,12 @@ TEST_F(FileDb, AWriteLeavesTheFileAloneUntilItsCommitReplacesItWhole) {
   std::fflush(out);
   EXPECT_EQ("old\n", readFile(file));
   // The temporary file beside it is no block file: its extension is a word.
-  std::vector<std::string> names = entries(lib + "/sym");
-  ASSERT_EQ(3u, names.size()); // and2.1, its temporary file, the lock directory
-  EXPECT_EQ("and2.1", names[0]);
-  EXPECT_EQ("and2.1.tmp", names[1]);
-  EXPECT_EQ("new\n", readFile(lib + "/sym/" + names[1]));
+  EXPECT_EQ((Strings{"and2.1", "and2.1.tmp", "lock"}), entries(lib + "/sym"));
+  EXPECT_EQ("new\n", readFile(file + ".tmp"));
 
   EXPECT_EQ(0, vfpObjReopen(o, vfpOPEN_READ, vfpCLOSE_COMMIT | vfpCLOSE_SYNC));
   EXPECT_EQ("new\n", readFile(file));
-  EXPECT_EQ((std::vector<std::string>{"and2.1", "lock"}), entries(lib + "/sym"));
+  EXPECT_EQ((Strings{"and2.1", "lock"}), entries(lib + "/sym"));
   char line[8] = "";
   ASSERT_NE(nullptr, std::fgets(line, sizeof line, vfpObjStream(o)));
   EXPECT_STREQ("new\n", line);
@@ -215,7 +206,7 @@ TEST_F(FileDb, AWriteLeavesTheFileAloneUntilItsCommitReplacesItWhole) {
   EXPECT_EQ(0, vfpDeleteObject(o));
   EXPECT_EQ(0, vfpObjMode(o)); // still open, without a file
   EXPECT_EQ("new\n", readFile(file));
-  EXPECT_EQ((std::vector<std::string>{"and2.1", "lock"}), entries(lib + "/sym"));
+  EXPECT_EQ((Strings{"and2.1", "lock"}), entries(lib + "/sym"));
 
   // Without a write, a delete removes the file and frees the object.
   EXPECT_EQ(0, vfpDeleteObject(o));
@@ -283,7 +274,7 @@ TEST_F(FileDb, ABlockFileThatIsASymbolicLinkIsWrittenAtItsTarget) {
     EXPECT_EQ(std::string(name) + "\n", readFile(target));
     EXPECT_EQ(fs::perms(0640), fs::status(target).permissions());
   }
-  EXPECT_EQ((std::vector<std::string>{"and2.1"}), entries(dir / "shared"));
+  EXPECT_EQ((Strings{"and2.1"}), entries(dir / "shared"));
 }
 
 TEST_F(FileDb, AFailedCommitKeepsTheOldContentAndLeavesNoTemporaryFile) {
@@ -299,7 +290,7 @@ TEST_F(FileDb, AFailedCommitKeepsTheOldContentAndLeavesNoTemporaryFile) {
     EXPECT_EQ(vfpGENERAL_FAILURE, vfpObjReopen(o, vfpOPEN_ID, vfpCLOSE_COMMIT));
   }
   EXPECT_EQ("old\n", readFile(file));
-  EXPECT_EQ((std::vector<std::string>{"and2.1", "lock"}), entries(lib + "/sym"));
+  EXPECT_EQ((Strings{"and2.1", "lock"}), entries(lib + "/sym"));
   // The object is still there for another try.
   EXPECT_EQ(0, save(o, "new\n"));
   EXPECT_EQ("new\n", readFile(file));
@@ -313,7 +304,7 @@ TEST_F(FileDb, TheNextWriteReusesATemporaryFileACrashLeftButNotALiveOne) {
   const vfpObjId o = open("and2", vfpOPEN_ID, &st);
   ASSERT_EQ(0, save(o, "new\n"));
   EXPECT_EQ("new\n", readFile(sym + "and2.1"));
-  EXPECT_EQ((std::vector<std::string>{"and2.1", "lock"}), entries(lib + "/sym"));
+  EXPECT_EQ((Strings{"and2.1", "lock"}), entries(lib + "/sym"));
 
   // While another process writes the file (it holds the temporary file's
   // lock), a write goes through a name of its own and leaves the other alone.
@@ -324,7 +315,7 @@ TEST_F(FileDb, TheNextWriteReusesATemporaryFileACrashLeftButNotALiveOne) {
   close(theirs);
   EXPECT_EQ("mine\n", readFile(sym + "and2.1"));
   EXPECT_EQ("theirs", readFile(sym + "and2.1.tmp"));
-  EXPECT_EQ((std::vector<std::string>{"and2.1", "and2.1.tmp", "lock"}), entries(lib + "/sym"));
+  EXPECT_EQ((Strings{"and2.1", "and2.1.tmp", "lock"}), entries(lib + "/sym"));
 }
 
 TEST_F(FileDb, ACopyIsCompleteOrAbsentAndKeepsTheSourcesBitsAndTime) {
@@ -351,7 +342,7 @@ TEST_F(FileDb, ACopyIsCompleteOrAbsentAndKeepsTheSourcesBitsAndTime) {
   EXPECT_EQ(0, vfpCopyObject(o, lib2Dir, 0, 0));
   EXPECT_EQ("newer\n", readFile(lib2 + "/sym/and2.1"));
   EXPECT_EQ(vfpINVALID_LIB, vfpCopyObject(o, o, 0, 0));
-  EXPECT_EQ((std::vector<std::string>{"and2.1", "and2.1.bac"}), entries(lib + "/sym"));
+  EXPECT_EQ((Strings{"and2.1", "and2.1.bac"}), entries(lib + "/sym"));
 
   fs::remove(file);
   EXPECT_EQ(vfpNO_OBJECT, vfpCopyObject(o, vfpObjGetDir(o), bac, vfpCOPY_REPLACE));
@@ -424,7 +415,7 @@ TEST_F(FileDb, ExitDiscardsWritesInProgressAndReleasesLocks) {
   EXPECT_TRUE(fs::exists(lib + "/sym/lock/and2.1"));
   EXPECT_EQ(0, vfpExit());
   EXPECT_EQ("old\n", readFile(file));
-  EXPECT_EQ((std::vector<std::string>{"and2.1", "lock"}), entries(lib + "/sym"));
+  EXPECT_EQ((Strings{"and2.1", "lock"}), entries(lib + "/sym"));
   EXPECT_TRUE(entries(lib + "/sym/lock").empty());
   EXPECT_EQ(0, vfpObjGetClass(o));
 }

@@ -5,13 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "support/TestSupport.h"
 #include "ulErr.h"
 #include "vfp.h"
 
 namespace {
+
+using testsupport::Ints;
+using Strings = std::vector<std::string>;
 
 // The parse of one line, every output in one string:
 // "status path (alias) [type] {qualifier}".
@@ -66,21 +71,20 @@ TEST(VfpDirLine, LinesParseAndBuildBackAsTheTableGivesThem) {
   // Paths of up to 255 characters; the trailing "/" goes, also from the
   // longest.
   const std::string p255 = "/" + std::string(254, 'p');
-  EXPECT_EQ(p255, parse("DIR [r] " + p255).path);
-  EXPECT_EQ(p255, parse("DIR [r] " + p255 + "/").path);
-  EXPECT_EQ(29, statusOf("DIR [r] " + p255 + "p"));
-  EXPECT_EQ(29, statusOf("DIR [r] " + p255 + "//"));
+  EXPECT_EQ((Strings{p255, p255}),
+            (Strings{parse("DIR [r] " + p255).path, parse("DIR [r] " + p255 + "/").path}));
+  EXPECT_EQ((Ints{29, 29}),
+            (Ints{statusOf("DIR [r] " + p255 + "p"), statusOf("DIR [r] " + p255 + "//")}));
 }
 
 TEST(VfpDirLine, TheTypeFieldAloneAndOptionalOutputs) {
   int flags = -1;
-  EXPECT_EQ(0, vfpParseDirType("[rm]", &flags));
-  EXPECT_EQ(vfpDIR_READONLY | vfpDIR_MEGAFILE, flags);
+  EXPECT_EQ((Ints{0, vfpDIR_READONLY | vfpDIR_MEGAFILE}),
+            (Ints{vfpParseDirType("[rm]", &flags), flags}));
   flags = 77;
   for (const char *bad : {"pw", "[rw]", "", " [w]", "21"})
     EXPECT_EQ(32, vfpParseDirType(bad, &flags)) << bad;
-  EXPECT_EQ(77, flags);
-  EXPECT_EQ(32, vfpParseDirType(nullptr, &flags));
+  EXPECT_EQ((Ints{77, 32}), (Ints{flags, vfpParseDirType(nullptr, &flags)}));
 
   char type[vfpTYPE_SIZE], path[vfpPATH_SIZE];
   EXPECT_EQ(0, vfpParseDirLine("DIR [pw] /x (a) {q}", nullptr, nullptr, type, nullptr));
@@ -94,18 +98,19 @@ TEST(VfpBuildDirLine, FormsAndLimits) {
   EXPECT_EQ("DIR [w] /a {q}", build("/a", "", 0, "q"));
   EXPECT_EQ("DIR /a (x) {q}", build("/a", "x", vfpDIR_NOTYPE | vfpDIR_READONLY, "q"));
   char line[vfpLINE_SIZE];
-  EXPECT_EQ(2, vfpBuildDirLine(line, nullptr, "x", 0, 0, nullptr));
-  EXPECT_STREQ("", line);
+  EXPECT_EQ((Ints{2, 0}),
+            (Ints{vfpBuildDirLine(line, nullptr, "x", 0, 0, nullptr), long(std::strlen(line))}));
   EXPECT_EQ(2, vfpBuildDirLine(nullptr, "/a", "x", 0, 0, nullptr));
   // Without a type, a path that is a number would read back as the type.
-  EXPECT_EQ(2, vfpBuildDirLine(line, "6", "x", vfpDIR_NOTYPE, 0, nullptr));
+  EXPECT_EQ((Ints{2, 29}),
+            (Ints{vfpBuildDirLine(line, "6", "x", vfpDIR_NOTYPE, 0, nullptr), statusOf(line)}));
   EXPECT_STREQ("DIR 6 (x)", line);
-  EXPECT_EQ(29, statusOf(line));
   EXPECT_EQ(0, vfpBuildDirLine(line, "6", "x", vfpDIR_READONLY, 0, nullptr));
   EXPECT_EQ("6", parse(line).path);
   const std::string huge(600, 'p');
-  EXPECT_EQ(2, vfpBuildDirLine(line, huge.c_str(), nullptr, 0, 0, nullptr));
-  EXPECT_EQ(static_cast<size_t>(vfpLINE_SIZE - 1), std::string(line).size());
+  EXPECT_EQ(
+      (Ints{2, vfpLINE_SIZE - 1}),
+      (Ints{vfpBuildDirLine(line, huge.c_str(), nullptr, 0, 0, nullptr), long(std::strlen(line))}));
 }
 
 TEST(VfpStatus, TextsKeepTheirNumbersAndClassesTheirNames) {
@@ -121,9 +126,9 @@ TEST(VfpStatus, TextsKeepTheirNumbersAndClassesTheirNames) {
   for (int none : {62, 86, 105, -1})
     EXPECT_STREQ("", vfpStatusText(none)) << none;
 
-  EXPECT_EQ(vfpClassLIBRARY, vfpClassLookup("Library"));
+  EXPECT_EQ((Ints{vfpClassLIBRARY, 0}),
+            (Ints{vfpClassLookup("Library"), vfpClassLookup("SYMBOLS")}));
   EXPECT_STREQ("SCH_PAGE_SAV", vfpClassName(vfpClassLookup("sch_page_sav")));
-  EXPECT_EQ(0, vfpClassLookup("SYMBOLS"));
   EXPECT_EQ(nullptr, vfpClassName(15));
 }
 
@@ -206,32 +211,25 @@ TEST_F(VfpProject, OpeningReadsTheListAndMakesTheProjectCurrent) {
   const vfpObjId p = open();
   ASSERT_NE(0, p);
   EXPECT_EQ(p, vfpObjGetCurObj(vfpOvDatabaseID, vfpClassPROJECT));
-  EXPECT_EQ(dir, vfpObjGetPath(p));
-  EXPECT_EQ(dir.substr(5), vfpObjGetName(p));
   const vfpObjId view = vfpObjGetCurObj(p, vfpClassVIEW);
-  EXPECT_STREQ("Scribant", vfpObjGetName(view));
-  EXPECT_EQ(dir + "/scribant.ini", vfpObjGetPath(view));
+  EXPECT_EQ(
+      (Strings{dir, dir.substr(5), "Scribant", dir + "/scribant.ini"}),
+      (Strings{vfpObjGetPath(p), vfpObjGetName(p), vfpObjGetName(view), vfpObjGetPath(view)}));
 
   int st = -1;
   const LibraryDirId lib = vfpFindNextLib(p, 0, "mylib", &st);
   EXPECT_EQ(0, st);
-  EXPECT_EQ("/lib (mylib) [pw] 0", info(p, lib));
-  EXPECT_EQ(0, vfpObjReadonly(lib));
-
-  const LibraryDirId mega = find(p, "MEGA");
-  EXPECT_EQ("/mega (mega) [rm] 0", info(p, mega));
-  EXPECT_EQ(1, vfpObjMegafile(mega));
-  EXPECT_EQ(1, vfpObjReadonly(mega));
+  const LibraryDirId mega = find(p, "MEGA"), ro = find(p, "Ro");
+  EXPECT_EQ((Strings{"/lib (mylib) [pw] 0", "/mega (mega) [rm] 0", "/ro (ro) [r] 0"}),
+            (Strings{info(p, lib), info(p, mega), info(p, ro)}));
+  // Megafile and read-only of mylib, mega, ro and plain.
+  EXPECT_EQ(
+      (Ints{0, 0, 1, 1, 0, 1, 1}),
+      (Ints{vfpObjMegafile(lib), vfpObjReadonly(lib), vfpObjMegafile(mega), vfpObjReadonly(mega),
+            vfpObjMegafile(ro), vfpObjReadonly(ro), vfpObjReadonly(find(p, "plain"))}));
   vfpLibEntry e;
   ASSERT_EQ(0, vfpGetLibEntry(p, mega, &e));
-  EXPECT_STREQ("packed", e.qualifier);
-  EXPECT_EQ(3, e.line);
-
-  const LibraryDirId ro = find(p, "Ro");
-  EXPECT_EQ("/ro (ro) [r] 0", info(p, ro));
-  EXPECT_EQ(0, vfpObjMegafile(ro));
-  EXPECT_EQ(1, vfpObjReadonly(ro));
-  EXPECT_EQ(1, vfpObjReadonly(find(p, "plain")));
+  EXPECT_EQ("packed 3", std::string(e.qualifier) + " " + std::to_string(e.line));
 }
 
 TEST_F(VfpProject, BadLineIsKeptWithItsStatusAndTheGoodOnesStay) {
@@ -243,9 +241,7 @@ TEST_F(VfpProject, BadLineIsKeptWithItsStatusAndTheGoodOnesStay) {
   const LibraryDirId three = find(p, "three");
   vfpLibEntry e;
   ASSERT_EQ(0, vfpGetLibEntry(p, three, &e));
-  EXPECT_EQ(30, e.status);
-  EXPECT_EQ(3, e.line);
-  EXPECT_EQ(1, vfpObjReadonly(three));
+  EXPECT_EQ((Ints{30, 3, 1}), (Ints{e.status, e.line, vfpObjReadonly(three)}));
   // The refused type left the second entry without path or alias.
   ASSERT_EQ(0, vfpGetLibEntry(p, find(p, "", find(p, "one")), &e));
   EXPECT_EQ(32, e.status);
@@ -257,9 +253,8 @@ TEST_F(VfpProject, SameAliasIsFoundInFileOrderAndFurtherNamesMatchToo) {
   writeIni("DIR [pw] /first (lib)\nDIR [r] /other (x)\nDIR [r] /second (LIB)\n");
   const vfpObjId p = open();
   const LibraryDirId first = find(p, "Lib");
-  EXPECT_EQ("/first", std::string(vfpObjGetPath(first)));
   const LibraryDirId second = find(p, "lib", first);
-  EXPECT_EQ("/second", std::string(vfpObjGetPath(second)));
+  EXPECT_EQ((Strings{"/first", "/second"}), (Strings{vfpObjGetPath(first), vfpObjGetPath(second)}));
   char alias[vfpALIAS_SIZE];
   EXPECT_EQ(0, vfpGetLibInfo2(p, second, nullptr, alias, nullptr, nullptr));
   EXPECT_STREQ("LIB", alias);
@@ -270,34 +265,28 @@ TEST_F(VfpProject, SameAliasIsFoundInFileOrderAndFurtherNamesMatchToo) {
   EXPECT_EQ("", walk(p, "li"));
 
   const LibraryDirId other = find(p, "x");
-  EXPECT_EQ(0, vfpLibAddName(p, other, "Second"));
-  EXPECT_EQ(37, vfpLibAddName(p, other, ""));
-  EXPECT_EQ(37, vfpLibAddName(p, other, std::string(33, 'n').c_str()));
-  EXPECT_EQ(other, find(p, "second"));
-  EXPECT_EQ(other, find(p, "sec*"));
+  EXPECT_EQ((Ints{0, 37, 37}), (Ints{vfpLibAddName(p, other, "Second"), vfpLibAddName(p, other, ""),
+                                     vfpLibAddName(p, other, std::string(33, 'n').c_str())}));
+  EXPECT_EQ((Ints{other, other}), (Ints{find(p, "second"), find(p, "sec*")}));
 }
 
 TEST_F(VfpProject, WalkRefusesBadArguments) {
   writeIni("DIR [pw] /a (a)\n");
-  EXPECT_EQ(74, notFound(12345, "a"));
-  EXPECT_EQ(49, notFound(vfpOvDatabaseID, "a"));
+  EXPECT_EQ((Ints{74, 49}), (Ints{notFound(12345, "a"), notFound(vfpOvDatabaseID, "a")}));
   const vfpObjId p = open();
   const LibraryDirId a = find(p, "a");
-  EXPECT_EQ(63, notFound(p, "a", p));
-  EXPECT_EQ(63, vfpGetLibInfo2(p, p, nullptr, nullptr, nullptr, nullptr));
-  EXPECT_EQ(41, vfpGetLibInfo2(a, a, nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ((Ints{63, 63, 41}),
+            (Ints{notFound(p, "a", p), vfpGetLibInfo2(p, p, nullptr, nullptr, nullptr, nullptr),
+                  vfpGetLibInfo2(a, a, nullptr, nullptr, nullptr, nullptr)}));
 
   // Without a view the list is not there; a closed project is no project.
   ASSERT_EQ(0, vfpCloseView(p));
-  EXPECT_EQ(66, vfpCloseView(p));
-  EXPECT_EQ(66, notFound(p, "a"));
-  EXPECT_EQ(0, vfpObjGetClass(a));
-  EXPECT_EQ(1, vfpObjReadonly(a));
+  EXPECT_EQ((Ints{66, 66, 0, 1}),
+            (Ints{vfpCloseView(p), notFound(p, "a"), vfpObjGetClass(a), vfpObjReadonly(a)}));
   ASSERT_EQ(0, vfpCloseProject(p));
-  EXPECT_EQ(0, vfpObjGetCurObj(vfpOvDatabaseID, vfpClassPROJECT));
-  EXPECT_EQ(41, notFound(p, "a"));
-  EXPECT_EQ(41, vfpGetLibInfo2(p, a, nullptr, nullptr, nullptr, nullptr));
-  EXPECT_EQ(22, vfpCloseProject(p));
+  EXPECT_EQ((Ints{0, 41, 41, 22}),
+            (Ints{vfpObjGetCurObj(vfpOvDatabaseID, vfpClassPROJECT), notFound(p, "a"),
+                  vfpGetLibInfo2(p, a, nullptr, nullptr, nullptr, nullptr), vfpCloseProject(p)}));
 }
 
 TEST_F(VfpProject, ReopeningTheViewReadsTheListAgain) {
@@ -322,30 +311,24 @@ TEST_F(VfpProject, ReopeningTheViewReadsTheListAgain) {
 TEST_F(VfpProject, OpenFailuresAndMissingFile) {
   int st = -1;
   vfpExit();
-  EXPECT_EQ(0, vfpOpenProject(dir.c_str(), nullptr, "Scribant", 0, &st));
-  EXPECT_EQ(20, st);
-  EXPECT_EQ(20, vfpExit());
+  EXPECT_EQ((Ints{0, 20, 20}),
+            (Ints{vfpOpenProject(dir.c_str(), nullptr, "Scribant", 0, &st), st, vfpExit()}));
   ASSERT_EQ(0, vfpInit(4, "5.41"));
-  EXPECT_EQ(70, vfpInit(4, "5.41"));
-  EXPECT_EQ(0, vfpOpenProject("", nullptr, "Scribant", 0, &st));
-  EXPECT_EQ(42, st);
+  EXPECT_EQ((Ints{70, 0, 42}),
+            (Ints{vfpInit(4, "5.41"), vfpOpenProject("", nullptr, "Scribant", 0, &st), st}));
 
   // No initialisation file: the project and view are open, the list empty.
   const vfpObjId p = vfpOpenProject(dir.c_str(), "named", "Scribant", 0, &st);
-  EXPECT_EQ(71, st);
+  EXPECT_EQ((Ints{71, 12}), (Ints{st, notFound(p, "")}));
   EXPECT_STREQ("named", vfpObjGetName(p));
-  EXPECT_EQ(12, notFound(p, ""));
 
   // A project opened without a view has no list yet.
   const vfpObjId q = vfpOpenProject("/", nullptr, nullptr, 0, &st);
-  EXPECT_EQ(0, st);
   EXPECT_STREQ("", vfpObjGetName(q));
-  EXPECT_EQ(q, vfpObjGetCurObj(vfpOvDatabaseID, vfpClassPROJECT));
-  EXPECT_EQ(66, notFound(q, ""));
-  EXPECT_EQ(0, vfpOpenView(q, "", vfpSchemaORVIK, &st));
-  EXPECT_EQ(66, st);
-  EXPECT_EQ(0, vfpOpenView(q, "Scribant", 2, &st));
-  EXPECT_EQ(50, st);
+  EXPECT_EQ((Ints{0, q, 66}),
+            (Ints{st, vfpObjGetCurObj(vfpOvDatabaseID, vfpClassPROJECT), notFound(q, "")}));
+  EXPECT_EQ((Ints{0, 66, 0, 50}), (Ints{vfpOpenView(q, "", vfpSchemaORVIK, &st), st,
+                                        vfpOpenView(q, "Scribant", 2, &st), st}));
   EXPECT_EQ(66, vfpiReadOrvikIni(q, vfpObjGetCurObj(p, vfpClassVIEW)));
 }
 

@@ -16,6 +16,7 @@
 
 namespace {
 
+using testsupport::Ints;
 using testsupport::stdoutOf;
 
 std::string error() {
@@ -101,9 +102,8 @@ TEST(SymList, KeywordListsHoldReverseTableOrder) {
 }
 
 TEST(SymList, HashCodes) {
-  EXPECT_EQ(0, vaAMGetHashCode(""));
-  EXPECT_EQ(65, vaAMGetHashCode("A"));
-  EXPECT_EQ(96, vaAMGetHashCode("AB"));
+  EXPECT_EQ((Ints{0, 65, 96}),
+            (Ints{vaAMGetHashCode(""), vaAMGetHashCode("A"), vaAMGetHashCode("AB")}));
   // Signed characters: 0xFF counts as -1, so the sum wraps to 2^32 - 1.
   EXPECT_EQ(static_cast<int>(0xFFFFFFFFu % 101), vaAMGetHashCode("\xff"));
   // The shift restarts every eight characters: position 8 adds unshifted.
@@ -136,8 +136,8 @@ TEST(SymList, ParseAttribute) {
   EXPECT_EQ("NOEQUALS|(null)", parse("NOEQUALS"));
   // Only the first 159 characters reach the work buffer.
   EXPECT_EQ("N|" + std::string(157, 'v'), parse(("N=" + std::string(300, 'v')).c_str()));
-  EXPECT_EQ("!", parse(""));
-  EXPECT_EQ("Empty attribute string", error());
+  EXPECT_EQ((std::vector<std::string>{"!", "Empty attribute string"}),
+            (std::vector<std::string>{parse(""), error()})); // in this order
   EXPECT_EQ("!", parse(nullptr));
 
   char blanks[] = " a b\tc ";
@@ -174,8 +174,7 @@ TEST(SymList, WriterFormatAndEmptyValues) {
   s->pins->attributes->name = nullptr;
   EXPECT_EQ(".BL\nS and2 1\nA 1 -1 1 2 1 1 REFDES=$EMPTY_VAL$\nP ~CLK\n",
             writeToString(s, &status));
-  EXPECT_EQ(1, status);
-  EXPECT_EQ("Empty attribute name field", error());
+  EXPECT_EQ("1 Empty attribute name field", std::to_string(status) + " " + error());
   std::string out = stdoutOf([&] { EXPECT_EQ(0, vaAMDumpSymbolList(s)); });
   EXPECT_EQ("~CLK\n\nEmpty attribute name field\n", out.substr(out.size() - 33));
   vaAMFreeSymbolInfo(s);

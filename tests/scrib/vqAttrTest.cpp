@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "ScribFixture.h"
 
 using namespace scribtest;
+using Texts = std::vector<vqText *>;
+using Strings = std::vector<std::string>;
 
 namespace {
 
@@ -46,9 +49,7 @@ TEST(VqAttr, TextsSplitAtTheFirstEqualsSignElseAtTheFirstBlank) {
   EXPECT_EQ(std::string(131, 'N'), q_attr_name(text.data()));
   EXPECT_STREQ("v", q_attr_value(text.data()));
   EXPECT_STREQ("", q_attr_value(nullptr));
-}
-
-TEST(VqAttr, ANullTextReportsAMissingAttributeText) {
+  // A null text to split by name is reported.
   char *name = nullptr;
   EXPECT_EQ("Attribute text missing.\n", stdoutOf([&] { name = q_attr_name(nullptr); }));
   EXPECT_STREQ("", name);
@@ -64,34 +65,35 @@ TEST(VqAttr, LookupsCompareNamesExactlyAndHonourOwnerAndPart) {
   vqText *label = addAttr(b, "CLK", pin, 0, vqKIND_LABEL);
   addAttr(b, "CLK=1", pin);
 
-  EXPECT_EQ(refdes, q_get_attribute(b, "REFDES", nullptr)); // the first in list order
-  EXPECT_EQ(nullptr, q_get_attribute(b, "refdes", nullptr));
-  EXPECT_EQ(nullptr, q_get_attribute(b, "REF", nullptr));
-  EXPECT_EQ(nullptr, q_get_attribute(b, "PINTYPE", nullptr)); // owned by the pin
-  EXPECT_EQ(pinType, q_get_attribute(b, "PINTYPE", pin));
-  EXPECT_EQ(nullptr, q_get_attribute(nullptr, "REFDES", nullptr));
+  // The first in list order; case and length count; the pin's only with the pin.
+  EXPECT_EQ(
+      (Texts{refdes, nullptr, nullptr, nullptr, pinType, nullptr}),
+      (Texts{q_get_attribute(b, "REFDES", nullptr), q_get_attribute(b, "refdes", nullptr),
+             q_get_attribute(b, "REF", nullptr), q_get_attribute(b, "PINTYPE", nullptr),
+             q_get_attribute(b, "PINTYPE", pin), q_get_attribute(nullptr, "REFDES", nullptr)}));
   // A wanted name is compared over its first 131 characters only.
   std::string longName(131, 'L');
   vqText *longAttr = addAttr(b, (longName + "=1").c_str());
   EXPECT_EQ(longAttr, q_get_attribute(b, (longName + "XYZ").c_str(), nullptr));
 
-  EXPECT_EQ(pinType, q_get_inst_attribute("PINTYPE", pin, 0));
-  EXPECT_EQ(nullptr, q_get_inst_attribute("PINTYPE", pin, 1));
-  EXPECT_NE(static_cast<vqObject *>(label), q_get_inst_attribute("CLK", pin, 0)); // labels skipped
-  EXPECT_EQ(nullptr, q_get_inst_attribute("PINTYPE", nullptr, 0));
-  EXPECT_EQ(nullptr, q_get_inst_attribute("PINTYPE", refdes, 0)); // no chain
+  // Another part, no owner, an owner without a chain.
+  EXPECT_EQ((Texts{pinType, nullptr, nullptr, nullptr}),
+            (Texts{q_get_inst_attribute("PINTYPE", pin, 0), q_get_inst_attribute("PINTYPE", pin, 1),
+                   q_get_inst_attribute("PINTYPE", nullptr, 0),
+                   q_get_inst_attribute("PINTYPE", refdes, 0)}));
+  EXPECT_NE(label, q_get_inst_attribute("CLK", pin, 0)); // labels skipped
 
-  EXPECT_EQ(1, q_attr_exists("PINTYPE", pin, 0));
-  EXPECT_EQ(0, q_attr_exists("PINTYPE", nullptr, 0)); // not a block attribute
-  EXPECT_EQ(1, q_attr_exists("REFDES", nullptr, 0));  // of the current Block
+  // Without owner: a block attribute of the current Block.
+  EXPECT_EQ((Ints{1, 0, 1}),
+            (Ints{q_attr_exists("PINTYPE", pin, 0), q_attr_exists("PINTYPE", nullptr, 0),
+                  q_attr_exists("REFDES", nullptr, 0)}));
   q_set_block(nullptr);
   EXPECT_EQ(0, q_attr_exists("REFDES", nullptr, 0));
 
   // The symbol lookup compares over the wanted name's length.
-  EXPECT_EQ(refdes, vqFindSymbolAtt(b->objects, "REF"));
-  EXPECT_EQ(pinType, vqFindSymbolAtt(b->objects, "PIN"));
-  EXPECT_EQ(nullptr, vqFindSymbolAtt(b->objects, "ref"));
-  EXPECT_EQ(second, vqFindSymbolAtt(refdes->next, "REFDES"));
+  EXPECT_EQ((Texts{refdes, pinType, nullptr, second}),
+            (Texts{vqFindSymbolAtt(b->objects, "REF"), vqFindSymbolAtt(b->objects, "PIN"),
+                   vqFindSymbolAtt(b->objects, "ref"), vqFindSymbolAtt(refdes->next, "REFDES")}));
   q_free_block(b);
 }
 
@@ -105,9 +107,8 @@ TEST(VqAttr, PinOffOnTheSymbolOfAnInstance) {
   vqText *free = addAttr(sch, "X=1");
   EXPECT_EQ(0, vqIsPinOffOnOwnerOfText(onInst));
   addAttr(sym, "PINOFFSET=2");
-  EXPECT_EQ(1, vqIsPinOffOnOwnerOfText(onInst));
-  EXPECT_EQ(0, vqIsPinOffOnOwnerOfText(free));
-  EXPECT_EQ(0, vqIsPinOffOnOwnerOfText(nullptr));
+  EXPECT_EQ((Ints{1, 0, 0}), (Ints{vqIsPinOffOnOwnerOfText(onInst), vqIsPinOffOnOwnerOfText(free),
+                                   vqIsPinOffOnOwnerOfText(nullptr)}));
   q_free_block(sch);
   q_free_block(sym);
 }
@@ -146,18 +147,15 @@ TEST(VqAttr, WhichNamesMayRepeatOnWhichOwner) {
       {"param", 0, 0, 0, 0, 0},
   };
   for (const Case &c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(c.multiples, qAttrMultiplesOK(c.name, vqKIND_COMPONENT));
-    EXPECT_EQ(0, qAttrMultiplesOK(c.name, vqKIND_NET));
-    EXPECT_EQ(c.plain, q_attr_multi_ok(plain, c.name, 0));
-    EXPECT_EQ(c.plain, q_attr_multi_ok(emptyChild, c.name, 0));
-    EXPECT_EQ(c.hier, q_attr_multi_ok(hier, c.name, 0));
-    EXPECT_EQ(c.net, q_attr_multi_ok(net, c.name, 0));
-    EXPECT_EQ(c.pin, q_attr_multi_ok(pin, c.name, 0));
-    EXPECT_EQ(0, q_attr_multi_ok(nullptr, c.name, 0));
-    EXPECT_EQ(1, q_attr_multi_ok(nullptr, c.name, 1));
-    EXPECT_EQ(1, q_attr_multi_ok(pin, c.name, 1));
-    EXPECT_EQ(c.plain, q_attr_multi_ok(plain, c.name, 2)); // only 1 allows all
+    // By kind; then by owner in mode 0; modes 1 (allows all) and 2.
+    EXPECT_EQ((Ints{c.multiples, 0, c.plain, c.plain, c.hier, c.net, c.pin, 0, 1, 1, c.plain}),
+              (Ints{qAttrMultiplesOK(c.name, vqKIND_COMPONENT),
+                    qAttrMultiplesOK(c.name, vqKIND_NET), q_attr_multi_ok(plain, c.name, 0),
+                    q_attr_multi_ok(emptyChild, c.name, 0), q_attr_multi_ok(hier, c.name, 0),
+                    q_attr_multi_ok(net, c.name, 0), q_attr_multi_ok(pin, c.name, 0),
+                    q_attr_multi_ok(nullptr, c.name, 0), q_attr_multi_ok(nullptr, c.name, 1),
+                    q_attr_multi_ok(pin, c.name, 1), q_attr_multi_ok(plain, c.name, 2)}))
+        << c.name;
   }
   q_free_comp(plain);
   q_free_comp(hier);
@@ -229,19 +227,19 @@ TEST_F(VqAttrReset, CopiesByMode) {
   vqText *pinnum = attr("PINNUM=1", 3);
   vqText *unknown = attr("COLOR=red");
   std::string err;
-  EXPECT_EQ("refdes=U12", copy(refdes, 0, &err));
-  EXPECT_EQ("", err);
-  EXPECT_EQ("refdes=U?", copy(refdes, 2, &err)); // the entry is found ignoring case
-  EXPECT_EQ("", err);
+  // The copy, then what it printed.
+  EXPECT_EQ((Strings{"refdes=U12", ""}), (Strings{copy(refdes, 0, &err), err}));
+  // The entry is found ignoring case.
+  EXPECT_EQ((Strings{"refdes=U?", ""}), (Strings{copy(refdes, 2, &err), err}));
   EXPECT_EQ("PARTNO=symbol_value", copy(partno, 2));
-  EXPECT_EQ("COLOR=red", copy(unknown, 2, &err));
-  EXPECT_EQ("Internal attribute copy error.\n", err);
+  EXPECT_EQ((Strings{"COLOR=red", "Internal attribute copy error.\n"}),
+            (Strings{copy(unknown, 2, &err), err}));
   EXPECT_EQ("PARTNO=74LS08", copy(partno, 3)); // the symbol's own attribute
   EXPECT_EQ("PINNUM=7", copy(pinnum, 3));      // the attribute of the symbol's pin 3
   EXPECT_EQ("", copy(attr("PINNUM=1", 9), 3)); // no pin 9
   EXPECT_EQ("", copy(unknown, 3));
-  EXPECT_EQ("COLOR=red", copy(unknown, 1, &err));
-  EXPECT_EQ("Internal attribute copy usage error.\n", err);
+  EXPECT_EQ((Strings{"COLOR=red", "Internal attribute copy usage error.\n"}),
+            (Strings{copy(unknown, 1, &err), err}));
   // A reset entry without value gives the name alone.
   EXPECT_EQ("SIGNAL", copy(attr("SIGNAL=A"), 2));
 

@@ -15,6 +15,7 @@
 #include "vqp.h"
 
 using namespace scribtest;
+using Blocks = std::vector<vqBlock *>;
 
 namespace {
 
@@ -46,8 +47,7 @@ TEST(VqBlock, NewBlocksTakeVersionSheetAndExtentFromTheSettings) {
     q_free_block(b);
   }
   int w = -1, h = -1;
-  EXPECT_EQ(0, vqSheetSizeXY(11, &w, &h));
-  EXPECT_EQ(-1, w);
+  EXPECT_EQ((Ints{0, -1}), (Ints{vqSheetSizeXY(11, &w, &h), w})); // left to right
   vqIniSettingsV.attrOn = 0;
   vqBlock *b = q_alloc_block(vqBLOCK_SYMBOL);
   EXPECT_EQ(0U, b->displayDefault);
@@ -171,8 +171,7 @@ TEST(VqBlock, AttachedTextsStandInTheObjectListAndInTheirOwnersChain) {
   using V = std::vector<vqObject *>;
   EXPECT_EQ((V{pin, a1, label, u, a2}), list());
   EXPECT_EQ((V{a1, label, a2}), chain());
-  EXPECT_EQ(pin, a2->owner);
-  EXPECT_EQ(nullptr, u->owner);
+  EXPECT_EQ((V{pin, nullptr}), (V{a2->owner, u->owner}));
 
   // A new attribute goes to the head of both, as the programming interface
   // adds them.
@@ -221,8 +220,7 @@ TEST(VqBlock, NetsAndInstancesOwnTheirJointsSegmentsAndConnections) {
   net->segments = s;
   j1->segments = ulCellAdd(s, nullptr);
   j2->segments = ulCellAdd(s, nullptr);
-  EXPECT_EQ(0U, j2->id);
-  EXPECT_EQ(0, j2->type + j2->side);
+  EXPECT_EQ((Ints{0, 0, 0}), (Ints{j2->id, j2->type, j2->side}));
 
   vqComp *c = q_alloc_comp();
   vqBlockInsertObject(sch, c, net);
@@ -247,14 +245,13 @@ TEST(VqBlock, NetsAndInstancesOwnTheirJointsSegmentsAndConnections) {
 }
 
 TEST(VqBlock, IdentifiersCountUpAndStayAtTheLimitWithAMessage) {
-  EXPECT_EQ(0U, q_get_next_id()); // no current Block
-  EXPECT_EQ(0U, q_get_next_joint_id(nullptr));
-  EXPECT_EQ(0U, q_get_next_segment_id(nullptr));
+  // No current Block.
+  EXPECT_EQ((Ints{0, 0, 0}),
+            (Ints{q_get_next_id(), q_get_next_joint_id(nullptr), q_get_next_segment_id(nullptr)}));
   vqBlock *b = symbol("and2");
   q_set_block(b);
   b->lastId = 5;
-  EXPECT_EQ(6U, q_get_next_id());
-  EXPECT_EQ(6U, b->lastId);
+  EXPECT_EQ((Ints{6, 6}), (Ints{q_get_next_id(), b->lastId}));
   const vqId max = std::numeric_limits<vqId>::max();
   struct Case {
     vqId *counter;
@@ -276,8 +273,8 @@ TEST(VqBlock, IdentifiersCountUpAndStayAtTheLimitWithAMessage) {
     EXPECT_EQ(max, id);
   }
   vqBlock *other = symbol("or2");
-  EXPECT_EQ(1U, q_get_next_joint_id(other)); // the given Block, not the current one
-  EXPECT_EQ(1U, q_get_next_segment_id(other));
+  // The given Block, not the current one.
+  EXPECT_EQ((Ints{1, 1}), (Ints{q_get_next_joint_id(other), q_get_next_segment_id(other)}));
   q_free_block(other);
   q_free_block(b); // stops being current
   EXPECT_EQ(nullptr, q_get_block());
@@ -308,10 +305,8 @@ TEST(VqBlock, FubStatusFollowsTheSymtypeAttributeOfSymbolsOnly) {
   vqBlock *sch = q_alloc_block(vqBLOCK_SCHEMATIC);
   EXPECT_EQ(1, vqBlockMakeFub(sch));
   vqBlockUpdateFubStatus(sch); // schematics are left alone
-  EXPECT_EQ(1U, sch->fub);
-  EXPECT_EQ(0, vqBlockIsFub(sch));
-  EXPECT_EQ(1, vqBlockMakeNonFub(sch));
-  EXPECT_EQ(0U, sch->fub);
+  EXPECT_EQ((Ints{1, 0}), (Ints{sch->fub, vqBlockIsFub(sch)}));
+  EXPECT_EQ((Ints{1, 0}), (Ints{vqBlockMakeNonFub(sch), sch->fub}));
   EXPECT_EQ(0, vqBlockMakeFub(nullptr) + vqBlockMakeNonFub(nullptr) + vqBlockIsFub(nullptr));
   q_free_block(sch);
 }
@@ -329,10 +324,9 @@ TEST(VqBlock, LoadedBlocksAreFoundByNameNumberAndLibrary) {
   for (vqBlock *b : {mine, fromFile, second, sheet})
     vqBlockListAdd(b);
   vqBlockListAdd(mine); // already listed: no second entry
-  EXPECT_EQ(
-      (std::vector<vqBlock *>{second, sheet, nullptr, nullptr}),
-      (std::vector<vqBlock *>{vqBlockListHead(vqBLOCK_SYMBOL), vqBlockListHead(vqBLOCK_SCHEMATIC),
-                              vqBlockListHead(vqBLOCK_KINDS), vqBlockListHead(-1)}));
+  EXPECT_EQ((Blocks{second, sheet, nullptr, nullptr}),
+            (Blocks{vqBlockListHead(vqBLOCK_SYMBOL), vqBlockListHead(vqBLOCK_SCHEMATIC),
+                    vqBlockListHead(vqBLOCK_KINDS), vqBlockListHead(-1)}));
   EXPECT_EQ(3, ulListSize(vqBlockListHead(vqBLOCK_SYMBOL)));
 
   struct Case {
@@ -351,10 +345,9 @@ TEST(VqBlock, LoadedBlocksAreFoundByNameNumberAndLibrary) {
     EXPECT_EQ(c.found, vqBlockListFind(c.kind, c.library, c.name, c.number))
         << c.kind << " " << (c.library ? c.library : "(null)") << ":" << c.name << "." << c.number;
 
-  EXPECT_EQ(1, vqBlockListRemove(fromFile));
-  EXPECT_EQ(0, vqBlockListRemove(fromFile));
-  EXPECT_EQ(nullptr, vqBlockListFind(1, "", "and2", 1));
-  EXPECT_EQ(mine, vqBlockListFind(1, "mylib", "and2", 1));
+  EXPECT_EQ((Ints{1, 0}), (Ints{vqBlockListRemove(fromFile), vqBlockListRemove(fromFile)}));
+  EXPECT_EQ((Blocks{nullptr, mine}),
+            (Blocks{vqBlockListFind(1, "", "and2", 1), vqBlockListFind(1, "mylib", "and2", 1)}));
   q_free_block(fromFile);
   // Release takes a Block off its list and remembers its name.
   EXPECT_STREQ("other:and2", vqBlockLastReleasedName());
@@ -400,9 +393,8 @@ protected:
 TEST_F(VqBlockChanges, TheFirstChangeLocksTheFileOnceAndTakesOneReference) {
   vqBlock *b = listedSymbol();
   EXPECT_EQ(0, q_data_has_changed(b));
-  EXPECT_EQ(1, q_set_changed_flag(b));
+  EXPECT_EQ((Ints{1, 1}), (Ints{q_set_changed_flag(b), b->locked}));
   EXPECT_EQ((std::vector<std::string>{"and2.1"}), locks());
-  EXPECT_EQ(1U, b->locked);
   q_set_block(b);
   EXPECT_EQ(1, q_set_changed_flag(nullptr)); // the current Block
   EXPECT_EQ((Ints{2, 2, 1}), (Ints{b->changeCount, b->refCount, b->changed}));
@@ -412,16 +404,14 @@ TEST_F(VqBlockChanges, TheFirstChangeLocksTheFileOnceAndTakesOneReference) {
   EXPECT_EQ(1, q_clear_changed_flag(b));
   EXPECT_EQ((Ints{0, 0, 1}), (Ints{q_data_has_changed(b), b->changeCount, b->refCount}));
   // Clearing an unchanged Block changes nothing.
-  EXPECT_EQ(1, q_clear_changed_flag(b));
-  EXPECT_EQ(1, b->refCount);
+  EXPECT_EQ((Ints{1, 1}), (Ints{q_clear_changed_flag(b), b->refCount}));
   EXPECT_EQ(b, vqBlockListHead(vqBLOCK_SYMBOL));
   // The lock stays until the writer releases it.
   EXPECT_EQ((std::vector<std::string>{"and2.1"}), locks());
   EXPECT_EQ(1, vqpFileUnlock(1, "mylib", "and2", 1));
   EXPECT_TRUE(locks().empty());
   q_free_block(b);
-  EXPECT_EQ(nullptr, vqBlockListHead(vqBLOCK_SYMBOL));
-  EXPECT_EQ(nullptr, q_get_block());
+  EXPECT_EQ((Blocks{nullptr, nullptr}), (Blocks{vqBlockListHead(vqBLOCK_SYMBOL), q_get_block()}));
 }
 
 TEST_F(VqBlockChanges, ClearingTheLastReferenceReleasesTheBlock) {
@@ -432,8 +422,7 @@ TEST_F(VqBlockChanges, ClearingTheLastReferenceReleasesTheBlock) {
   EXPECT_EQ(b, vqBlockListHead(vqBLOCK_SYMBOL));
   EXPECT_EQ(1, b->refCount);
   EXPECT_EQ(1, q_clear_changed_flag(b));
-  EXPECT_EQ(nullptr, vqBlockListHead(vqBLOCK_SYMBOL));
-  EXPECT_EQ(nullptr, q_get_block());
+  EXPECT_EQ((Blocks{nullptr, nullptr}), (Blocks{vqBlockListHead(vqBLOCK_SYMBOL), q_get_block()}));
   EXPECT_STREQ("mylib:and2", vqBlockLastReleasedName());
   vqpFileUnlock(1, "mylib", "and2", 1);
 }
@@ -442,19 +431,14 @@ TEST_F(VqBlockChanges, AReadOnlyBlockIsNeverLocked) {
   vqBlock *b = listedSymbol();
   b->readOnly = 1;
   q_set_changed_flag(b);
-  EXPECT_EQ(2, b->refCount);
-  EXPECT_EQ(0U, b->locked);
+  EXPECT_EQ((Ints{2, 0}), (Ints{b->refCount, b->locked}));
   EXPECT_TRUE(locks().empty());
   q_clear_changed_flag(b);
   q_free_block(b);
-  EXPECT_EQ(1, q_set_changed_flag(nullptr)); // no Block at all: nothing
-  EXPECT_EQ(0, q_data_has_changed(nullptr));
-  EXPECT_EQ(1, q_clear_changed_flag(nullptr));
+  // No Block at all: nothing.
+  EXPECT_EQ((Ints{1, 0, 1}), (Ints{q_set_changed_flag(nullptr), q_data_has_changed(nullptr),
+                                   q_clear_changed_flag(nullptr)}));
 }
-
-} // namespace
-
-namespace {
 
 // Built and freed whole (the sanitizer run with the pools off sees every
 // record); with the free lists on, a second Block of the same size is made of

@@ -55,8 +55,7 @@ TEST_F(Loader, AReadBlockHasOneReferenceAndAFoundOneGetsAnother) {
   EXPECT_EQ(b, vqBlockListHead(vqBLOCK_SYMBOL));
 
   EXPECT_EQ(b, load("MYLIB", "nand2", vqLOAD_EXISTING));
-  EXPECT_EQ(vqLOAD_OK, status);
-  EXPECT_EQ(2, b->refCount);
+  EXPECT_EQ((Ints{vqLOAD_OK, 2}), (Ints{status, b->refCount}));
   q_free_block(b);
   q_free_block(b);
   EXPECT_EQ(0, countLoaded(vqBLOCK_SYMBOL));
@@ -66,9 +65,8 @@ TEST_F(Loader, WithoutLibraryTheBlockTakesItsFilesLibrary) {
   dir.write("lib/sym/nand2.1", kNand2);
   vqBlock *b = load("", "nand2", vqLOAD_OR_NEW);
   ASSERT_NE(nullptr, b);
-  EXPECT_EQ(vqLOAD_OK, status);
+  EXPECT_EQ((Ints{vqLOAD_OK, 1}), (Ints{status, b->libFromFile}));
   EXPECT_STREQ("mylib", b->library);
-  EXPECT_EQ(1, b->libFromFile);
   EXPECT_EQ(b, load(nullptr, "nand2", vqLOAD_OR_NEW));
   q_free_block(b);
   q_free_block(b);
@@ -80,8 +78,7 @@ TEST_F(Loader, AFileOpenForAnotherBlockGivesThatBlock) {
   // An empty library finds only Blocks whose library came from the file;
   // the file itself is open already.
   EXPECT_EQ(b, load("", "nand2", vqLOAD_OR_NEW));
-  EXPECT_EQ(vqLOAD_OPEN_OTHER, status);
-  EXPECT_EQ(2, b->refCount);
+  EXPECT_EQ((Ints{vqLOAD_OPEN_OTHER, 2}), (Ints{status, b->refCount}));
   q_free_block(b);
   q_free_block(b);
 }
@@ -98,9 +95,8 @@ TEST_F(Loader, ALoadThatFindsNoFileCreatesNone) {
 
   vqBlock *empty = load("mylib", "nosuch", vqLOAD_OR_EMPTY);
   ASSERT_NE(nullptr, empty);
-  EXPECT_EQ(vqLOAD_OK, status);
-  EXPECT_EQ(1, empty->readOnly);
-  EXPECT_EQ(0, countLoaded(vqBLOCK_SYMBOL));
+  // Read-only and not listed.
+  EXPECT_EQ((Ints{vqLOAD_OK, 1, 0}), (Ints{status, empty->readOnly, countLoaded(vqBLOCK_SYMBOL)}));
   q_free_block(empty);
 
   EXPECT_EQ(nullptr, load("mylib", "nosuch", vqLOAD_EXISTING));
@@ -121,16 +117,14 @@ TEST_F(Loader, AFileThatCannotBeReadIsReported) {
   vqBlock *b = nullptr;
   std::string out = stdoutOf([&] { err = stderrOf([&] { b = load("mylib", "bad", 0); }); });
   ASSERT_NE(nullptr, b);
-  EXPECT_EQ(vqLOAD_NOFILE, status);
-  EXPECT_EQ(1, b->readOnly);
+  EXPECT_EQ((Ints{vqLOAD_NOFILE, 1}), (Ints{status, b->readOnly}));
   EXPECT_NE(std::string::npos, out.find("mylib:bad.1")) << out;
   std::string report = sbMsgBuild(2209, "mylib:bad");
   EXPECT_NE(std::string::npos, err.find(report.substr(3))) << err;
   q_free_block(b);
 
   stdoutOf([&] { stderrOf([&] { EXPECT_EQ(nullptr, load("mylib", "bad", vqLOAD_EXISTING)); }); });
-  EXPECT_EQ(vqLOAD_NOFILE, status);
-  EXPECT_EQ(0, countLoaded(vqBLOCK_SYMBOL));
+  EXPECT_EQ((Ints{vqLOAD_NOFILE, 0}), (Ints{status, countLoaded(vqBLOCK_SYMBOL)}));
 }
 
 TEST_F(Loader, TheProgressNoteIsPrintedOnlyWhenSwitchedOn) {
@@ -157,8 +151,7 @@ TEST_F(Loader, InstancesShareTheirSymbolAndTheirJointsMoveToItsPins) {
   auto *net = reinterpret_cast<vqNet *>(top->objects);
   auto *first = reinterpret_cast<vqComp *>(net->next);
   auto *second = reinterpret_cast<vqComp *>(first->next);
-  EXPECT_EQ(sym, first->symbol);
-  EXPECT_EQ(sym, second->symbol);
+  EXPECT_EQ((std::vector{sym, sym}), (std::vector{first->symbol, second->symbol}));
   // Pin 2 (10, 0), side right, turned by 90 degrees around (100, 200).
   // Right turned once is top; on a pin, with one segment.
   vqJoint *j1 = net->joints;
@@ -168,17 +161,14 @@ TEST_F(Loader, InstancesShareTheirSymbolAndTheirJointsMoveToItsPins) {
   EXPECT_EQ((Ints{20, 0, 2}), (Ints{j2->x, j2->y, j2->side}));
   // The first instance lacks two of the three pins: they are added
   // unconnected, the second pin with its pin number.
-  EXPECT_EQ(3, ulListSize(first->cnts));
+  EXPECT_EQ((Ints{3, 1, 3}), (Ints{ulListSize(first->cnts), first->cnts->next->pinId,
+                                   first->cnts->next->next->pinIndex}));
   EXPECT_EQ(nullptr, first->cnts->next->net);
-  EXPECT_EQ(1u, first->cnts->next->pinId);
-  EXPECT_EQ(3, first->cnts->next->next->pinIndex);
   // The bounding box is the symbol's extent placed.
-  EXPECT_EQ(90, first->bbox[0].x);
-  EXPECT_EQ(210, first->bbox[1].y);
+  EXPECT_EQ((Ints{90, 210}), (Ints{first->bbox[0].x, first->bbox[1].y}));
 
   q_free_block(top);
-  EXPECT_EQ(0, countLoaded(vqBLOCK_SYMBOL));
-  EXPECT_EQ(0, countLoaded(vqBLOCK_SCHEMATIC));
+  EXPECT_EQ((Ints{0, 0}), (Ints{countLoaded(vqBLOCK_SYMBOL), countLoaded(vqBLOCK_SCHEMATIC)}));
 }
 
 TEST_F(Loader, RipperInstancesDecideTheVersionOfASchematic) {
@@ -202,8 +192,8 @@ TEST_F(Loader, AnArrayedInstanceTakesTheWidthOfItsReferenceDesignator) {
                              "A 0 0 10 0 1 1 REFDES=U[1:4]\nI 2 mylib:nand2 1 0 0 0 1 '\n");
   vqBlock *top = load("mylib", "top", 0, vqBLOCK_SCHEMATIC);
   auto *arrayed = reinterpret_cast<vqComp *>(top->objects);
-  EXPECT_EQ(4, arrayed->size);
-  EXPECT_EQ(1, reinterpret_cast<vqComp *>(arrayed->next->next)->size);
+  EXPECT_EQ((Ints{4, 1}),
+            (Ints{arrayed->size, reinterpret_cast<vqComp *>(arrayed->next->next)->size}));
   q_free_block(top);
 }
 
@@ -214,15 +204,13 @@ TEST_F(Loader, AReadOnlyLibraryGivesAReadOnlyBlock) {
   open("DIR [r] " + tmp + "/ro (rolib)\n");
   vqBlock *b = load("rolib", "nand2", vqLOAD_OR_NEW);
   ASSERT_NE(nullptr, b);
-  EXPECT_EQ(vqLOAD_READONLY, status);
-  EXPECT_EQ(1, b->readOnly);
+  EXPECT_EQ((Ints{vqLOAD_READONLY, 1}), (Ints{status, b->readOnly}));
   q_free_block(b);
 
   vqSetBlockReadOnly(1);
   dir.write("lib/sym/nand2.1", kNand2);
   b = load("mylib", "nand2", vqLOAD_OR_NEW);
-  EXPECT_EQ(vqLOAD_OK, status);
-  EXPECT_EQ(1, b->readOnly);
+  EXPECT_EQ((Ints{vqLOAD_OK, 1}), (Ints{status, b->readOnly}));
   q_free_block(b);
 }
 
@@ -246,8 +234,7 @@ TEST_F(Loader, AnEditLoadOfABlockLockedElsewhereIsReadOnly) {
   ASSERT_EQ('y', c);
   vqBlock *b = load("mylib", "nand2", vqLOAD_EDIT);
   ASSERT_NE(nullptr, b);
-  EXPECT_EQ(vqLOAD_LOCKED, status);
-  EXPECT_EQ(1, b->readOnly);
+  EXPECT_EQ((Ints{vqLOAD_LOCKED, 1}), (Ints{status, b->readOnly}));
   EXPECT_NE(nullptr, b->objects);
   q_free_block(b);
   // A read for editing in mode 0 does not meet the lock.
@@ -285,10 +272,9 @@ TEST_F(Loader, ReadingAgainDropsChangesAndKeepsInstancesOnTheirSymbol) {
   q_set_changed_flag(sym);
   vqBlockDeleteObject(sym, sym->objects);
   EXPECT_EQ(3, sym->refCount);
-  EXPECT_EQ(1, q_read_block());
-  EXPECT_EQ(0, q_data_has_changed(sym));
-  EXPECT_EQ(2, sym->refCount);
-  EXPECT_EQ(vqKIND_ATTRIBUTE, sym->objects->kind);
+  // Read, unchanged, the change's reference gone, the deleted object back.
+  EXPECT_EQ((Ints{1, 0, 2, vqKIND_ATTRIBUTE}),
+            (Ints{q_read_block(), q_data_has_changed(sym), sym->refCount, sym->objects->kind}));
   EXPECT_EQ(sym, reinterpret_cast<vqComp *>(top->objects)->symbol);
   q_free_block(sym);
   q_free_block(top);
@@ -300,18 +286,16 @@ TEST_F(Loader, RestoringReadsTheBackupAndMarksTheBlockChanged) {
   dir.write("lib/sym/nand2.1.bac", "V 50\ni 1\nb 0 0 5 5\n");
   vqBlock *b = load("mylib", "nand2", 0);
   q_set_block(b);
-  EXPECT_EQ(1, q_restore_block());
-  EXPECT_EQ(vqKIND_BOX, b->objects->kind);
+  // Restored, the backup's one box, changed; the change holds a reference.
+  EXPECT_EQ((Ints{1, vqKIND_BOX, 1, 2}),
+            (Ints{q_restore_block(), b->objects->kind, q_data_has_changed(b), b->refCount}));
   EXPECT_EQ(nullptr, b->objects->next);
-  EXPECT_EQ(1, q_data_has_changed(b));
-  EXPECT_EQ(2, b->refCount); // the change holds a reference
   q_clear_changed_flag(b);
   q_free_block(b);
 
   vqBlock *fresh = load("mylib", "nosuch", vqLOAD_OR_NEW);
   q_set_block(fresh);
-  EXPECT_EQ(0, q_restore_block());
-  EXPECT_EQ(0, q_read_block());
+  EXPECT_EQ((Ints{0, 0}), (Ints{q_restore_block(), q_read_block()}));
   q_free_block(fresh);
 }
 

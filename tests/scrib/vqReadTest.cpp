@@ -22,6 +22,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using scribtest::Ints;
 using scribtest::stdoutOf;
 
 // One block read from text.
@@ -139,9 +140,9 @@ TEST_F(Reader, CarriageReturnsChangeNothing) {
   EXPECT_EQ(plain->out, dos->out); // the same messages with the same line numbers
   EXPECT_EQ(msg(2216, 11, line(9).c_str()) + summary(0, 1), dos->out);
   ASSERT_EQ(plain->objects().size(), dos->objects().size());
-  EXPECT_STREQ("#=1", dos->at<vqText>(2)->text);
-  EXPECT_STREQ("REF=U?", dos->at<vqText>(0)->text);
-  EXPECT_STREQ("text", dos->at<vqText>(3)->text);
+  EXPECT_EQ((std::vector<std::string>{"REF=U?", "#=1", "text"}),
+            (std::vector<std::string>{dos->at<vqText>(0)->text, dos->at<vqText>(2)->text,
+                                      dos->at<vqText>(3)->text}));
 }
 
 // ---- Cases with settings of their own -------------------------------------------------
@@ -165,10 +166,10 @@ TEST_F(Reader, OnlyVersions38To51AreAccepted) {
   for (const Case &c : cases) {
     SCOPED_TRACE(c.first);
     auto r = readBlock(vqBLOCK_SYMBOL, std::string(c.first) + "\nb 0 0 1 1\n");
-    EXPECT_EQ(c.result, r->result);
     EXPECT_EQ(c.out, r->out);
-    EXPECT_EQ(c.result == 0, r->block->readOnly == 1);
-    EXPECT_EQ(1u, r->objects().size()); // reading goes on
+    // Result, read-only when refused, and reading goes on.
+    EXPECT_EQ((Ints{c.result, c.result == 0, 1}),
+              (Ints{r->result, r->block->readOnly, long(r->objects().size())}));
   }
 }
 
@@ -198,8 +199,7 @@ TEST_F(Reader, ASinkTakesEveryMessageWithItsLineInsteadOfStandardOutput) {
                 alone(2216, 12, line(7).c_str()) + "3 0 blk|" + alone(2237, "mylib:blk.1", 1L) +
                 "1 0 blk|" + alone(2240, "mylib:blk.1", 1, 2),
             got);
-  EXPECT_EQ(1, vqReadWarningCount());
-  EXPECT_EQ(2, vqReadErrorCount());
+  EXPECT_EQ((Ints{1, 2}), (Ints{vqReadWarningCount(), vqReadErrorCount()}));
   got.clear();
   auto unread = readBlock(vqBLOCK_SYMBOL, "\nY 1\n");
   EXPECT_EQ("4 2 blk|" + alone(2254, "mylib:blk.1"), got);
@@ -221,22 +221,19 @@ TEST_F(Reader, PinsOfTheSameNameArePassThroughAndSymtypeFubMakesAFub) {
 }
 
 TEST_F(Reader, RipperVersionOfASchematicWithoutRippers) {
-  vqIniSettingsV.rippersOn = 0;
-  auto off = readBlock(vqBLOCK_SCHEMATIC, "V 51\n");
-  EXPECT_EQ(50, off->block->version);
-  vqIniSettingsV.rippersOn = 1;
-  auto on = readBlock(vqBLOCK_SCHEMATIC, "V 51\n");
-  EXPECT_EQ(51, on->block->version);
-  auto symbol = readBlock(vqBLOCK_SYMBOL, "V 51\n");
-  EXPECT_EQ(51, symbol->block->version);
+  auto version = [](int kind, int rippersOn) {
+    vqIniSettingsV.rippersOn = rippersOn;
+    return readBlock(kind, "V 51\n")->block->version;
+  };
+  EXPECT_EQ((Ints{50, 51, 51}), (Ints{version(vqBLOCK_SCHEMATIC, 0), version(vqBLOCK_SCHEMATIC, 1),
+                                      version(vqBLOCK_SYMBOL, 1)}));
 }
 
 TEST_F(Reader, HiddenMessagesReportJointTypesRecomputed) {
   const std::string net = "i 1\nN 1\nJ 0 0 9\nJ 10 0 1\nS 1 2\n";
   auto quiet = schematicOf(net);
   EXPECT_EQ("", quiet->out);
-  EXPECT_EQ(1, quiet->at<vqNet>(0)->joints->type);
-  EXPECT_EQ(0, vqReadPrintHiddenMsgs(1));
+  EXPECT_EQ((Ints{1, 0}), (Ints{quiet->at<vqNet>(0)->joints->type, vqReadPrintHiddenMsgs(1)}));
   auto loud = schematicOf(net);
   vqJoint *j = loud->at<vqNet>(0)->joints;
   EXPECT_EQ(alone(2260, "mylib:blk.1", static_cast<long>(j->id)) + summary(0, 1), loud->out);
