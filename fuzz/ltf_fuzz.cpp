@@ -52,7 +52,7 @@ int plainError(const char *text) {
 // ulStrCvtToAscii escapes it (a zero byte as \000) when one of them is a
 // control character or a zero byte.
 std::string shown(const char *word, size_t length) {
-  const std::string raw(word, length);
+  std::string raw(word, length);
   bool control = false;
   for (char c : raw)
     control = control || static_cast<unsigned char>(c) < ' ' || c == '\177';
