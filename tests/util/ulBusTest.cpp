@@ -61,21 +61,19 @@ TEST(ulBusExpand, CasesAsTheTableGivesThem) {
       EXPECT_EQ(names, w.names) << text;
     EXPECT_EQ(status, w.status) << text;
   }
-  EXPECT_EQ(ulBusExpandWidth(nullptr), 0);
-  EXPECT_EQ(ulBusExpandStatus(), ulBUS_NULLARG);
-  EXPECT_EQ(ulBusExpandWidth("D[0:1]"), 2); // each call clears the status
-  EXPECT_EQ(ulBusExpandStatus(), ulBUS_OK);
+  // Each call sets the status afresh.
+  EXPECT_EQ((Ints{ulBusExpandWidth(nullptr), ulBusExpandStatus(), ulBusExpandWidth("D[0:1]"),
+                  ulBusExpandStatus()}),
+            (Ints{0, ulBUS_NULLARG, 2, ulBUS_OK}));
 }
 
 TEST(ulBusExpand, SeparatorsAndRepsep) {
-  EXPECT_EQ(ulBusExpandRepsep("; "), 1);
-  EXPECT_EQ(ulBusExpandStatus(), ulBUS_OK);
+  EXPECT_EQ((Ints{ulBusExpandRepsep("; "), ulBusExpandStatus()}), (Ints{1, ulBUS_OK}));
   EXPECT_EQ(expand("A;B C").names, (Names{"A", "B", "C"}));
   EXPECT_EQ(expand("A,B").names, (Names{"A,B"}));
   EXPECT_EQ(expand("{X;Y}2").names, (Names{"X", "Y", "X", "Y"}));
 
-  EXPECT_EQ(ulBusExpandRepsep(nullptr), 0);
-  EXPECT_EQ(ulBusExpandStatus(), ulBUS_NULLARG);
+  EXPECT_EQ((Ints{ulBusExpandRepsep(nullptr), ulBusExpandStatus()}), (Ints{0, ulBUS_NULLARG}));
   EXPECT_EQ(expand("A;B").names, (Names{"A", "B"})); // set unchanged
 
   // Only the first 19 characters are kept: the 20th is no separator.
@@ -86,13 +84,16 @@ TEST(ulBusExpand, SeparatorsAndRepsep) {
   ulBusExpandRepsep(",");
 }
 
-TEST(ulBusExpand, NamesOfAnyLength) {
-  std::string longName(40, 'L');
-  Walk w = expand((longName + "[0:1]").c_str());
-  EXPECT_EQ(w.names, (Names{longName + "0", longName + "1"}));
-  std::string longTail(100, 't');
-  w = expand(("[0:1]" + longTail).c_str());
-  EXPECT_EQ(w.names, (Names{"0" + longTail, "1" + longTail}));
+TEST(ulBusExpand, NamesOfAnyLengthAndPastTheWidthLimit) {
+  std::string longName(40, 'L'), longTail(100, 't');
+  EXPECT_EQ(expand((longName + "[0:1]").c_str()).names, (Names{longName + "0", longName + "1"}));
+  EXPECT_EQ(expand(("[0:1]" + longTail).c_str()).names, (Names{"0" + longTail, "1" + longTail}));
+
+  Walk w = expand("A[0:255]B[0:255]");
+  ASSERT_EQ(w.names.size(), 65536u);
+  EXPECT_EQ((Names{w.names.front(), w.names[256], w.names.back()}),
+            (Names{"A0B0", "A1B0", "A255B255"}));
+  EXPECT_EQ(w.status, ulBUS_OK);
 }
 
 TEST(ulBusExpand, BufferTooSmallEndsWithStatus8) {
@@ -125,13 +126,4 @@ TEST(ulBusExpand, NullArgumentsAndEarlyRelease) {
   EXPECT_STREQ(buffer, "A1");
   ulBusExpandFree(s);
   ulBusExpandFree(nullptr);
-}
-
-TEST(ulBusExpand, WalksPastTheWidthLimit) {
-  Walk w = expand("A[0:255]B[0:255]");
-  ASSERT_EQ(w.names.size(), 65536u);
-  EXPECT_EQ(w.names.front(), "A0B0");
-  EXPECT_EQ(w.names[256], "A1B0");
-  EXPECT_EQ(w.names.back(), "A255B255");
-  EXPECT_EQ(w.status, ulBUS_OK);
 }

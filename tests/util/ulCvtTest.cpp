@@ -6,36 +6,36 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/TestSupport.h"
 #include "ulCvt.h"
 
 namespace {
 
+using Strings = std::vector<std::string>;
+
 TEST(UlCvt, NumbersAndTimesOfDay) {
   EXPECT_STREQ("-2147483648", ulCvtIntStr(INT_MIN));
   EXPECT_STREQ("9223372036854775807", ulCvtLongStr(LONG_MAX));
-  EXPECT_STREQ("0", ulCvtFloatStr(0.0));
-  // The sign stays when the digits round away: "%f" prints -0.000000.
-  EXPECT_STREQ("-0", ulCvtFloatStr(-0.0));
-  EXPECT_STREQ("-0", ulCvtFloatStr(-1e-9));
-  EXPECT_STREQ("-1.25", ulCvtFloatStr(-1.25));
-  EXPECT_STREQ("2.5", ulCvtFloatStr(2.5));
-  EXPECT_STREQ("3", ulCvtFloatStr(3.0));
-  EXPECT_STREQ("100", ulCvtFloatStr(100.0)); // zeros before the point stay
-  EXPECT_STREQ("0.000001", ulCvtFloatStr(0.000001));
-  // Too long for fixed-point text in 32 bytes: the exponent form.
-  EXPECT_STREQ("1.0000000000000001e+300", ulCvtFloatStr(1e300));
+  // The sign stays when the digits round away ("%f" prints -0.000000); zeros
+  // before the point stay; text too long for 32 bytes takes the exponent form.
+  const std::pair<double, const char *> floats[] = {
+      {0.0, "0"},       {-0.0, "-0"},           {-1e-9, "-0"},
+      {-1.25, "-1.25"}, {2.5, "2.5"},           {3.0, "3"},
+      {100.0, "100"},   {0.000001, "0.000001"}, {1e300, "1.0000000000000001e+300"}};
+  for (auto [value, text] : floats)
+    EXPECT_STREQ(text, ulCvtFloatStr(value)) << value;
   // The three share one buffer.
   const char *first = ulCvtIntStr(1);
   ulCvtLongStr(2);
   EXPECT_STREQ("2", first);
 
   // Times of day in hundredths of a second.
-  EXPECT_STREQ("01:00:00.00", ulCvtTimeStr(360000));
-  EXPECT_STREQ("00:01:01.50", ulCvtTimeStr(6150));
-  EXPECT_STREQ("00:00:00.00", ulCvtTimeStr(0));
-  EXPECT_STREQ("100:00:00.99", ulCvtTimeStr(36000099));
+  EXPECT_EQ(
+      (Strings{"01:00:00.00", "00:01:01.50", "00:00:00.00", "100:00:00.99"}),
+      (Strings{ulCvtTimeStr(360000), ulCvtTimeStr(6150), ulCvtTimeStr(0), ulCvtTimeStr(36000099)}));
 }
 
 TEST(UlCvt, CalendarSplit) {
@@ -67,16 +67,14 @@ TEST(UlCvt, BannerIsPrintedAndKept) {
   ASSERT_GT(out.size(), head.size() + 1);
   EXPECT_EQ('\n', out.back());
   EXPECT_EQ(2, std::count(out.begin(), out.end(), '\n')); // the notice is the second line
-  EXPECT_EQ(out, ulCurrentBannerV);
-  EXPECT_STREQ("Retagger", ulCurrentNameV);
+  EXPECT_EQ((Strings{out, "Retagger"}), (Strings{ulCurrentBannerV, ulCurrentNameV}));
 
   char buffer[ulBANNER_SIZE];
   EXPECT_EQ("",
             testsupport::stdoutOf([&] { EXPECT_EQ(buffer, ulBannerStr(buffer, "tool", "2")); }));
   const std::string toolHead = "tool - V2; Quenmar Design Suite 6.0 (041896)\n";
   EXPECT_EQ(toolHead, std::string(buffer).substr(0, toolHead.size()));
-  EXPECT_STREQ(buffer, ulCurrentBannerV);
-  EXPECT_STREQ("tool", ulCurrentNameV);
+  EXPECT_EQ((Strings{buffer, "tool"}), (Strings{ulCurrentBannerV, ulCurrentNameV}));
 
   // An oversized name is cut to the buffer, never past it.
   const std::string huge(2 * ulBANNER_SIZE, 'x');

@@ -1,5 +1,6 @@
 #include "ulMem.h"
 
+#include "support/TestSupport.h"
 #include "ulBase.h"
 
 #include <gtest/gtest.h>
@@ -78,11 +79,11 @@ void freeBlock(void *data, void *block) {
 } // namespace
 
 TEST(ulMemAlloc, ZeroBytesCallocAndRealloc) {
+  // Zero bytes still give a usable, distinct record.
   char *p = static_cast<char *>(ulMemMalloc(0, "zero"));
-  ASSERT_NE(p, nullptr);
-  p[0] = 'x';
   char *q = static_cast<char *>(ulMemCalloc(0, 4, "zero"));
-  ASSERT_NE(q, nullptr);
+  ASSERT_TRUE(p != nullptr && q != nullptr);
+  p[0] = 'x';
   EXPECT_EQ(q[0], 0);
   p = static_cast<char *>(ulMemRealloc(p, 0, "zero"));
   ASSERT_NE(p, nullptr);
@@ -91,8 +92,7 @@ TEST(ulMemAlloc, ZeroBytesCallocAndRealloc) {
   ulMemFree(nullptr);
 
   auto *z = static_cast<unsigned char *>(ulMemCalloc(10, 7, "calloc"));
-  for (int i = 0; i < 70; i++)
-    ASSERT_EQ(z[i], 0) << i;
+  EXPECT_EQ(std::string(reinterpret_cast<char *>(z), 70), std::string(70, '\0'));
   ulMemFree(z);
 
   p = static_cast<char *>(ulMemRealloc(nullptr, 6, "grow"));
@@ -147,8 +147,7 @@ TEST(ulMemFl, RecordsDoNotOverlapAndSizesRoundUpToTheSameList) {
   ulMemFlFree(b, 0);
   EXPECT_EQ(ulMemFlAlloc(8, "eight"), b); // 0 counts as 8
   void *c = ulMemFlAlloc(17, "seventeen");
-  EXPECT_NE(c, a);
-  EXPECT_NE(c, b);
+  EXPECT_TRUE(c != a && c != b);
   ulMemFlFree(c, 17);
   ulMemFlFree(a, 16);
   ulMemFlFree(b, 8);
@@ -232,10 +231,11 @@ TEST_F(MemChild, TheHookSeesEveryAttemptThenPurgesTwiceAndExitsWithStatus3) {
       ::testing::ExitedWithCode(3), "purged\n.*purged\n.*Out of memory\\.\n$");
 }
 
+// The debug mode is set before the death-test child makes its first allocation.
 TEST_F(MemChild, DebugModeGuardsCatchDamageDoubleFreesAndHugeRequests) {
+  testsupport::ScopedEnv memdbg("UL_MEMDBG", "1");
   EXPECT_EXIT(
       {
-        setenv("UL_MEMDBG", "1", 1);
         volatile size_t size = SIZE_MAX - 3;
         ulMemMalloc(size, "huge");
       },
@@ -243,7 +243,6 @@ TEST_F(MemChild, DebugModeGuardsCatchDamageDoubleFreesAndHugeRequests) {
 
   EXPECT_DEATH(
       {
-        setenv("UL_MEMDBG", "1", 1);
         char *p = static_cast<char *>(ulMemMalloc(5, "five"));
         memcpy(p, "abcde", 5);
         p[5] = 'X'; // inside the rounded 8 bytes, but behind the request
@@ -257,7 +256,6 @@ TEST_F(MemChild, DebugModeGuardsCatchDamageDoubleFreesAndHugeRequests) {
 
   EXPECT_DEATH(
       {
-        setenv("UL_MEMDBG", "1", 1);
         void *p = ulMemMalloc(24, "twice");
         ulMemFree(p);
         ulMemFree(p);
@@ -266,7 +264,6 @@ TEST_F(MemChild, DebugModeGuardsCatchDamageDoubleFreesAndHugeRequests) {
 
   EXPECT_DEATH(
       {
-        setenv("UL_MEMDBG", "1", 1);
         char *p = static_cast<char *>(ulMemMalloc(100, "front"));
         memset(p, 1, 100);
         ulMem_DbgTestMemory(); // all intact
@@ -279,7 +276,6 @@ TEST_F(MemChild, DebugModeGuardsCatchDamageDoubleFreesAndHugeRequests) {
 
   EXPECT_EXIT(
       {
-        setenv("UL_MEMDBG", "1", 1);
         char *p = static_cast<char *>(ulMemMalloc(3, "grow"));
         memcpy(p, "ab", 3);
         p = static_cast<char *>(ulMemRealloc(p, 300, "grow"));
@@ -292,7 +288,6 @@ TEST_F(MemChild, DebugModeGuardsCatchDamageDoubleFreesAndHugeRequests) {
       ::testing::ExitedWithCode(0), "");
   EXPECT_DEATH(
       {
-        setenv("UL_MEMDBG", "1", 1);
         char *p = static_cast<char *>(ulMemMalloc(16, "grow"));
         p[16] = 0;
         ulMemRealloc(p, 32, "grow");
@@ -301,9 +296,9 @@ TEST_F(MemChild, DebugModeGuardsCatchDamageDoubleFreesAndHugeRequests) {
 }
 
 TEST_F(MemChild, DebugModeReportsUsageWatchedTagsStringsAndVisitsBlocks) {
+  testsupport::ScopedEnv memdbg("UL_MEMDBG", "1");
   EXPECT_EXIT(
       {
-        setenv("UL_MEMDBG", "1", 1);
         void *a = ulMemMalloc(300, "alpha");
         void *b = ulMemMalloc(100, "beta");
         void *c = ulMemCalloc(10, 10, "alpha");
@@ -321,7 +316,6 @@ TEST_F(MemChild, DebugModeReportsUsageWatchedTagsStringsAndVisitsBlocks) {
 
   EXPECT_EXIT(
       {
-        setenv("UL_MEMDBG", "1", 1);
         setenv("UL_MEMWATCH", "seen", 1);
         void *other = ulMemMalloc(4, "unseen");
         void *a = ulMemMalloc(10, "seen");
@@ -340,7 +334,6 @@ TEST_F(MemChild, DebugModeReportsUsageWatchedTagsStringsAndVisitsBlocks) {
   // The usage report lists the unfreed serial numbers on standard output.
   EXPECT_EXIT(
       {
-        setenv("UL_MEMDBG", "1", 1);
         setenv("UL_MEMWATCH", "seen", 1);
         ulMemMalloc(1, "seen");
         ulMemFree(ulMemMalloc(1, "seen"));
@@ -354,7 +347,6 @@ TEST_F(MemChild, DebugModeReportsUsageWatchedTagsStringsAndVisitsBlocks) {
 
   EXPECT_EXIT(
       {
-        setenv("UL_MEMDBG", "1", 1);
         fflush(stdout);
         dup2(2, 1); // the report goes to standard output; match it on stderr
         for (char c : {'a', 'b', 'c'}) {
@@ -374,7 +366,6 @@ TEST_F(MemChild, DebugModeReportsUsageWatchedTagsStringsAndVisitsBlocks) {
 
   EXPECT_EXIT(
       {
-        setenv("UL_MEMDBG", "1", 1);
         for (int i = 0; i < 4; i++)
           ulMemMalloc(10, "visit");
         void *other = ulMemMalloc(10, "other");

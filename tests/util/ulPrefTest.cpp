@@ -20,6 +20,7 @@ namespace fs = std::filesystem;
 namespace {
 
 using testsupport::Argv;
+using testsupport::Ints;
 using Words = std::vector<std::string>;
 
 // A set "demo" as a layer would declare it.
@@ -41,21 +42,20 @@ TEST(ulPrefSets, DeclareReadSetAndRevert) {
   EXPECT_EQ(ulPrefAdd(set, "LOGGING", &ulIntVT, "again", nullptr), 0); // names ignore case
   EXPECT_EQ(ulPrefTypespec(set, "Logging"), &ulOnOffVT);
 
-  EXPECT_EQ(ulPrefIntVal(set, "logging"), 1);
+  EXPECT_EQ((Ints{ulPrefIntVal(set, "logging"), ulPrefChanged(set, "title")}), (Ints{1, 0}));
   EXPECT_STREQ(ulPrefStrVal(set, "title"), "none");
-  EXPECT_EQ(ulPrefChanged(set, "title"), 0);
   std::string mine = "mine";
   EXPECT_EQ(ulPrefSetval(set, "title", mine.data()), 1);
   mine[0] = 'X'; // the set keeps its own copy
   EXPECT_STREQ(ulPrefStrVal(set, "title"), "mine");
-  EXPECT_EQ(ulPrefFlags(set, "title"), ulPrefVALUESET);
-  EXPECT_EQ(ulPrefRevert(set, "title"), 1);
+  EXPECT_EQ(
+      (Ints{ulPrefFlags(set, "title"), ulPrefRevert(set, "title"), ulPrefChanged(set, "title")}),
+      (Ints{ulPrefVALUESET, 1, 0}));
   EXPECT_STREQ(ulPrefStrVal(set, "title"), "none");
-  EXPECT_EQ(ulPrefChanged(set, "title"), 0);
 
   EXPECT_EQ(ulPrefVal(set, "nosuch"), nullptr);
-  EXPECT_EQ(ulPrefFlags(set, "nosuch"), -1);
-  EXPECT_EQ(ulPrefSetval(set, "nosuch", nullptr), 0);
+  EXPECT_EQ((Ints{ulPrefFlags(set, "nosuch"), ulPrefSetval(set, "nosuch", nullptr)}),
+            (Ints{-1, 0}));
 
   // Redeclaring keeps a value whose type stays compatible, else drops it.
   ulPrefSetText(set, "keep_logfiles", "7");
@@ -82,10 +82,9 @@ TEST(ulPrefParse, PreferenceArgumentsAreTakenOutOfArgv) {
   EXPECT_EQ(a.left(),
             (Words{"prog", "in.ltf", "-nosuch.option", "-demo.nosuch", "x", "-demo.title"}));
   EXPECT_EQ(a.argv[a.argc], nullptr);
-  EXPECT_EQ(ulPrefIntVal(set, "logging"), 0);
-  EXPECT_EQ(ulPrefIntVal(set, "keep_logfiles"), 3);
-  EXPECT_EQ(ulPrefFlags(set, "keep_logfiles"), ulPrefVALUESET | ulPrefCMDLINE);
-  EXPECT_EQ(ulPrefChanged(set, "touch"), 1);
+  EXPECT_EQ((Ints{ulPrefIntVal(set, "logging"), ulPrefIntVal(set, "keep_logfiles"),
+                  ulPrefFlags(set, "keep_logfiles"), ulPrefChanged(set, "touch")}),
+            (Ints{0, 3, ulPrefVALUESET | ulPrefCMDLINE, 1}));
   EXPECT_STREQ(ulPrefStrVal(set, "title"), "none"); // last argument: no value, left
 
   Argv b({"prog", "+DEMO.Logging", "-demo.keep_logfiles"});
@@ -99,9 +98,8 @@ TEST(ulPrefParse, ShorthandAddressesTheProgramsSet) {
   ulPrefDB *set = demoSet();
   Argv a({"/usr/bin/demo", "-keep_logfiles", "4", "-.title", "T", "-x.", "-.", "-"});
   ulPrefParse(nullptr, &a.argc, a.argv.data());
-  EXPECT_STREQ(ulPrefGetShorthand(), "demo");
+  EXPECT_EQ((Words{ulPrefGetShorthand(), ulPrefStrVal(set, "title")}), (Words{"demo", "T"}));
   EXPECT_EQ(ulPrefIntVal(set, "keep_logfiles"), 4);
-  EXPECT_STREQ(ulPrefStrVal(set, "title"), "T");
   EXPECT_EQ(a.left(), (Words{"/usr/bin/demo", "-x.", "-.", "-"}));
 
   // Only the first parse takes argv[0]; the shorthand can be switched off.
@@ -111,8 +109,7 @@ TEST(ulPrefParse, ShorthandAddressesTheProgramsSet) {
   ulPrefSetShorthand(nullptr);
   Argv c({"demo", "-keep_logfiles", "6"});
   ulPrefParse(nullptr, &c.argc, c.argv.data());
-  EXPECT_EQ(c.argc, 3);
-  EXPECT_EQ(ulPrefGetShorthand(), nullptr);
+  EXPECT_TRUE(c.argc == 3 && ulPrefGetShorthand() == nullptr);
   ulPrefDestroy(set);
 }
 
@@ -137,11 +134,10 @@ TEST(ulPrefParse, UnreadableValueThrowsMessage1501) {
   for (const Case &c : cases) {
     SCOPED_TRACE(c.text);
     ASSERT_EQ(ulExTry(ulEX_POSTCOND, c.body), 1);
-    EXPECT_EQ(ulExTagV, ulEX_POSTCOND);
-    EXPECT_EQ(ulErrNum(ulExErrV), 1501);
-    EXPECT_STREQ(ulErrText(ulExErrV), c.text);
+    EXPECT_EQ((Ints{ulExTagV, ulErrNum(ulExErrV)}), (Ints{ulEX_POSTCOND, 1501}));
     const char *location = ulErrLocation(ulExErrV);
-    EXPECT_EQ(location != nullptr ? location : "", c.location);
+    EXPECT_EQ((Words{ulErrText(ulExErrV), location != nullptr ? location : ""}),
+              (Words{c.text, c.location}));
     ulErrDestroy(ulExErrV);
     ulExErrV = nullptr;
   }
@@ -181,11 +177,12 @@ TEST(ulPrefTypes, ReadPrintRefuseCompareAndRegister) {
   ulPrefDestroy(set);
 
   // Compatibility, and registering a type of ours.
-  EXPECT_EQ(ulPrefCompatible(&ulIntVT, &ulPositiveIntVT), 1);
-  EXPECT_EQ(ulPrefCompatible(&ulStringVT, &ulFileReadVT), 1);
-  EXPECT_EQ(ulPrefCompatible(&ulOnOffVT, &ulYesNoVT), 0);
-  EXPECT_EQ(ulPrefCompatible(&ulStringVT, &ulStringConstVT), 0);
-  EXPECT_EQ(ulPrefCompatible(&ulAnyVT, &ulCallbackVT), 0);
+  EXPECT_EQ(
+      (Ints{ulPrefCompatible(&ulIntVT, &ulPositiveIntVT),
+            ulPrefCompatible(&ulStringVT, &ulFileReadVT), ulPrefCompatible(&ulOnOffVT, &ulYesNoVT),
+            ulPrefCompatible(&ulStringVT, &ulStringConstVT),
+            ulPrefCompatible(&ulAnyVT, &ulCallbackVT)}),
+      (Ints{1, 1, 0, 0, 0}));
   static const ulTypespec onOffAgain = {
       "myOnOffVT",    ulPrefFAM_ENUM,  ulOnOffVT.valueNames, 2,
       ulOnOffVT.read, ulOnOffVT.print, ulOnOffVT.copy,       ulOnOffVT.release};
@@ -268,10 +265,9 @@ TEST(ulPrefFiles, WriteThenReadRestoresValues) {
   set = demoSet();
   ASSERT_EQ(ulPrefReadIniFile(path.c_str()), 1);
   EXPECT_STREQ(ulPrefStrVal(set, "title"), "  two words ");
-  EXPECT_EQ(ulPrefIntVal(set, "keep_logfiles"), 9);
-  EXPECT_EQ(ulPrefIntVal(set, "logging"), 0);
-  EXPECT_EQ(ulPrefFlags(set, "logging"), ulPrefVALUESET);
-  EXPECT_EQ(ulPrefReadIniFile((dir + "/absent").c_str()), 0);
+  EXPECT_EQ((Ints{ulPrefIntVal(set, "keep_logfiles"), ulPrefIntVal(set, "logging"),
+                  ulPrefFlags(set, "logging"), ulPrefReadIniFile((dir + "/absent").c_str())}),
+            (Ints{9, 0, ulPrefVALUESET, 0}));
 
   // A failed write leaves the target alone and no temporary file behind.
   EXPECT_EQ(ulPrefWriteIniFile(dir.c_str(), set), 0); // a directory cannot be replaced
@@ -288,8 +284,8 @@ TEST(ulPrefFiles, ValuesWaitForTheirPreferenceAndYieldToTheCommandLine) {
   ulPrefDB *set = demoSet();
   Argv a({"prog", "+demo.logging"});
   ulPrefParse("demo", &a.argc, a.argv.data());
-  EXPECT_EQ(ulPrefIntVal(set, "keep_logfiles"), 8);
-  EXPECT_EQ(ulPrefIntVal(set, "logging"), 1); // the command line wins
+  // The command line wins.
+  EXPECT_EQ((Ints{ulPrefIntVal(set, "keep_logfiles"), ulPrefIntVal(set, "logging")}), (Ints{8, 1}));
 
   ulPrefDB *later = ulPrefCreate("later");
   ulPrefAdd(later, "count", &ulIntVT, "Count.", ulPrefWord(0));
@@ -336,10 +332,8 @@ TEST(ulCmd, TableDrivenParseAndFlagAcceptAbbreviations) {
   int flags[2] = {0, 0};
   Argv a({"prog", "-fi", "a.ltf", "-V", "-o", "out", "lib", "-x", "-force"});
   EXPECT_EQ(ulCmdParse(&a.argc, a.argv.data(), valueNames, 2, values, flagNames, 2, flags), 5);
-  EXPECT_STREQ(values[0], "a.ltf");
-  EXPECT_STREQ(values[1], "out");
-  EXPECT_EQ(flags[0], 1);
-  EXPECT_EQ(flags[1], 0); // the walk ended at the unknown -x
+  EXPECT_EQ((Words{values[0], values[1]}), (Words{"a.ltf", "out"}));
+  EXPECT_EQ((Ints{flags[0], flags[1]}), (Ints{1, 0})); // the walk ended at the unknown -x
   EXPECT_EQ(a.left(), (Words{"prog", "lib", "-x", "-force"}));
 
   // "f" abbreviates both file and format: ambiguous, so unknown.
@@ -350,8 +344,9 @@ TEST(ulCmd, TableDrivenParseAndFlagAcceptAbbreviations) {
 
   // A flag takes one named option.
   Argv c({"prog", "x", "-Debug", "-lib", "L", "-lib"});
-  EXPECT_STREQ(ulCmdFlag(&c.argc, c.argv.data(), "-debug", 0), "-Debug");
-  EXPECT_STREQ(ulCmdFlag(&c.argc, c.argv.data(), "-LIB", 1), "L");
+  EXPECT_EQ((Words{ulCmdFlag(&c.argc, c.argv.data(), "-debug", 0),
+                   ulCmdFlag(&c.argc, c.argv.data(), "-LIB", 1)}),
+            (Words{"-Debug", "L"}));
   EXPECT_EQ(ulCmdFlag(&c.argc, c.argv.data(), "-lib", 1), nullptr); // no value follows
   EXPECT_EQ(c.left(), (Words{"prog", "x", "-lib"}));
   EXPECT_EQ(ulCmdFlag(&c.argc, c.argv.data(), "-absent", 0), nullptr);
