@@ -14,6 +14,7 @@
 #include "support/TestSupport.h"
 #include "ulPref.h"
 
+using testsupport::Ints;
 using testsupport::ScopedEnv;
 
 namespace {
@@ -50,8 +51,7 @@ int (*const third)() = [] { return std::fputs("[third]", stderr); };
 
 TEST(ulExTry, FramesPopCatchByMaskAndChainPendingErrors) {
   int ran = 0;
-  EXPECT_EQ(ulExTry(ulEX_ALL, [&] { ran += ulEx_StackV != nullptr; }), 0);
-  EXPECT_EQ(ran, 1);
+  EXPECT_EQ((Ints{ulExTry(ulEX_ALL, [&] { ran += ulEx_StackV != nullptr; }), ran}), (Ints{0, 1}));
   EXPECT_EQ(ulEx_StackV, nullptr);
   // Other C++ exceptions pass through untouched.
   EXPECT_THROW(ulExTry(ulEX_ALL, [] { throw 7; }), int);
@@ -67,11 +67,8 @@ TEST(ulExTry, FramesPopCatchByMaskAndChainPendingErrors) {
     });
     ADD_FAILURE() << "the inner frame must not return";
   });
-  EXPECT_EQ(outer, 1);
-  EXPECT_EQ(innerCaught, -1);
-  EXPECT_EQ(destroyed, 1);
+  EXPECT_EQ((Ints{outer, innerCaught, destroyed, ulExTagV}), (Ints{1, -1, 1, ulEX_USER1}));
   EXPECT_EQ(ulEx_StackV, nullptr);
-  EXPECT_EQ(ulExTagV, ulEX_USER1);
   ASSERT_NE(ulExErrV, nullptr);
   EXPECT_STREQ(ulErr_String(ulExErrV, ulErrVERBOSE), "app: Error: boom");
   releasePending();
@@ -85,8 +82,7 @@ TEST(ulExTry, FramesPopCatchByMaskAndChainPendingErrors) {
     }
   });
   EXPECT_EQ(outer, 1);
-  EXPECT_EQ(ulExErrV, seen);
-  EXPECT_EQ(ulExErrV->next, nullptr);
+  EXPECT_TRUE(ulExErrV == seen && ulExErrV->next == nullptr);
 
   // A new exception while an error is pending puts the old one behind it.
   EXPECT_EQ(ulExTry(ulEX_USER8, [] { ulExThrow2(ulEX_USER8, "new", ulErrERROR, "effect"); }), 1);
@@ -97,8 +93,7 @@ TEST(ulExTry, FramesPopCatchByMaskAndChainPendingErrors) {
 TEST(ulExTry, PreconditionFormsAndTagNames) {
   ulExPrecond(0, "here", nullptr, 0); // a false condition does nothing
   EXPECT_EQ(ulExTry(ulEX_PRECOND, [] { ulExPrecond(1, "here", nullptr, 0); }), 1);
-  EXPECT_EQ(ulExTagV, ulEX_PRECOND);
-  EXPECT_EQ(ulErrNum(ulExErrV), 1155);
+  EXPECT_EQ((Ints{ulExTagV, ulErrNum(ulExErrV)}), (Ints{ulEX_PRECOND, 1155}));
   EXPECT_STREQ(ulErrLocation(ulExErrV), "here");
   releasePending();
   EXPECT_EQ(ulExTry(ulEX_PRECOND, [] { ulEx_PreCond("vsLoop2", ulMsgFile(), 1155); }), 1);
@@ -109,11 +104,12 @@ TEST(ulExTry, PreconditionFormsAndTagNames) {
   releasePending();
 
   // Tags name themselves, known or not.
-  EXPECT_STREQ(ulExTagString(0x1), "subroutine pre-condition not met");
-  EXPECT_STREQ(ulExTagString(0x2), "subroutine failed to fulfill contract");
-  EXPECT_STREQ(ulExTagString(0x100), "floating point exception");
-  EXPECT_STREQ(ulExTagString(0x800000), "user-defined exception 8");
-  EXPECT_STREQ(ulExTagString(0x3), "unknown exception type 3");
+  EXPECT_EQ(
+      (std::vector<std::string>{ulExTagString(0x1), ulExTagString(0x2), ulExTagString(0x100),
+                                ulExTagString(0x800000), ulExTagString(0x3)}),
+      (std::vector<std::string>{"subroutine pre-condition not met",
+                                "subroutine failed to fulfill contract", "floating point exception",
+                                "user-defined exception 8", "unknown exception type 3"}));
 }
 
 TEST(ulExFault, SegvInGuardedCodeReachesTheFrameCatching0x80) {
@@ -122,11 +118,8 @@ TEST(ulExFault, SegvInGuardedCodeReachesTheFrameCatching0x80) {
   volatile int *bad = reinterpret_cast<volatile int *>(16);
   int inner = -1;
   int caught = ulExTry(ulEX_SEGV, [&] { inner = ulExTry(ulEX_USER1, [&] { *bad = 1; }); });
-  EXPECT_EQ(caught, 1);
-  EXPECT_EQ(inner, -1);
+  EXPECT_EQ((Ints{caught, inner, ulExTagV, ulErrNum(ulExErrV)}), (Ints{1, -1, ulEX_SEGV, 2001}));
   EXPECT_EQ(ulEx_StackV, nullptr);
-  EXPECT_EQ(ulExTagV, ulEX_SEGV);
-  EXPECT_EQ(ulErrNum(ulExErrV), 2001);
   EXPECT_STREQ(ulErrApp(ulExErrV), "ullib");
   EXPECT_THAT(ulErrText(ulExErrV), testing::StartsWith("ulExTest - segmentation violation.\n"
                                                        "Receipt of this message indicates"));
@@ -137,8 +130,7 @@ TEST(ulExFault, SegvInGuardedCodeReachesTheFrameCatching0x80) {
   EXPECT_EQ(ulExTry(ulEX_FAULTS, [&] { *bad = 2; }), 1);
   releasePending();
   for (auto [sig, tag] : {std::pair{SIGFPE, ulEX_FPE}, {SIGBUS, ulEX_BUS}}) {
-    EXPECT_EQ(ulExTry(tag, [s = sig] { std::raise(s); }), 1) << sig;
-    EXPECT_EQ(ulExTagV, tag);
+    EXPECT_EQ((Ints{ulExTry(tag, [s = sig] { std::raise(s); }), ulExTagV}), (Ints{1, tag})) << sig;
     releasePending();
   }
 }

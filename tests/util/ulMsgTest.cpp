@@ -21,6 +21,7 @@
 #include "vs.h"
 
 using ::testing::HasSubstr;
+using testsupport::Ints;
 using testsupport::readFile;
 
 namespace {
@@ -129,8 +130,7 @@ TEST_F(MsgTest, CompiledFileReadsBackAndIsReleasedAtTheLastClose) {
   EXPECT_EQ(text(a, 0), "zero");
   ulMsgFileClose(b);
   EXPECT_EQ(ulMsgGetFilename(a), nullptr);
-  EXPECT_EQ(thrownNumber([&] { text(a, 0); }), 1020);
-  EXPECT_EQ(ulExTagV, ulEX_PRECOND);
+  EXPECT_EQ((Ints{thrownNumber([&] { text(a, 0); }), ulExTagV}), (Ints{1020, ulEX_PRECOND}));
   ulMsgFileClose(a); // no longer open: ignored
   ulMsgClose();      // nothing of the old format was ever opened
 
@@ -182,12 +182,10 @@ TEST_F(MsgTest, VersionChecksPassFailOrOnlyWarn) {
 
 TEST(MsgVersionValues, ParsesThreeDottedNumbersOrLeavesAllUnchanged) {
   int a = -1, b = -1, c = -1;
-  EXPECT_EQ(ulMsgCompVerValues("5.10.0", &a, &b, &c), 1);
-  EXPECT_EQ(a * 10000 + b * 100 + c, 51000);
+  EXPECT_EQ((Ints{ulMsgCompVerValues("5.10.0", &a, &b, &c), a, b, c}), (Ints{1, 5, 10, 0}));
   for (const char *bad : {"5.0", "5.0.0.1", "5.0.x", " 5.0.0", "", "5..0", "99999999999.0.0"}) {
     a = b = c = -1;
-    EXPECT_EQ(ulMsgCompVerValues(bad, &a, &b, &c), 0) << bad;
-    EXPECT_EQ(a + b + c, -3) << bad;
+    EXPECT_EQ((Ints{ulMsgCompVerValues(bad, &a, &b, &c), a, b, c}), (Ints{0, -1, -1, -1})) << bad;
   }
 }
 
@@ -196,11 +194,11 @@ TEST_F(MsgTest, MissingNumberIs1021AndLibraryFileFailuresAreFatal) {
   for (int missing : {1, 8, -4, 41}) {
     ulErr *e = thrown([&] { text(h, missing); });
     ASSERT_NE(e, nullptr) << missing;
-    EXPECT_EQ(ulExTagV, ulEX_POSTCOND);
-    EXPECT_EQ(ulErrNum(e), 1021);
-    EXPECT_STREQ(ulErrLocation(e), "in call to routine ulMsgText()");
-    EXPECT_EQ(std::string(ulErrText(e)),
-              ulMsgStatic(ulMsgFile(), 1021, missing, (dir / "t.umb").c_str()) + 3);
+    EXPECT_EQ((Ints{ulExTagV, ulErrNum(e)}), (Ints{ulEX_POSTCOND, 1021}));
+    EXPECT_EQ((std::vector<std::string>{ulErrLocation(e), ulErrText(e)}),
+              (std::vector<std::string>{
+                  "in call to routine ulMsgText()",
+                  ulMsgStatic(ulMsgFile(), 1021, missing, (dir / "t.umb").c_str()) + 3}));
     ulErrDestroy(e);
   }
   ulMsgFileClose(h);
@@ -222,7 +220,7 @@ TEST_F(MsgTest, MissingNumberIs1021AndLibraryFileFailuresAreFatal) {
   for (auto &[body, expected] : cases) {
     ulErr *e = thrown(body);
     ASSERT_NE(e, nullptr) << expected;
-    EXPECT_EQ(ulErrSeverity(e), ulErrFATAL);
+    EXPECT_EQ(ulErrSeverity(e), ulErrFATAL) << expected;
     EXPECT_STREQ(ulErrText(e), expected);
     ulErrDestroy(e);
   }
@@ -245,8 +243,7 @@ TEST_F(MsgTest, DamagedFilesFailWithTheirNumbers) {
   for (auto &c : cases) {
     SCOPED_TRACE(c.bytes.size());
     std::string name = writeRaw("bad", c.bytes);
-    EXPECT_EQ(thrownNumber([&] { open(name); }), c.number);
-    EXPECT_EQ(ulExTagV, ulEX_POSTCOND);
+    EXPECT_EQ((Ints{thrownNumber([&] { open(name); }), ulExTagV}), (Ints{c.number, ulEX_POSTCOND}));
   }
   ulErr *e = thrown([&] { open(dir / "none"); });
   EXPECT_EQ(ulErr_String(e, ulErrVERBOSE),
@@ -261,8 +258,8 @@ TEST_F(MsgTest, DamagedFilesFailWithTheirNumbers) {
       open(writeRaw("texts", header(60) + words({3, 1, 100, 3, 2, 100, 50, 3, 0xfffffff0u, 2}) +
                                  std::string("ok\0", 3)));
   EXPECT_EQ(text(h, 1), "ok");
-  EXPECT_EQ(thrownNumber([&] { text(h, 2); }), 1023);
-  EXPECT_EQ(thrownNumber([&] { text(h, 3); }), 1022);
+  EXPECT_EQ((Ints{thrownNumber([&] { text(h, 2); }), thrownNumber([&] { text(h, 3); })}),
+            (Ints{1023, 1022}));
   EXPECT_EQ(text(h, 1), "ok");
   ulMsgFileClose(h);
 }

@@ -18,6 +18,7 @@
 namespace {
 
 using testsupport::Argv;
+using testsupport::Ints;
 using Words = std::vector<std::string>;
 
 } // namespace
@@ -31,11 +32,11 @@ TEST(ulPrefErr, ErrInitTakesItsArgumentsAndReadsThem) {
                              "-err.bogus", "LIB"}));
   ulPrefDB *err = ulPrefFind("err");
   ASSERT_NE(err, nullptr);
-  EXPECT_EQ(ulPrefIntVal(err, "keep_logfiles"), 3);
-  EXPECT_EQ(ulErrLogIsEnabled(), 0);
-  EXPECT_EQ(ulErrStyleV[ulErrCNTX_STDERR], ulErrTERSE);
-  EXPECT_EQ(ulErrActionV[ulErrERROR], ulErrACT_DISABLED);
-  EXPECT_EQ(ulErrActionV[ulErrSTATUS], ulErrACT_STATUSLINE); // the default
+  // The status action keeps its default.
+  EXPECT_EQ(
+      (Ints{ulPrefIntVal(err, "keep_logfiles"), ulErrLogIsEnabled(), ulErrStyleV[ulErrCNTX_STDERR],
+            ulErrActionV[ulErrERROR], ulErrActionV[ulErrSTATUS]}),
+      (Ints{3, 0, ulErrTERSE, ulErrACT_DISABLED, ulErrACT_STATUSLINE}));
   EXPECT_EQ(ulErrFileV, stdout);
   ulErrInit(nullptr, nullptr); // later calls only reset the report stream
   EXPECT_EQ(ulErrFileV, stderr);
@@ -59,13 +60,11 @@ TEST(ulPrefErr, DefaultsWithoutArguments) {
   ulErrInit(&a.argc, a.argv.data());
   EXPECT_EQ(a.argc, 2); // no value follows: left for the command
   ulPrefDB *err = ulPrefFind("err");
-  EXPECT_EQ(ulPrefIntVal(err, "keep_logfiles"), 0);
-  EXPECT_EQ(ulPrefIntVal(err, "logging"), 1);
-  EXPECT_EQ(ulErrLogIsEnabled(), 1);
   EXPECT_EQ(ulErrFileV, stderr);
-  EXPECT_EQ(ulErrStyleV[ulErrCNTX_STDERR], ulErrVERBOSE);
-  EXPECT_EQ(ulErrStyleV[ulErrCNTX_STATUSLINE], ulErrTERSE);
-  EXPECT_EQ(ulErrActionV[ulErrERROR], ulErrACT_ALERTBOX);
+  EXPECT_EQ((Ints{ulPrefIntVal(err, "keep_logfiles"), ulPrefIntVal(err, "logging"),
+                  ulErrLogIsEnabled(), ulErrStyleV[ulErrCNTX_STDERR],
+                  ulErrStyleV[ulErrCNTX_STATUSLINE], ulErrActionV[ulErrERROR]}),
+            (Ints{0, 1, 1, ulErrVERBOSE, ulErrTERSE, ulErrACT_ALERTBOX}));
 }
 
 TEST(ulPrefErr, KeepCountNamesTheLogAfterTheProcess) {

@@ -70,19 +70,19 @@ TEST(ulStrTokQuote, QuotesEscapesAndCutTokens) {
 
 TEST(ulStrBufUntokQuote, QuotingEscapingAndDollars) {
   BufGuard g;
+  // The buffer's text after writing back each of texts into it, emptied first.
+  auto written = [&g](std::initializer_list<const char *> texts, int flags, const char *delims) {
+    ulStrBufClear(g.b);
+    for (const char *t : texts)
+      ulStrBufUntokQuote(t, g.b, flags, delims);
+    return std::string(ulStrBufString(g.b));
+  };
   EXPECT_STREQ(ulStrBufUntokQuote("", g.b, ulStrUNTOK_QUOTE, " "), "");
   EXPECT_STREQ(ulStrBufString(g.b), "\"\"");
-  ulStrBufClear(g.b);
-  ulStrBufUntokQuote("plain", g.b, ulStrUNTOK_QUOTE, " ,");
-  ulStrBufUntokQuote("a,b", g.b, ulStrUNTOK_QUOTE, " ,");
-  ulStrBufUntokQuote(R"(q"\)", g.b, ulStrUNTOK_QUOTE, " ,");
-  EXPECT_STREQ(ulStrBufString(g.b), R"(plain "a,b" q\"\\)");
-  ulStrBufClear(g.b);
-  ulStrBufUntokQuote("$x y\"", g.b, ulStrUNTOK_DOLLAR, " ");
-  EXPECT_STREQ(ulStrBufString(g.b), "$$x y\""); // no quoting without flag 2
-  ulStrBufClear(g.b);
-  ulStrBufUntokQuote("$a b", g.b, ulStrUNTOK_DOLLAR | ulStrUNTOK_QUOTE, " ");
-  EXPECT_STREQ(ulStrBufString(g.b), "\"$$a b\"");
+  EXPECT_EQ(written({"plain", "a,b", R"(q"\)"}, ulStrUNTOK_QUOTE, " ,"), R"(plain "a,b" q\"\\)");
+  // No quoting without the quote flag.
+  EXPECT_EQ(written({"$x y\""}, ulStrUNTOK_DOLLAR, " "), "$$x y\"");
+  EXPECT_EQ(written({"$a b"}, ulStrUNTOK_DOLLAR | ulStrUNTOK_QUOTE, " "), "\"$$a b\"");
   ulStrBufClear(g.b);
   ulStrBufAppend(g.b, "cmd ");
   ulStrBufUntokQuote("arg", g.b, 0, " "); // the buffer already ends in a delimiter
