@@ -107,22 +107,19 @@ TEST(ulStrPool, TerminateSwitchesToPlainHeapStrings) {
             (Strings{"after", "cd", "5"}));
 }
 
-void expectPoolSwitchedOffBy(const char *variable) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
-        setenv(variable, "1", 1);
-        char *s = ulStrCpy("plain");
-        bool ok = ulStrPoolIsOn() == 0 && std::strcmp(s, "plain") == 0;
-        ulStrFree(s);
-        std::exit(ok ? 0 : 1);
-      },
-      testing::ExitedWithCode(0), "");
-}
-
 TEST(ulStrPool, EnvironmentSwitchesThePoolOff) {
-  expectPoolSwitchedOffBy("UL_STRDISABLE");
-  expectPoolSwitchedOffBy("UL_PURIFY");
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  for (const char *variable : {"UL_STRDISABLE", "UL_PURIFY"})
+    EXPECT_EXIT(
+        {
+          setenv(variable, "1", 1);
+          char *s = ulStrCpy("plain");
+          bool ok = ulStrPoolIsOn() == 0 && std::strcmp(s, "plain") == 0;
+          ulStrFree(s);
+          std::exit(ok ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "")
+        << variable;
 }
 
 // With memory debugging the exit handlers run: the concatenation buffers are
