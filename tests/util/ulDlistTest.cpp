@@ -352,6 +352,7 @@ TEST(ulList, SingleAndDoubleInsertDeleteAndWalk) {
   // b is not in the list any more.
   EXPECT_EQ((std::vector<void *>{head, ulListSdel(&b, head), ulListSdel(&c, head)}),
             (std::vector<void *>{&c, &c, nullptr}));
+  EXPECT_EQ(ulListSize(nullptr), 0);
 
   // Doubly linked: insert and delete keep both links.
   a = {nullptr, nullptr, 1}, b = {nullptr, nullptr, 2}, c = {nullptr, nullptr, 3};
