@@ -88,9 +88,8 @@ TEST(VsSpec, ParseExThrowsMessage1041NamingTheSpec) {
   std::string bad(300, 'q');
   char name[vsMAXPATH];
   EXPECT_EQ(ulExTry(ulEX_ALL, [&] { vsParseEx(bad.c_str(), nullptr, nullptr, name, nullptr); }), 1);
-  EXPECT_EQ(ulExTagV, ulEX_POSTCOND);
   ASSERT_NE(ulExErrV, nullptr);
-  EXPECT_EQ(ulErrNum(ulExErrV), 1041);
+  EXPECT_EQ((Ints{ulEX_POSTCOND, 1041}), (Ints{ulExTagV, ulErrNum(ulExErrV)}));
   EXPECT_NE(std::string(ulErrText(ulExErrV)).find(bad), std::string::npos);
   ulErrDestroy(ulExErrV);
   ulExErrV = nullptr;
@@ -125,12 +124,10 @@ TEST(VsSpec, DnpathAndUppath) {
     const int st = vsDnpath(d, sub);
     return result(st, d) + (st != vsOK && d != dir ? " (changed)" : "");
   };
-  EXPECT_EQ("sub/", dn("", "sub"));
-  EXPECT_EQ("a", dn("a", ""));
-  EXPECT_EQ("a/b/", dn("a", "b/"));
   const std::string base(252, 'x'); // base + "/c/" = 255
-  EXPECT_EQ(base + "/c/", dn(base, "c"));
-  EXPECT_EQ("status 2", dn(base + "x", "c"));
+  EXPECT_EQ(
+      (Strings{"sub/", "a", "a/b/", base + "/c/", "status 2"}),
+      (Strings{dn("", "sub"), dn("a", ""), dn("a", "b/"), dn(base, "c"), dn(base + "x", "c")}));
 
   char d[vsMAXPATH] = "/a/b/c/", last[vsMAXPATH];
   EXPECT_EQ("/a/b/", result(vsUppath(d, last), d));
@@ -145,10 +142,10 @@ TEST(VsSpec, ConvPathCleansSeparators) {
   char out[vsMAXPATH], inPlace[vsMAXPATH] = "x\\\\y";
   EXPECT_EQ("a/b/c/d/", result(vsConvPath("a//b\\\\c\\d///", out), out));
   EXPECT_EQ("x/y", result(vsConvPath(inPlace, inPlace), inPlace));
-  EXPECT_EQ(vsBADSPEC, vsConvPath(nullptr, out));
-  EXPECT_EQ(vsBADSPEC, vsConvPath("a", nullptr));
-  const std::string s(255, 'a');
-  EXPECT_EQ(vsBADSPEC, vsConvPath((s + "//").c_str(), out)); // 256 after cleaning
+  const std::string s(255, 'a'); // 256 after cleaning
+  EXPECT_EQ((Ints{vsBADSPEC, vsBADSPEC, vsBADSPEC}),
+            (Ints{vsConvPath(nullptr, out), vsConvPath("a", nullptr),
+                  vsConvPath((s + "//").c_str(), out)}));
   EXPECT_EQ(s.substr(1) + "/", result(vsConvPath((s.substr(1) + "/").c_str(), out), out));
 }
 
@@ -272,8 +269,7 @@ TEST_F(Vs, InfoAndExistsGiveLocalTimeSizeAndKind) {
   ASSERT_EQ(vsInfo("f.txt", &when, &size, &kind), vsOK);
   EXPECT_EQ((Ints{t + 3 * 3600, 1, vsFILE, t + 3 * 3600, t}),
             (Ints{when, size, kind, vsFtime("f.txt"), vsFGMtime("f.txt")}));
-  ASSERT_EQ(vsInfo("d", nullptr, nullptr, &kind), vsOK);
-  EXPECT_EQ(kind, vsDIR);
+  EXPECT_EQ((Ints{vsOK, vsDIR}), (Ints{vsInfo("d", nullptr, nullptr, &kind), kind}));
   EXPECT_EQ((Ints{vsNOTFOUND, 0, 0}), (Ints{vsInfo("missing", &when, &size, &kind),
                                             vsFtime("missing"), vsFGMtime("missing")}));
   EXPECT_NEAR(vsTimer(0), static_cast<long>(std::time(nullptr)) + 3 * 3600, 2);
@@ -360,16 +356,18 @@ TEST_F(Vs, SrchwdirsTakesTheFirstElementInOrder) {
   touch("b/60/f.ini");
   touch("c/f.ini");
   touch("c/sub/g.ini");
-  EXPECT_EQ(root + "b/60/f.ini", result(vsSrchwdirs("f.ini", vsFILE, out), out));
-  EXPECT_EQ(vsSrchwdirs("f.ini", vsDIR, out), vsNOTFOUND);
-  EXPECT_EQ(root + "c/sub/g.ini", result(vsSrchwdirs("sub/g.ini", vsFILE, out), out));
-  EXPECT_EQ(vsSrchwdirs(std::string(300, 's').c_str(), vsFILE, out), vsDENIED);
+  auto find = [&](const std::string &spec, int kind = vsFILE) {
+    return result(vsSrchwdirs(spec.c_str(), kind, out), out);
+  };
+  EXPECT_EQ((Strings{root + "b/60/f.ini", "status 4", root + "c/sub/g.ini", "status 7"}),
+            (Strings{find("f.ini"), find("f.ini", vsDIR), find("sub/g.ini"),
+                     find(std::string(300, 's'))}));
 
   // "a" was found missing once; it stays skipped until the list is rebuilt.
   touch("a/f.ini");
-  EXPECT_EQ(root + "b/60/f.ini", result(vsSrchwdirs("f.ini", vsFILE, out), out));
+  EXPECT_EQ(root + "b/60/f.ini", find("f.ini"));
   vsResetWdirCache();
-  EXPECT_EQ(root + "a/f.ini", result(vsSrchwdirs("f.ini", vsFILE, out), out));
+  EXPECT_EQ(root + "a/f.ini", find("f.ini"));
 }
 
 TEST_F(Vs, SrchdirsFollowsTheSearchOrder) {

@@ -24,6 +24,7 @@
 
 namespace fs = std::filesystem;
 using testsupport::hostName;
+using testsupport::Ints;
 using testsupport::lockText;
 using testsupport::readFile;
 using testsupport::writeFile;
@@ -100,8 +101,7 @@ TEST_F(Locks, ALockFileHoldsTenLinesAndPaddingInTheLockDirectory) {
       "\nFacId: 4\nFacVer: 5.41\nPLVer: 5.2.0\nProcId: " + std::to_string(getpid()) +
       "\nHostId: " + hostName() + "\nClassName: SYMBOL\nLockTest: ALL\n" + std::string(212, ' ');
   EXPECT_EQ(expected, readFile(lockFile));
-  EXPECT_EQ(1, vfpObjHoldsLock(obj));
-  EXPECT_EQ(0, vfpObjIsMyLock(obj));
+  EXPECT_EQ((Ints{1, 0}), (Ints{vfpObjHoldsLock(obj), vfpObjIsMyLock(obj)}));
 
   // The same tests again: nothing is written. Other tests: the file is
   // rewritten with them and its creation time.
@@ -115,10 +115,9 @@ TEST_F(Locks, ALockFileHoldsTenLinesAndPaddingInTheLockDirectory) {
   changed.replace(changed.find("LockTest: ALL"), 13, "LockTest: USERID+PID");
   EXPECT_EQ(changed, readFile(lockFile));
 
-  EXPECT_EQ(0, vfpUnlockObject(ref().c_str()));
-  EXPECT_FALSE(fs::exists(lockFile));
-  EXPECT_EQ(0, vfpObjHoldsLock(obj));
-  EXPECT_EQ(vfpNOT_LOCKED, vfpUnlockObject(ref().c_str()));
+  EXPECT_EQ((Ints{0, 0, 0, vfpNOT_LOCKED}),
+            (Ints{vfpUnlockObject(ref().c_str()), fs::exists(lockFile), vfpObjHoldsLock(obj),
+                  vfpUnlockObject(ref().c_str())}));
 }
 
 TEST_F(Locks, TestNamesAreJoinedWithPlusAndFoundAnywhereInTheLine) {
@@ -139,25 +138,24 @@ TEST_F(Locks, TestNamesAreJoinedWithPlusAndFoundAnywhereInTheLine) {
 }
 
 TEST_F(Locks, TheReaderKnowsEachVersionAndRefusesWhatDoesNotScan) {
-  auto decode = [](std::string text, LockInfo *info) {
+  LockInfo info;
+  auto decode = [&info](std::string text) {
     FILE *f = fmemopen(text.data(), text.size(), "r");
-    vfpGetOwnLockInfo(info);
-    const int st = vfpiDecodeLock(f, info);
+    vfpGetOwnLockInfo(&info);
+    const int st = vfpiDecodeLock(f, &info);
     std::fclose(f);
     return st;
   };
-  LockInfo info;
-  ASSERT_EQ(0, decode(lockText(1, "77", 12, 4321, "h1", "5.0"), &info));
-  EXPECT_EQ(1, info.state);
-  EXPECT_STREQ("77", info.owner);
-  EXPECT_EQ(12, info.created);
-  EXPECT_EQ(4321, info.pid);
-  EXPECT_STREQ("h1", info.host);
-  EXPECT_STREQ("", info.className); // a 5.0 file ends after its host line
-  EXPECT_EQ(0, info.tests);
-  ASSERT_EQ(0, decode(lockText(0, "77", 12, 4321, "h1", "5.1dm", "USERID+PID"), &info));
-  EXPECT_STREQ("SYMBOL", info.className);
-  EXPECT_EQ(3, info.tests);
+  // The status and the fields read: state, owner, created, pid, host, class, tests.
+  auto fields = [&info](int st) {
+    return std::to_string(st) + ": " + std::to_string(info.state) + " " + info.owner + " " +
+           std::to_string(info.created) + " " + std::to_string(info.pid) + " " + info.host + " [" +
+           info.className + "] " + std::to_string(info.tests);
+  };
+  // A 5.0 file ends after its host line.
+  EXPECT_EQ("0: 1 77 12 4321 h1 [] 0", fields(decode(lockText(1, "77", 12, 4321, "h1", "5.0"))));
+  EXPECT_EQ("0: 0 77 12 4321 h1 [SYMBOL] 3",
+            fields(decode(lockText(0, "77", 12, 4321, "h1", "5.1dm", "USERID+PID"))));
 
   const std::string good = lockText(0, "77", 12, 4321, "h1");
   const std::string bad[] = {
@@ -171,31 +169,30 @@ TEST_F(Locks, TheReaderKnowsEachVersionAndRefusesWhatDoesNotScan) {
       std::string(600, 'x') + "\n" + good,           // a line too long
   };
   for (const std::string &text : bad)
-    EXPECT_EQ(vfpGENERAL_FAILURE, decode(text, &info)) << text;
+    EXPECT_EQ(vfpGENERAL_FAILURE, decode(text)) << text;
 }
 
 TEST_F(Locks, AnUnreadableLockIsRetriedThenJudgedOrphanedAndTakenOver) {
   vfpLockRetryDelayV = 0;
   LockInfo info;
   std::string trace;
-  EXPECT_EQ(vfpNOT_LOCKED, readTraced(&info, trace));
-  EXPECT_EQ(0, info.found);
-  EXPECT_EQ(getpid(), info.pid); // the defaults: our own identity
+  // Nothing found: the defaults, our own identity.
+  EXPECT_EQ((Ints{vfpNOT_LOCKED, 0, getpid()}),
+            (Ints{readTraced(&info, trace), info.found, info.pid}));
 
   foreignLock("State: 0\nOwner: 0\n");
-  EXPECT_EQ(vfpGENERAL_FAILURE, readTraced(&info, trace));
-  EXPECT_EQ(vfpLOCK_ORPHANED, info.state);
-  EXPECT_EQ(-1, info.pid);
+  EXPECT_EQ((Ints{vfpGENERAL_FAILURE, vfpLOCK_ORPHANED, -1}),
+            (Ints{readTraced(&info, trace), info.state, info.pid}));
   EXPECT_NE(std::string::npos, trace.find("\nTesting for orphaned lock file: " + lockFile + "."));
   EXPECT_NE(std::string::npos, trace.find("\n  Retry count1: 25, count2: 100 delay 0."));
   EXPECT_NE(std::string::npos,
             trace.find("\nOrphaned lock encountered (max retry): " + lockFile + ". "));
 
-  EXPECT_EQ(0, vfpLockObj(obj, vfpLOCKTEST_ALL));
+  // A lock taken over starts its time at 0.
   LockInfo taken;
-  ASSERT_EQ(0, vfpGetObjLockInfo(obj, &taken));
-  EXPECT_EQ(getpid(), taken.pid);
-  EXPECT_EQ(0, taken.created); // a lock taken over starts its time at 0
+  EXPECT_EQ((Ints{0, 0, getpid(), 0}),
+            (Ints{vfpLockObj(obj, vfpLOCKTEST_ALL), vfpGetObjLockInfo(obj, &taken), taken.pid,
+                  taken.created}));
 }
 
 TEST_F(Locks, ALockOfADeadProcessOnThisHostIsTakenOver) {
@@ -203,35 +200,32 @@ TEST_F(Locks, ALockOfADeadProcessOnThisHostIsTakenOver) {
   foreignLock(lockText(0, uid, 5, dead, hostName()));
   LockInfo info;
   std::string trace;
-  EXPECT_EQ(vfpGENERAL_FAILURE, readTraced(&info, trace));
-  EXPECT_EQ(vfpLOCK_ORPHANED, info.state);
-  EXPECT_EQ(dead, info.pid);
+  EXPECT_EQ((Ints{vfpGENERAL_FAILURE, vfpLOCK_ORPHANED, dead}),
+            (Ints{readTraced(&info, trace), info.state, info.pid}));
   EXPECT_NE(std::string::npos,
             trace.find("\nOrphaned lock encountered (dead process): " + lockFile + ". Freeing..."));
-
-  ASSERT_EQ(0, vfpLockObj(obj, vfpLOCKTEST_ALL));
-  ASSERT_EQ(0, vfpGetObjLockInfo(obj, &info));
-  EXPECT_EQ(getpid(), info.pid);
+  EXPECT_EQ((Ints{0, 0, getpid()}),
+            (Ints{vfpLockObj(obj, vfpLOCKTEST_ALL), vfpGetObjLockInfo(obj, &info), info.pid}));
 }
 
 TEST_F(Locks, ALockOfAnotherHostOrALiveProcessIsNeverTakenOverOrReleased) {
   const std::string remote = lockText(0, uid, 5, deadPid(), "elsewhere");
   const std::string live = lockText(0, uid, 5, getppid(), hostName());
   for (const std::string &text : {remote, live}) {
+    SCOPED_TRACE(text);
     foreignLock(text);
-    EXPECT_EQ(vfpLOCKED, vfpLockObj(obj, vfpLOCKTEST_ALL));
-    EXPECT_EQ(vfpLOCKED, vfpLockObject(ref().c_str(), vfpLOCKTEST_DEFAULT));
     int st = -1;
-    EXPECT_EQ(obj, vfpOpenObject(ref().c_str(), vfpOPEN_READ | vfpOPEN_LOCK, &st));
-    EXPECT_EQ(vfpALREADY_OPEN, st); // obj is open: nothing is done to it
+    // obj is open: an open of it again does nothing to it.
+    EXPECT_EQ(
+        (Ints{vfpLOCKED, vfpLOCKED, obj, vfpALREADY_OPEN}),
+        (Ints{vfpLockObj(obj, vfpLOCKTEST_ALL), vfpLockObject(ref().c_str(), vfpLOCKTEST_DEFAULT),
+              vfpOpenObject(ref().c_str(), vfpOPEN_READ | vfpOPEN_LOCK, &st), st}));
     vfpCloseObject(obj, 0);
-    EXPECT_EQ(0, vfpOpenObject(ref().c_str(), vfpOPEN_WRITE, &st));
-    EXPECT_EQ(vfpLOCKED, st);
-    EXPECT_EQ(vfpLOCK_ERROR, vfpUnlockObject(ref().c_str()));
-    EXPECT_EQ(vfpLOCK_OPEN_STATE, vfpBreakLock(ref().c_str()));
+    EXPECT_EQ((Ints{0, vfpLOCKED, vfpLOCK_ERROR, vfpLOCK_OPEN_STATE}),
+              (Ints{vfpOpenObject(ref().c_str(), vfpOPEN_WRITE, &st), st,
+                    vfpUnlockObject(ref().c_str()), vfpBreakLock(ref().c_str())}));
     obj = vfpOpenObject(ref().c_str(), vfpOPEN_ID, &st);
-    EXPECT_EQ(1, vfpObjIsMyLock(obj));
-    EXPECT_EQ(0, vfpObjHoldsLock(obj));
+    EXPECT_EQ((Ints{1, 0}), (Ints{vfpObjIsMyLock(obj), vfpObjHoldsLock(obj)}));
     EXPECT_EQ(text, readFile(lockFile));
     EXPECT_FALSE(fs::exists(sym + "and2.1")); // the refused write made nothing
   }
@@ -278,9 +272,8 @@ TEST_F(Locks, OwnershipFollowsTheTestsOfTheLock) {
 
 TEST_F(Locks, BreakingAndDeletingFollowTheStateOfTheLock) {
   foreignLock(lockText(1, "0", 5, getppid(), "elsewhere"));
-  EXPECT_EQ(0, vfpBreakLock(ref().c_str()));
-  EXPECT_FALSE(fs::exists(lockFile));
-  EXPECT_EQ(vfpNOT_LOCKED, vfpBreakLock(ref().c_str()));
+  EXPECT_EQ((Ints{0, 0, vfpNOT_LOCKED}),
+            (Ints{vfpBreakLock(ref().c_str()), fs::exists(lockFile), vfpBreakLock(ref().c_str())}));
 
   LockInfo lock;
   vfpGetOwnLockInfo(&lock);
@@ -319,10 +312,8 @@ TEST_F(Locks, WithoutLockFilesNothingIsWrittenAndNothingCountsAsLocked) {
   int st = -1;
   vfpCloseObject(obj, 0);
   obj = vfpOpenObject(ref().c_str(), vfpOPEN_WRITE, &st);
-  EXPECT_EQ(0, st);
-  EXPECT_EQ(1, vfpObjHoldsLock(obj));
-  EXPECT_EQ(0, vfpUnlockObj(obj));
-  EXPECT_EQ(vfpNOT_LOCKED, vfpUnlockObj(obj));
+  EXPECT_EQ((Ints{0, 1, 0, vfpNOT_LOCKED}),
+            (Ints{st, vfpObjHoldsLock(obj), vfpUnlockObj(obj), vfpUnlockObj(obj)}));
   EXPECT_EQ(lockText(0, uid, 5, getppid(), hostName()), readFile(lockFile));
 }
 
@@ -336,9 +327,7 @@ TEST_F(Locks, ALockNeverOutlivesItsProcess) {
     std::exit(0); // runs the exit handlers, not vfpExit
   int status = 0;
   waitpid(child, &status, 0);
-  EXPECT_TRUE(fs::exists(lockFile));
-  EXPECT_EQ(0, vfpExit());
-  EXPECT_FALSE(fs::exists(lockFile));
+  EXPECT_EQ((Ints{1, 0, 0}), (Ints{fs::exists(lockFile), vfpExit(), fs::exists(lockFile)}));
 
   open(vfpLOCKMODE_DEFAULT);
   const pid_t holder = fork();
@@ -347,8 +336,7 @@ TEST_F(Locks, ALockNeverOutlivesItsProcess) {
     std::exit(st == 0 && fs::exists(lockFile) ? 0 : 1);
   }
   waitpid(holder, &status, 0);
-  EXPECT_EQ(0, WEXITSTATUS(status));
-  EXPECT_FALSE(fs::exists(lockFile));
+  EXPECT_EQ((Ints{0, 0}), (Ints{WEXITSTATUS(status), fs::exists(lockFile)}));
 }
 
 TEST_F(Locks, AHolderKilledWithSigkillLeavesALockThatTheNextRequesterReclaims) {
@@ -369,11 +357,9 @@ TEST_F(Locks, AHolderKilledWithSigkillLeavesALockThatTheNextRequesterReclaims) {
   kill(holder, SIGKILL);
   waitpid(holder, nullptr, 0);
   LockInfo info;
-  ASSERT_EQ(vfpGENERAL_FAILURE, vfpGetObjLockInfo(obj, &info));
-  EXPECT_EQ(holder, info.pid);
-  EXPECT_EQ(0, vfpLockObj(obj, vfpLOCKTEST_ALL));
-  ASSERT_EQ(0, vfpGetObjLockInfo(obj, &info));
-  EXPECT_EQ(getpid(), info.pid);
+  EXPECT_EQ((Ints{vfpGENERAL_FAILURE, holder}), (Ints{vfpGetObjLockInfo(obj, &info), info.pid}));
+  EXPECT_EQ((Ints{0, 0, getpid()}),
+            (Ints{vfpLockObj(obj, vfpLOCKTEST_ALL), vfpGetObjLockInfo(obj, &info), info.pid}));
   close(ready[0]);
   close(ready[1]);
 }
