@@ -121,20 +121,13 @@ TEST_F(Locks, ALockFileHoldsTenLinesAndPaddingInTheLockDirectory) {
 }
 
 TEST_F(Locks, TestNamesAreJoinedWithPlusAndFoundAnywhereInTheLine) {
-  const std::pair<int, const char *> texts[] = {
-      {0, "DEFAULT"},           {31, "ALL"}, {1, "USERID"}, {5, "USERID+HOSTNAME"},
-      {26, "PID+FACID+FACVER"}, {63, "ALL"},
-  };
-  for (const auto &[tests, text] : texts) {
+  for (const auto &row : testsupport::tableRows("project/cases/locktests.txt")) {
     char buffer[48];
-    EXPECT_STREQ(text, vfpLockTestText(tests, buffer)) << tests;
+    if (row.at(0) == "text")
+      EXPECT_STREQ(row.at(2).c_str(), vfpLockTestText(std::stoi(row[1]), buffer)) << row[1];
+    else
+      EXPECT_EQ(std::stoi(row.at(2)), vfpLockTestDecode(row[1].c_str())) << row[1];
   }
-  const std::pair<const char *, int> lines[] = {
-      {"LockTest: DEFAULT\n", 0},  {"LockTest: ALL\n", 31},      {"LockTest: PID+USERID\n", 3},
-      {"x FACVER,HOSTNAME y", 20}, {"LockTest: ALL+DEFAULT", 0}, {"LockTest: none", 0},
-  };
-  for (const auto &[line, tests] : lines)
-    EXPECT_EQ(tests, vfpLockTestDecode(line)) << line;
 }
 
 TEST_F(Locks, TheReaderKnowsEachVersionAndRefusesWhatDoesNotScan) {
