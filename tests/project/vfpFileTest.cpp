@@ -93,16 +93,10 @@ TEST_F(FileDb, ReferencesNameTheCurrentProjectAndRefuseWhatCannotBeBuilt) {
 
   int st = 0;
   const std::string good = ref("mylib", "and2", "1");
-  const std::pair<std::string, int> bad[] = {
-      {good + std::string(256 - good.size(), 'x'), vfpREF_TOO_LARGE},
-      {"DATABASE:Orvik/PROJECT:" + name + "/LIBRARY:mylib", vfpINVALID_OBJREF},
-      {"DATABASE:Other/PROJECT:" + name + "/LIBRARY:mylib/SYMBOL:a@1", vfpINVALID_OBJREF},
-      {"DATABASE:Orvik/PROJECT:" + name + "/LIBRARY:mylib/VIEW:a@1", vfpINVALID_CLASS},
-      {"DATABASE:Orvik/PROJECT:other/LIBRARY:mylib/SYMBOL:a@1", vfpNO_PROJECT},
-      {"DATABASE:Orvik/PROJECT:" + name + "/LIBRARY:mylib/SYMBOL:a", vfpINVALID_OBJREF},
-      {"DATABASE:Orvik/PROJECT:" + name + "/LIBRARY:nolib/SYMBOL:a@1", vfpLIB_NAME},
-      {"DATABASE:Orvik/PROJECT:" + name + "/LIBRARY:my*/SYMBOL:a@1", vfpLIB_NAME},
-  };
+  std::vector<std::pair<std::string, int>> bad = {
+      {good + std::string(256 - good.size(), 'x'), vfpREF_TOO_LARGE}};
+  for (const auto &row : testsupport::tableRows("project/cases/badrefs.txt"))
+    bad.emplace_back(testsupport::replaced(row.at(0), "%", name), std::stoi(row.at(1)));
   // The id and the status, in this order (a braced list is evaluated left to right).
   for (const auto &[text, status] : bad)
     EXPECT_EQ((Ints{0, status}),
@@ -131,17 +125,10 @@ TEST_F(FileDb, AReferenceFindsTheFileInItsLibraryOrWhereItWouldBeCreated) {
                                            vfpObjExists(ref("mylib", "inv", "1").c_str())}));
 
   // The other classes: their subdirectories and names.
-  const std::pair<const char *, std::string> classes[] = {
-      {"SCH_PAGE", "/sch/top.1"},
-      {"SCH_PAGE_BAC", "/sch/top.1.bac"},
-      {"SYMBOL_SAV", "/sym/top.1.sav"},
-      {"WIRELIST", "/wir/top.1"},
-      {"OAT", "/top.1"},
-      {"DATADES", "/top.1"},
-  };
-  for (const auto &[cls, path] : classes) {
-    vfpObjId o = vfpOpenObject(ref("mylib", "top", "1", vfpClassLookup(cls)).c_str(), 0, &st);
-    EXPECT_EQ(lib + path, vfpObjGetPath(o)) << cls;
+  for (const auto &row : testsupport::tableRows("project/cases/classpaths.txt")) {
+    const int cls = vfpClassLookup(row.at(0).c_str());
+    vfpObjId o = vfpOpenObject(ref("mylib", "top", "1", cls).c_str(), 0, &st);
+    EXPECT_EQ(lib + row.at(1), vfpObjGetPath(o)) << row[0];
     vfpCloseObject(o, 0);
   }
 }

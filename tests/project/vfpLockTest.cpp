@@ -241,25 +241,15 @@ TEST_F(Locks, OwnershipFollowsTheTestsOfTheLock) {
                                  EXPECT_EQ(0, vfpLockObj(obj, vfpLOCKTEST_ALL));
                                }).find("\nTest lock ownership:SUCCESS."));
 
-  const struct {
-    const char *tests;
-    unsigned owner;
-    const char *trace;
-  } failing[] = {
-      {"USERID", getuid() + 1, "USERID failed."},
-      {"PID", getuid() + 1, "PID failed."},
-      {"DEFAULT", getuid(), "PID failed."},
-      {"FACID", getuid(), "FACID failed."},
-  };
-  for (const auto &c : failing) {
+  for (const auto &row : testsupport::tableRows("project/cases/lockowners.txt")) {
     LockInfo lock;
     vfpGetOwnLockInfo(&lock);
-    lock.tests = vfpLockTestDecode(c.tests);
-    std::snprintf(lock.owner, sizeof lock.owner, "%u", c.owner);
+    lock.tests = vfpLockTestDecode(row.at(0).c_str());
+    std::snprintf(lock.owner, sizeof lock.owner, "%u", getuid() + (row.at(1) == "other"));
     lock.pid = getppid();
     lock.facId = 5;
-    EXPECT_EQ(std::string("\nTest lock ownership:") + c.trace,
-              traced([&] { EXPECT_EQ(vfpLOCK_ERROR, vfpiTestLock(&lock)) << c.tests; }));
+    EXPECT_EQ("\nTest lock ownership:" + row.at(2),
+              traced([&] { EXPECT_EQ(vfpLOCK_ERROR, vfpiTestLock(&lock)) << row[0]; }));
   }
 }
 
