@@ -17,6 +17,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "support/TestSupport.h"
@@ -260,27 +261,20 @@ TEST_F(Locks, BreakingAndDeletingFollowTheStateOfTheLock) {
 
   LockInfo lock;
   vfpGetOwnLockInfo(&lock);
-  const std::string host = hostName();
-  const struct {
-    int state;
-    int pid;
-    const char *host;
-    int status;
-  } cases[] = {
-      {vfpLOCK_ORPHANED, 1, "elsewhere", 0},
-      {vfpLOCK_BYPID, getpid(), "", 0},
-      {vfpLOCK_BYPID, getppid(), "", vfpCANNOT_ACCESS},
-      {vfpLOCK_NOTOPEN, getpid(), host.c_str(), 0},
-      {vfpLOCK_NOTOPEN, getppid(), host.c_str(), vfpCANNOT_ACCESS},
-      {vfpLOCK_OPEN, getpid(), host.c_str(), vfpCANNOT_ACCESS},
-  };
-  for (const auto &c : cases) {
+  const std::map<std::string, int> states = {{"orphaned", vfpLOCK_ORPHANED},
+                                             {"bypid", vfpLOCK_BYPID},
+                                             {"notopen", vfpLOCK_NOTOPEN},
+                                             {"open", vfpLOCK_OPEN}};
+  for (const auto &row : testsupport::tableRows("project/cases/lockdeletes.txt")) {
+    SCOPED_TRACE(row.at(0) + " " + row.at(1));
     foreignLock("x");
-    lock.state = c.state;
-    lock.pid = c.pid;
-    std::snprintf(lock.host, sizeof lock.host, "%s", c.host);
-    EXPECT_EQ(c.status, vfpiDeleteLockFile(lockFile.c_str(), &lock)) << c.state << " " << c.pid;
-    EXPECT_EQ(c.status != 0, fs::exists(lockFile));
+    lock.state = states.at(row[0]);
+    lock.pid = row[1] == "self" ? getpid() : row[1] == "parent" ? getppid() : std::stoi(row[1]);
+    std::snprintf(lock.host, sizeof lock.host, "%s",
+                  (row.at(2) == "this" ? hostName() : row[2]).c_str());
+    const int status = std::stoi(row.at(3));
+    EXPECT_EQ((Ints{status, status != 0}),
+              (Ints{vfpiDeleteLockFile(lockFile.c_str(), &lock), fs::exists(lockFile)}));
   }
   fs::remove(lockFile);
   lock.state = vfpLOCK_ORPHANED;
