@@ -38,22 +38,10 @@ protected:
 using Keywords = QInit;
 
 TEST_F(Keywords, ExactMatchesWinAndAbbreviationsMustBeUnique) {
-  const std::pair<const char *, std::string> cases[] = {
-      {"grid", "grid"},
-      {"GRID", "grid"},
-      {"gri", "status -2"}, // grid, gridon
-      {"t", "status -2"},
-      {"text_t", "text_threshold"},
-      {"Text", "text"},
-      {"auto_ripper_bus_segment", "auto_ripper_bus_segment"},
-      {"auto_ripper_bus_segment_", "auto_ripper_bus_segment_length"},
-      {"gridded", "status -1"},
-      {"", "status -1"},
-  };
-  for (const auto &[word, expected] : cases) {
-    const int index = q_find_keyword(word);
-    EXPECT_EQ(expected, index < 0 ? "status " + std::to_string(index) : q_keyword_name(index))
-        << word;
+  for (const auto &row : testsupport::tableRows("library/cases/keywords.txt")) {
+    const int index = q_find_keyword(row.at(0).c_str());
+    EXPECT_EQ(row.at(1), index < 0 ? "status " + std::to_string(index) : q_keyword_name(index))
+        << row[0];
   }
   EXPECT_EQ(11, q_find_keyword("grid"));
   EXPECT_STREQ("line", q_keyword_name(0));
@@ -225,23 +213,11 @@ TEST_F(ReadFile, MessagesAreCutAndSilencedAndOnlyShownWhileReading) {
 TEST_F(ReadFile, AttachingBuiltinRewritesDirectoryLinesAndKeepsEveryOtherByte) {
   fs::create_directories(dir / "real/BuiltIn");
   fs::create_directories(dir / "v");
-  // Directory lines in the current format, qualifiers and comments, line
-  // ends of both kinds, a refused line, a versioned line and a last line
-  // without its line end.
-  const std::string before = "grid 3 | keep\r\n"
-                             "DIR [w] @/real (mylib) {qual} | my comment\n"
-                             "  dir   [pw]   @   (work)  {q w}|mine\n"
-                             "dir 7 @/real/BuiltIn/ {b}\r\n"
-                             "DIR [x] @ (bad) {x}\n"
-                             "|5.0 dir [W] @/v (v) | v\n"
-                             "netname d[7:0]";
-  const std::string after = "grid 3 | keep\r\n"
-                            "DIR [w] @/real (mylib) {qual} | my comment\n"
-                            "  DIR [pw] @ (work) {q w}|mine\n"
-                            "DIR  7 @/real/BuiltIn/ (builtin) {b}\r\n"
-                            "DIR [x] @ (bad) {x}\n"
-                            "|5.0 DIR [w] @/v (v) | v\n"
-                            "netname d[7:0]";
+  std::string before, after;
+  for (const auto &row : testsupport::tableRows("library/cases/builtin_rewrite.txt")) {
+    before += (before.empty() ? "" : "\n") + row.at(0);
+    after += (after.empty() ? "" : "\n") + row.at(1);
+  }
   // The file is a link into another directory, readable by its group only.
   const std::string target = write("real/scribant.ini", before);
   fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);

@@ -261,21 +261,10 @@ TEST_F(QdDirRead, AcceptedLinesShowNothingAndRegisterWritableDirectories) {
 
 TEST_F(QdDirRead, RefusalsShowTheMessageOfTheirStatus) {
   ASSERT_EQ(1, dirRead("dir [p] @/a"));
-  const std::pair<const char *, const char *> cases[] = {
-      {"dir [w] @/b (9lib)", "the library name is not valid."},
-      {"dir [w] @/a (lib)", "the directory is listed twice."},
-      {"dir [p] @/b", "a second primary library directory."},
-      {"dir [rw] @/b", "contradictory type letters."},
-      {"dir [w] @/f", "the path is not a directory."},
-      {"dir [x] @/b", "unknown type letter."},
-      {"dir [w]", "the path is missing, too long or cannot be made absolute."},
-      {"dir [] @/b", "it does not describe a library directory."},
-      {"dir [w @/b", "it does not describe a library directory."},
-  };
-  for (const auto &[line, message] : cases) {
+  for (const auto &row : testsupport::tableRows("library/cases/dirmessages.txt")) {
     shown.clear();
-    EXPECT_EQ(0, dirRead(line)) << line;
-    EXPECT_EQ(std::string("+Directory line refused: ") + message + "\n", shown) << line;
+    EXPECT_EQ(0, dirRead(row.at(0))) << row[0];
+    EXPECT_EQ("+Directory line refused: " + row.at(1) + "\n", shown) << row[0];
   }
   EXPECT_EQ(1, count());
 }

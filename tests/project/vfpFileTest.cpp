@@ -34,6 +34,7 @@ protected:
   testsupport::TempDir dir;
   const std::string lib = dir / "lib";
   const std::string lib2 = dir / "lib2";
+  const std::string file = lib + "/sym/and2.1";
   vfpObjId project = 0;
   int symbol = vfpClassLookup("SYMBOL");
 
@@ -57,6 +58,14 @@ protected:
   }
   vfpObjId open(const char *name, int mode, int *st, const char *alias = "mylib") {
     return vfpOpenObject(ref(alias, name, "1").c_str(), mode, st);
+  }
+  // Writes "old\n" into mylib's and2.1 and opens it with mode.
+  vfpObjId openOld(int mode) {
+    testsupport::writeFile(file, "old\n");
+    int st = -1;
+    const vfpObjId o = open("and2", mode, &st);
+    EXPECT_EQ(0, st);
+    return o;
   }
   // Writes text through a write open of the object and commits it.
   int save(vfpObjId obj, const std::string &text, int flags = vfpCLOSE_COMMIT) {
@@ -84,16 +93,10 @@ TEST_F(FileDb, ReferencesNameTheCurrentProjectAndRefuseWhatCannotBeBuilt) {
 
   int st = 0;
   const std::string good = ref("mylib", "and2", "1");
-  const std::pair<std::string, int> bad[] = {
-      {good + std::string(256 - good.size(), 'x'), vfpREF_TOO_LARGE},
-      {"DATABASE:Orvik/PROJECT:" + name + "/LIBRARY:mylib", vfpINVALID_OBJREF},
-      {"DATABASE:Other/PROJECT:" + name + "/LIBRARY:mylib/SYMBOL:a@1", vfpINVALID_OBJREF},
-      {"DATABASE:Orvik/PROJECT:" + name + "/LIBRARY:mylib/VIEW:a@1", vfpINVALID_CLASS},
-      {"DATABASE:Orvik/PROJECT:other/LIBRARY:mylib/SYMBOL:a@1", vfpNO_PROJECT},
-      {"DATABASE:Orvik/PROJECT:" + name + "/LIBRARY:mylib/SYMBOL:a", vfpINVALID_OBJREF},
-      {"DATABASE:Orvik/PROJECT:" + name + "/LIBRARY:nolib/SYMBOL:a@1", vfpLIB_NAME},
-      {"DATABASE:Orvik/PROJECT:" + name + "/LIBRARY:my*/SYMBOL:a@1", vfpLIB_NAME},
-  };
+  std::vector<std::pair<std::string, int>> bad = {
+      {good + std::string(256 - good.size(), 'x'), vfpREF_TOO_LARGE}};
+  for (const auto &row : testsupport::tableRows("project/cases/badrefs.txt"))
+    bad.emplace_back(testsupport::replaced(row.at(0), "%", name), std::stoi(row.at(1)));
   // The id and the status, in this order (a braced list is evaluated left to right).
   for (const auto &[text, status] : bad)
     EXPECT_EQ((Ints{0, status}),
@@ -122,17 +125,10 @@ TEST_F(FileDb, AReferenceFindsTheFileInItsLibraryOrWhereItWouldBeCreated) {
                                            vfpObjExists(ref("mylib", "inv", "1").c_str())}));
 
   // The other classes: their subdirectories and names.
-  const std::pair<const char *, std::string> classes[] = {
-      {"SCH_PAGE", "/sch/top.1"},
-      {"SCH_PAGE_BAC", "/sch/top.1.bac"},
-      {"SYMBOL_SAV", "/sym/top.1.sav"},
-      {"WIRELIST", "/wir/top.1"},
-      {"OAT", "/top.1"},
-      {"DATADES", "/top.1"},
-  };
-  for (const auto &[cls, path] : classes) {
-    vfpObjId o = vfpOpenObject(ref("mylib", "top", "1", vfpClassLookup(cls)).c_str(), 0, &st);
-    EXPECT_EQ(lib + path, vfpObjGetPath(o)) << cls;
+  for (const auto &row : testsupport::tableRows("project/cases/classpaths.txt")) {
+    const int cls = vfpClassLookup(row.at(0).c_str());
+    vfpObjId o = vfpOpenObject(ref("mylib", "top", "1", cls).c_str(), 0, &st);
+    EXPECT_EQ(lib + row.at(1), vfpObjGetPath(o)) << row[0];
     vfpCloseObject(o, 0);
   }
 }
@@ -149,24 +145,21 @@ TEST_F(FileDb, NothingIsWrittenIntoADirectoryThatIsNotOpenForWriting) {
 }
 
 TEST_F(FileDb, AnOpenObjectIsHandedOutAgainWith53UntilItIsClosed) {
-  testsupport::writeFile(lib + "/sym/and2.1", "V 50\n");
-  int st = -1;
-  const vfpObjId a = open("and2", vfpOPEN_READ, &st);
+  const vfpObjId a = openOld(vfpOPEN_READ);
   ASSERT_NE(0, a);
-  EXPECT_EQ((Ints{0, symbol, 1}), (Ints{st, vfpObjGetClass(a), vfpObjMode(a)}));
+  EXPECT_EQ((Ints{symbol, 1}), (Ints{vfpObjGetClass(a), vfpObjMode(a)}));
+  int st = -1;
   EXPECT_EQ((Ints{a, vfpALREADY_OPEN}), (Ints{open("and2", vfpOPEN_ID, &st), st}));
   EXPECT_EQ((Ints{a, vfpALREADY_OPEN}),
             (Ints{vfpOpenObjectIn(vfpObjGetDir(a), symbol, "and2", "1", vfpOPEN_READ, &st), st}));
 
   char line[16] = "";
   ASSERT_NE(nullptr, std::fgets(line, sizeof line, vfpObjStream(a)));
-  EXPECT_STREQ("V 50\n", line);
-
+  EXPECT_STREQ("old\n", line);
   EXPECT_EQ((Ints{0, 0, vfpINVALID_OBJID}),
             (Ints{vfpCloseObject(a, 0), vfpObjGetClass(a), vfpCloseObject(a, 0)}));
   EXPECT_EQ(nullptr, vfpObjStream(a));
-  const vfpObjId b = open("and2", vfpOPEN_READ, &st);
-  EXPECT_EQ(0, st);
+  const vfpObjId b = openOld(vfpOPEN_READ);
   EXPECT_NE(a, b); // ids are never reused
 
   EXPECT_EQ((Ints{0, vfpBAD_MODE}), (Ints{open("and2", 3, &st), st}));
@@ -178,19 +171,14 @@ TEST_F(FileDb, AnOpenObjectIsHandedOutAgainWith53UntilItIsClosed) {
 }
 
 TEST_F(FileDb, AWriteLeavesTheFileAloneUntilItsCommitReplacesItWhole) {
-  const std::string file = lib + "/sym/and2.1";
-  testsupport::writeFile(file, "old\n");
-  int st = -1;
-  const vfpObjId o = open("and2", vfpOPEN_WRITE, &st);
-  ASSERT_EQ(0, st);
+  const vfpObjId o = openOld(vfpOPEN_WRITE);
   FILE *out = vfpObjStream(o);
   ASSERT_NE(nullptr, out);
   std::fputs("new\n", out);
   std::fflush(out);
-  EXPECT_EQ("old\n", readFile(file));
+  EXPECT_EQ((Strings{"old\n", "new\n"}), (Strings{readFile(file), readFile(file + ".tmp")}));
   // The temporary file beside it is no block file: its extension is a word.
   EXPECT_EQ((Strings{"and2.1", "and2.1.tmp", "lock"}), entries(lib + "/sym"));
-  EXPECT_EQ("new\n", readFile(file + ".tmp"));
 
   EXPECT_EQ(0, vfpObjReopen(o, vfpOPEN_READ, vfpCLOSE_COMMIT | vfpCLOSE_SYNC));
   EXPECT_EQ("new\n", readFile(file));
@@ -203,15 +191,13 @@ TEST_F(FileDb, AWriteLeavesTheFileAloneUntilItsCommitReplacesItWhole) {
   EXPECT_EQ(0, save(o, "discarded\n", vfpCLOSE_DISCARD));
   ASSERT_EQ(0, vfpObjReopen(o, vfpOPEN_WRITE, 0));
   std::fputs("deleted\n", vfpObjStream(o));
-  EXPECT_EQ(0, vfpDeleteObject(o));
-  EXPECT_EQ(0, vfpObjMode(o)); // still open, without a file
+  EXPECT_EQ((Ints{0, 0}), (Ints{vfpDeleteObject(o), vfpObjMode(o)})); // still open, no file
   EXPECT_EQ("new\n", readFile(file));
   EXPECT_EQ((Strings{"and2.1", "lock"}), entries(lib + "/sym"));
 
   // Without a write, a delete removes the file and frees the object.
-  EXPECT_EQ(0, vfpDeleteObject(o));
-  EXPECT_FALSE(fs::exists(file));
-  EXPECT_EQ(vfpINVALID_OBJID, vfpDeleteObject(o));
+  EXPECT_EQ((Ints{0, 0, vfpINVALID_OBJID}),
+            (Ints{vfpDeleteObject(o), fs::exists(file), vfpDeleteObject(o)}));
 }
 
 TEST_F(FileDb, AWriteCreatesAMissingFileWithTheUsualPermissionBits) {
@@ -223,15 +209,12 @@ TEST_F(FileDb, AWriteCreatesAMissingFileWithTheUsualPermissionBits) {
   std::fputs("V 50\n", vfpObjStream(o));
   EXPECT_EQ(0, vfpCloseObject(o, vfpCLOSE_COMMIT));
   umask(old);
-  struct stat s;
-  ASSERT_EQ(0, stat((lib + "/sym/fresh.1").c_str(), &s));
-  EXPECT_EQ(0640u, s.st_mode & 07777);
+  EXPECT_EQ(fs::perms(0640), fs::status(lib + "/sym/fresh.1").permissions());
   EXPECT_EQ("V 50\n", readFile(lib + "/sym/fresh.1"));
 }
 
 TEST_F(FileDb, AReplacedFileKeepsItsPermissionBitsAndGroup) {
-  const std::string file = lib + "/sym/and2.1";
-  testsupport::writeFile(file, "old\n");
+  const vfpObjId o = openOld(vfpOPEN_ID);
   ASSERT_EQ(0, chmod(file.c_str(), 0604));
   // A group other than the process's own: any supplementary group, or any
   // group at all when the process may give files away.
@@ -244,15 +227,11 @@ TEST_F(FileDb, AReplacedFileKeepsItsPermissionBitsAndGroup) {
   if (other == getegid() && geteuid() == 0)
     other = getegid() + 4;
   ASSERT_EQ(0, chown(file.c_str(), static_cast<uid_t>(-1), other));
-
-  int st = -1;
-  const vfpObjId o = open("and2", vfpOPEN_ID, &st);
   ASSERT_EQ(0, save(o, "new\n"));
   struct stat s;
   ASSERT_EQ(0, stat(file.c_str(), &s));
   EXPECT_EQ("new\n", readFile(file));
-  EXPECT_EQ(0604u, s.st_mode & 07777);
-  EXPECT_EQ(other, s.st_gid);
+  EXPECT_EQ((Ints{0604, other}), (Ints{s.st_mode & 07777, s.st_gid}));
   if (other == getegid())
     GTEST_SKIP() << "no second group to check the group with";
 }
@@ -278,11 +257,7 @@ TEST_F(FileDb, ABlockFileThatIsASymbolicLinkIsWrittenAtItsTarget) {
 }
 
 TEST_F(FileDb, AFailedCommitKeepsTheOldContentAndLeavesNoTemporaryFile) {
-  const std::string file = lib + "/sym/and2.1";
-  testsupport::writeFile(file, "old\n");
-  int st = -1;
-  const vfpObjId o = open("and2", vfpOPEN_WRITE, &st);
-  ASSERT_EQ(0, st);
+  const vfpObjId o = openOld(vfpOPEN_WRITE);
   // A file size limit makes the flush of the commit fail.
   {
     testsupport::FileSizeLimit limit(1024);
@@ -298,12 +273,10 @@ TEST_F(FileDb, AFailedCommitKeepsTheOldContentAndLeavesNoTemporaryFile) {
 
 TEST_F(FileDb, TheNextWriteReusesATemporaryFileACrashLeftButNotALiveOne) {
   const std::string sym = lib + "/sym/";
-  testsupport::writeFile(sym + "and2.1", "old\n");
   testsupport::writeFile(sym + "and2.1.tmp", "half of a dead write, longer than the new content");
-  int st = -1;
-  const vfpObjId o = open("and2", vfpOPEN_ID, &st);
+  const vfpObjId o = openOld(vfpOPEN_ID);
   ASSERT_EQ(0, save(o, "new\n"));
-  EXPECT_EQ("new\n", readFile(sym + "and2.1"));
+  EXPECT_EQ("new\n", readFile(file));
   EXPECT_EQ((Strings{"and2.1", "lock"}), entries(lib + "/sym"));
 
   // While another process writes the file (it holds the temporary file's
@@ -313,17 +286,14 @@ TEST_F(FileDb, TheNextWriteReusesATemporaryFileACrashLeftButNotALiveOne) {
   ASSERT_EQ(0, flock(theirs, LOCK_EX)); // another open file: another writer
   EXPECT_EQ(0, save(o, "mine\n"));
   close(theirs);
-  EXPECT_EQ("mine\n", readFile(sym + "and2.1"));
-  EXPECT_EQ("theirs", readFile(sym + "and2.1.tmp"));
+  EXPECT_EQ((Strings{"mine\n", "theirs"}), (Strings{readFile(file), readFile(file + ".tmp")}));
   EXPECT_EQ((Strings{"and2.1", "and2.1.tmp", "lock"}), entries(lib + "/sym"));
 }
 
 TEST_F(FileDb, ACopyIsCompleteOrAbsentAndKeepsTheSourcesBitsAndTime) {
-  const std::string file = lib + "/sym/and2.1";
-  testsupport::writeFile(file, "old\n");
+  const vfpObjId o = openOld(vfpOPEN_READ);
   ASSERT_EQ(0, chmod(file.c_str(), 0640));
   int st = -1;
-  const vfpObjId o = open("and2", vfpOPEN_READ, &st);
   const vfpObjId lib2Dir = vfpFindNextLib(project, vfpObjGetDir(o), "mylib", &st);
   const int bac = vfpClassLookup("SYMBOL_BAC");
 
@@ -351,12 +321,11 @@ TEST_F(FileDb, ACopyIsCompleteOrAbsentAndKeepsTheSourcesBitsAndTime) {
 
 TEST_F(FileDb, TheObjectLoopTakesOnlyTheFilesOfItsClass) {
   const std::string sym = lib + "/sym/";
-  for (const char *f : {"or2.2", "and2.1", "and2.1.bac", "and2.1.sav", "and2.pin", "and2.1000",
-                        "and2.x", "and2", "and2.1.AbC123.tmp", "a.b.1", ".1", "inv.12"})
+  for (const char *f : {"or2.2", "and2.1.bac", "and2.1.sav", "and2.pin", "and2.1000", "and2.x",
+                        "and2", "and2.1.AbC123.tmp", "a.b.1", ".1", "inv.12"})
     testsupport::writeFile(sym + f, "");
   fs::create_directories(sym + "dir.3");
-  int st = -1;
-  const vfpObjId o = open("and2", vfpOPEN_ID, &st);
+  const vfpObjId o = openOld(vfpOPEN_ID);
   const LibraryDirId d = vfpObjGetDir(o);
 
   auto loop = [&](const char *cls, const char *pattern) {
@@ -370,12 +339,10 @@ TEST_F(FileDb, TheObjectLoopTakesOnlyTheFilesOfItsClass) {
         &seen);
     return seen;
   };
-  EXPECT_EQ("and2@1 inv@12 or2@2 ", loop("SYMBOL", nullptr));
-  EXPECT_EQ("and2@1 ", loop("SYMBOL_BAC", ""));
-  EXPECT_EQ("and2@1 ", loop("SYMBOL_SAV", "*"));
-  EXPECT_EQ("and2@pin ", loop("PIN", nullptr));
-  EXPECT_EQ("inv@12 ", loop("SYMBOL", "*.1?"));
-  EXPECT_EQ("", loop("SCH_PAGE", nullptr)); // no sch directory
+  // The last class has no directory.
+  EXPECT_EQ((Strings{"and2@1 inv@12 or2@2 ", "and2@1 ", "and2@1 ", "and2@pin ", "inv@12 ", ""}),
+            (Strings{loop("SYMBOL", nullptr), loop("SYMBOL_BAC", ""), loop("SYMBOL_SAV", "*"),
+                     loop("PIN", nullptr), loop("SYMBOL", "*.1?"), loop("SCH_PAGE", nullptr)}));
 
   // A non-zero result of the callback ends the loop and is returned.
   int calls = 0;
@@ -390,10 +357,7 @@ TEST_F(FileDb, TheObjectLoopTakesOnlyTheFilesOfItsClass) {
 }
 
 TEST_F(FileDb, IsModifiedTellsOfAChangeSinceTheLastOpen) {
-  const std::string file = lib + "/sym/and2.1";
-  testsupport::writeFile(file, "old\n");
-  int st = -1;
-  const vfpObjId o = open("and2", vfpOPEN_READ, &st);
+  const vfpObjId o = openOld(vfpOPEN_READ);
   EXPECT_EQ(0, vfpObjIsModified(o));
   testsupport::writeFile(file, "changed\n");
   EXPECT_EQ(1, vfpObjIsModified(o));
@@ -406,18 +370,13 @@ TEST_F(FileDb, IsModifiedTellsOfAChangeSinceTheLastOpen) {
 }
 
 TEST_F(FileDb, ExitDiscardsWritesInProgressAndReleasesLocks) {
-  const std::string file = lib + "/sym/and2.1";
-  testsupport::writeFile(file, "old\n");
-  int st = -1;
-  const vfpObjId o = open("and2", vfpOPEN_WRITE, &st);
-  ASSERT_EQ(0, st);
+  const vfpObjId o = openOld(vfpOPEN_WRITE);
   std::fputs("half", vfpObjStream(o));
   EXPECT_TRUE(fs::exists(lib + "/sym/lock/and2.1"));
   EXPECT_EQ(0, vfpExit());
   EXPECT_EQ("old\n", readFile(file));
   EXPECT_EQ((Strings{"and2.1", "lock"}), entries(lib + "/sym"));
-  EXPECT_TRUE(entries(lib + "/sym/lock").empty());
-  EXPECT_EQ(0, vfpObjGetClass(o));
+  EXPECT_EQ((Ints{0, 0}), (Ints{long(entries(lib + "/sym/lock").size()), vfpObjGetClass(o)}));
 }
 
 } // namespace

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "support/TestSupport.h"
@@ -24,6 +25,7 @@
 
 namespace fs = std::filesystem;
 using testsupport::hostName;
+using testsupport::Ints;
 using testsupport::lockText;
 using testsupport::readFile;
 using testsupport::writeFile;
@@ -100,8 +102,7 @@ TEST_F(Locks, ALockFileHoldsTenLinesAndPaddingInTheLockDirectory) {
       "\nFacId: 4\nFacVer: 5.41\nPLVer: 5.2.0\nProcId: " + std::to_string(getpid()) +
       "\nHostId: " + hostName() + "\nClassName: SYMBOL\nLockTest: ALL\n" + std::string(212, ' ');
   EXPECT_EQ(expected, readFile(lockFile));
-  EXPECT_EQ(1, vfpObjHoldsLock(obj));
-  EXPECT_EQ(0, vfpObjIsMyLock(obj));
+  EXPECT_EQ((Ints{1, 0}), (Ints{vfpObjHoldsLock(obj), vfpObjIsMyLock(obj)}));
 
   // The same tests again: nothing is written. Other tests: the file is
   // rewritten with them and its creation time.
@@ -115,49 +116,40 @@ TEST_F(Locks, ALockFileHoldsTenLinesAndPaddingInTheLockDirectory) {
   changed.replace(changed.find("LockTest: ALL"), 13, "LockTest: USERID+PID");
   EXPECT_EQ(changed, readFile(lockFile));
 
-  EXPECT_EQ(0, vfpUnlockObject(ref().c_str()));
-  EXPECT_FALSE(fs::exists(lockFile));
-  EXPECT_EQ(0, vfpObjHoldsLock(obj));
-  EXPECT_EQ(vfpNOT_LOCKED, vfpUnlockObject(ref().c_str()));
+  EXPECT_EQ((Ints{0, 0, 0, vfpNOT_LOCKED}),
+            (Ints{vfpUnlockObject(ref().c_str()), fs::exists(lockFile), vfpObjHoldsLock(obj),
+                  vfpUnlockObject(ref().c_str())}));
 }
 
 TEST_F(Locks, TestNamesAreJoinedWithPlusAndFoundAnywhereInTheLine) {
-  const std::pair<int, const char *> texts[] = {
-      {0, "DEFAULT"},           {31, "ALL"}, {1, "USERID"}, {5, "USERID+HOSTNAME"},
-      {26, "PID+FACID+FACVER"}, {63, "ALL"},
-  };
-  for (const auto &[tests, text] : texts) {
+  for (const auto &row : testsupport::tableRows("project/cases/locktests.txt")) {
     char buffer[48];
-    EXPECT_STREQ(text, vfpLockTestText(tests, buffer)) << tests;
+    if (row.at(0) == "text")
+      EXPECT_STREQ(row.at(2).c_str(), vfpLockTestText(std::stoi(row[1]), buffer)) << row[1];
+    else
+      EXPECT_EQ(std::stoi(row.at(2)), vfpLockTestDecode(row[1].c_str())) << row[1];
   }
-  const std::pair<const char *, int> lines[] = {
-      {"LockTest: DEFAULT\n", 0},  {"LockTest: ALL\n", 31},      {"LockTest: PID+USERID\n", 3},
-      {"x FACVER,HOSTNAME y", 20}, {"LockTest: ALL+DEFAULT", 0}, {"LockTest: none", 0},
-  };
-  for (const auto &[line, tests] : lines)
-    EXPECT_EQ(tests, vfpLockTestDecode(line)) << line;
 }
 
 TEST_F(Locks, TheReaderKnowsEachVersionAndRefusesWhatDoesNotScan) {
-  auto decode = [](std::string text, LockInfo *info) {
+  LockInfo info;
+  auto decode = [&info](std::string text) {
     FILE *f = fmemopen(text.data(), text.size(), "r");
-    vfpGetOwnLockInfo(info);
-    const int st = vfpiDecodeLock(f, info);
+    vfpGetOwnLockInfo(&info);
+    const int st = vfpiDecodeLock(f, &info);
     std::fclose(f);
     return st;
   };
-  LockInfo info;
-  ASSERT_EQ(0, decode(lockText(1, "77", 12, 4321, "h1", "5.0"), &info));
-  EXPECT_EQ(1, info.state);
-  EXPECT_STREQ("77", info.owner);
-  EXPECT_EQ(12, info.created);
-  EXPECT_EQ(4321, info.pid);
-  EXPECT_STREQ("h1", info.host);
-  EXPECT_STREQ("", info.className); // a 5.0 file ends after its host line
-  EXPECT_EQ(0, info.tests);
-  ASSERT_EQ(0, decode(lockText(0, "77", 12, 4321, "h1", "5.1dm", "USERID+PID"), &info));
-  EXPECT_STREQ("SYMBOL", info.className);
-  EXPECT_EQ(3, info.tests);
+  // The status and the fields read: state, owner, created, pid, host, class, tests.
+  auto fields = [&info](int st) {
+    return std::to_string(st) + ": " + std::to_string(info.state) + " " + info.owner + " " +
+           std::to_string(info.created) + " " + std::to_string(info.pid) + " " + info.host + " [" +
+           info.className + "] " + std::to_string(info.tests);
+  };
+  // A 5.0 file ends after its host line.
+  EXPECT_EQ("0: 1 77 12 4321 h1 [] 0", fields(decode(lockText(1, "77", 12, 4321, "h1", "5.0"))));
+  EXPECT_EQ("0: 0 77 12 4321 h1 [SYMBOL] 3",
+            fields(decode(lockText(0, "77", 12, 4321, "h1", "5.1dm", "USERID+PID"))));
 
   const std::string good = lockText(0, "77", 12, 4321, "h1");
   const std::string bad[] = {
@@ -171,31 +163,30 @@ TEST_F(Locks, TheReaderKnowsEachVersionAndRefusesWhatDoesNotScan) {
       std::string(600, 'x') + "\n" + good,           // a line too long
   };
   for (const std::string &text : bad)
-    EXPECT_EQ(vfpGENERAL_FAILURE, decode(text, &info)) << text;
+    EXPECT_EQ(vfpGENERAL_FAILURE, decode(text)) << text;
 }
 
 TEST_F(Locks, AnUnreadableLockIsRetriedThenJudgedOrphanedAndTakenOver) {
   vfpLockRetryDelayV = 0;
   LockInfo info;
   std::string trace;
-  EXPECT_EQ(vfpNOT_LOCKED, readTraced(&info, trace));
-  EXPECT_EQ(0, info.found);
-  EXPECT_EQ(getpid(), info.pid); // the defaults: our own identity
+  // Nothing found: the defaults, our own identity.
+  EXPECT_EQ((Ints{vfpNOT_LOCKED, 0, getpid()}),
+            (Ints{readTraced(&info, trace), info.found, info.pid}));
 
   foreignLock("State: 0\nOwner: 0\n");
-  EXPECT_EQ(vfpGENERAL_FAILURE, readTraced(&info, trace));
-  EXPECT_EQ(vfpLOCK_ORPHANED, info.state);
-  EXPECT_EQ(-1, info.pid);
+  EXPECT_EQ((Ints{vfpGENERAL_FAILURE, vfpLOCK_ORPHANED, -1}),
+            (Ints{readTraced(&info, trace), info.state, info.pid}));
   EXPECT_NE(std::string::npos, trace.find("\nTesting for orphaned lock file: " + lockFile + "."));
   EXPECT_NE(std::string::npos, trace.find("\n  Retry count1: 25, count2: 100 delay 0."));
   EXPECT_NE(std::string::npos,
             trace.find("\nOrphaned lock encountered (max retry): " + lockFile + ". "));
 
-  EXPECT_EQ(0, vfpLockObj(obj, vfpLOCKTEST_ALL));
+  // A lock taken over starts its time at 0.
   LockInfo taken;
-  ASSERT_EQ(0, vfpGetObjLockInfo(obj, &taken));
-  EXPECT_EQ(getpid(), taken.pid);
-  EXPECT_EQ(0, taken.created); // a lock taken over starts its time at 0
+  EXPECT_EQ((Ints{0, 0, getpid(), 0}),
+            (Ints{vfpLockObj(obj, vfpLOCKTEST_ALL), vfpGetObjLockInfo(obj, &taken), taken.pid,
+                  taken.created}));
 }
 
 TEST_F(Locks, ALockOfADeadProcessOnThisHostIsTakenOver) {
@@ -203,35 +194,32 @@ TEST_F(Locks, ALockOfADeadProcessOnThisHostIsTakenOver) {
   foreignLock(lockText(0, uid, 5, dead, hostName()));
   LockInfo info;
   std::string trace;
-  EXPECT_EQ(vfpGENERAL_FAILURE, readTraced(&info, trace));
-  EXPECT_EQ(vfpLOCK_ORPHANED, info.state);
-  EXPECT_EQ(dead, info.pid);
+  EXPECT_EQ((Ints{vfpGENERAL_FAILURE, vfpLOCK_ORPHANED, dead}),
+            (Ints{readTraced(&info, trace), info.state, info.pid}));
   EXPECT_NE(std::string::npos,
             trace.find("\nOrphaned lock encountered (dead process): " + lockFile + ". Freeing..."));
-
-  ASSERT_EQ(0, vfpLockObj(obj, vfpLOCKTEST_ALL));
-  ASSERT_EQ(0, vfpGetObjLockInfo(obj, &info));
-  EXPECT_EQ(getpid(), info.pid);
+  EXPECT_EQ((Ints{0, 0, getpid()}),
+            (Ints{vfpLockObj(obj, vfpLOCKTEST_ALL), vfpGetObjLockInfo(obj, &info), info.pid}));
 }
 
 TEST_F(Locks, ALockOfAnotherHostOrALiveProcessIsNeverTakenOverOrReleased) {
   const std::string remote = lockText(0, uid, 5, deadPid(), "elsewhere");
   const std::string live = lockText(0, uid, 5, getppid(), hostName());
   for (const std::string &text : {remote, live}) {
+    SCOPED_TRACE(text);
     foreignLock(text);
-    EXPECT_EQ(vfpLOCKED, vfpLockObj(obj, vfpLOCKTEST_ALL));
-    EXPECT_EQ(vfpLOCKED, vfpLockObject(ref().c_str(), vfpLOCKTEST_DEFAULT));
     int st = -1;
-    EXPECT_EQ(obj, vfpOpenObject(ref().c_str(), vfpOPEN_READ | vfpOPEN_LOCK, &st));
-    EXPECT_EQ(vfpALREADY_OPEN, st); // obj is open: nothing is done to it
+    // obj is open: an open of it again does nothing to it.
+    EXPECT_EQ(
+        (Ints{vfpLOCKED, vfpLOCKED, obj, vfpALREADY_OPEN}),
+        (Ints{vfpLockObj(obj, vfpLOCKTEST_ALL), vfpLockObject(ref().c_str(), vfpLOCKTEST_DEFAULT),
+              vfpOpenObject(ref().c_str(), vfpOPEN_READ | vfpOPEN_LOCK, &st), st}));
     vfpCloseObject(obj, 0);
-    EXPECT_EQ(0, vfpOpenObject(ref().c_str(), vfpOPEN_WRITE, &st));
-    EXPECT_EQ(vfpLOCKED, st);
-    EXPECT_EQ(vfpLOCK_ERROR, vfpUnlockObject(ref().c_str()));
-    EXPECT_EQ(vfpLOCK_OPEN_STATE, vfpBreakLock(ref().c_str()));
+    EXPECT_EQ((Ints{0, vfpLOCKED, vfpLOCK_ERROR, vfpLOCK_OPEN_STATE}),
+              (Ints{vfpOpenObject(ref().c_str(), vfpOPEN_WRITE, &st), st,
+                    vfpUnlockObject(ref().c_str()), vfpBreakLock(ref().c_str())}));
     obj = vfpOpenObject(ref().c_str(), vfpOPEN_ID, &st);
-    EXPECT_EQ(1, vfpObjIsMyLock(obj));
-    EXPECT_EQ(0, vfpObjHoldsLock(obj));
+    EXPECT_EQ((Ints{1, 0}), (Ints{vfpObjIsMyLock(obj), vfpObjHoldsLock(obj)}));
     EXPECT_EQ(text, readFile(lockFile));
     EXPECT_FALSE(fs::exists(sym + "and2.1")); // the refused write made nothing
   }
@@ -254,57 +242,39 @@ TEST_F(Locks, OwnershipFollowsTheTestsOfTheLock) {
                                  EXPECT_EQ(0, vfpLockObj(obj, vfpLOCKTEST_ALL));
                                }).find("\nTest lock ownership:SUCCESS."));
 
-  const struct {
-    const char *tests;
-    unsigned owner;
-    const char *trace;
-  } failing[] = {
-      {"USERID", getuid() + 1, "USERID failed."},
-      {"PID", getuid() + 1, "PID failed."},
-      {"DEFAULT", getuid(), "PID failed."},
-      {"FACID", getuid(), "FACID failed."},
-  };
-  for (const auto &c : failing) {
+  for (const auto &row : testsupport::tableRows("project/cases/lockowners.txt")) {
     LockInfo lock;
     vfpGetOwnLockInfo(&lock);
-    lock.tests = vfpLockTestDecode(c.tests);
-    std::snprintf(lock.owner, sizeof lock.owner, "%u", c.owner);
+    lock.tests = vfpLockTestDecode(row.at(0).c_str());
+    std::snprintf(lock.owner, sizeof lock.owner, "%u", getuid() + (row.at(1) == "other"));
     lock.pid = getppid();
     lock.facId = 5;
-    EXPECT_EQ(std::string("\nTest lock ownership:") + c.trace,
-              traced([&] { EXPECT_EQ(vfpLOCK_ERROR, vfpiTestLock(&lock)) << c.tests; }));
+    EXPECT_EQ("\nTest lock ownership:" + row.at(2),
+              traced([&] { EXPECT_EQ(vfpLOCK_ERROR, vfpiTestLock(&lock)) << row[0]; }));
   }
 }
 
 TEST_F(Locks, BreakingAndDeletingFollowTheStateOfTheLock) {
   foreignLock(lockText(1, "0", 5, getppid(), "elsewhere"));
-  EXPECT_EQ(0, vfpBreakLock(ref().c_str()));
-  EXPECT_FALSE(fs::exists(lockFile));
-  EXPECT_EQ(vfpNOT_LOCKED, vfpBreakLock(ref().c_str()));
+  EXPECT_EQ((Ints{0, 0, vfpNOT_LOCKED}),
+            (Ints{vfpBreakLock(ref().c_str()), fs::exists(lockFile), vfpBreakLock(ref().c_str())}));
 
   LockInfo lock;
   vfpGetOwnLockInfo(&lock);
-  const std::string host = hostName();
-  const struct {
-    int state;
-    int pid;
-    const char *host;
-    int status;
-  } cases[] = {
-      {vfpLOCK_ORPHANED, 1, "elsewhere", 0},
-      {vfpLOCK_BYPID, getpid(), "", 0},
-      {vfpLOCK_BYPID, getppid(), "", vfpCANNOT_ACCESS},
-      {vfpLOCK_NOTOPEN, getpid(), host.c_str(), 0},
-      {vfpLOCK_NOTOPEN, getppid(), host.c_str(), vfpCANNOT_ACCESS},
-      {vfpLOCK_OPEN, getpid(), host.c_str(), vfpCANNOT_ACCESS},
-  };
-  for (const auto &c : cases) {
+  const std::map<std::string, int> states = {{"orphaned", vfpLOCK_ORPHANED},
+                                             {"bypid", vfpLOCK_BYPID},
+                                             {"notopen", vfpLOCK_NOTOPEN},
+                                             {"open", vfpLOCK_OPEN}};
+  for (const auto &row : testsupport::tableRows("project/cases/lockdeletes.txt")) {
+    SCOPED_TRACE(row.at(0) + " " + row.at(1));
     foreignLock("x");
-    lock.state = c.state;
-    lock.pid = c.pid;
-    std::snprintf(lock.host, sizeof lock.host, "%s", c.host);
-    EXPECT_EQ(c.status, vfpiDeleteLockFile(lockFile.c_str(), &lock)) << c.state << " " << c.pid;
-    EXPECT_EQ(c.status != 0, fs::exists(lockFile));
+    lock.state = states.at(row[0]);
+    lock.pid = row[1] == "self" ? getpid() : row[1] == "parent" ? getppid() : std::stoi(row[1]);
+    std::snprintf(lock.host, sizeof lock.host, "%s",
+                  (row.at(2) == "this" ? hostName() : row[2]).c_str());
+    const int status = std::stoi(row.at(3));
+    EXPECT_EQ((Ints{status, status != 0}),
+              (Ints{vfpiDeleteLockFile(lockFile.c_str(), &lock), fs::exists(lockFile)}));
   }
   fs::remove(lockFile);
   lock.state = vfpLOCK_ORPHANED;
@@ -319,10 +289,8 @@ TEST_F(Locks, WithoutLockFilesNothingIsWrittenAndNothingCountsAsLocked) {
   int st = -1;
   vfpCloseObject(obj, 0);
   obj = vfpOpenObject(ref().c_str(), vfpOPEN_WRITE, &st);
-  EXPECT_EQ(0, st);
-  EXPECT_EQ(1, vfpObjHoldsLock(obj));
-  EXPECT_EQ(0, vfpUnlockObj(obj));
-  EXPECT_EQ(vfpNOT_LOCKED, vfpUnlockObj(obj));
+  EXPECT_EQ((Ints{0, 1, 0, vfpNOT_LOCKED}),
+            (Ints{st, vfpObjHoldsLock(obj), vfpUnlockObj(obj), vfpUnlockObj(obj)}));
   EXPECT_EQ(lockText(0, uid, 5, getppid(), hostName()), readFile(lockFile));
 }
 
@@ -336,9 +304,7 @@ TEST_F(Locks, ALockNeverOutlivesItsProcess) {
     std::exit(0); // runs the exit handlers, not vfpExit
   int status = 0;
   waitpid(child, &status, 0);
-  EXPECT_TRUE(fs::exists(lockFile));
-  EXPECT_EQ(0, vfpExit());
-  EXPECT_FALSE(fs::exists(lockFile));
+  EXPECT_EQ((Ints{1, 0, 0}), (Ints{fs::exists(lockFile), vfpExit(), fs::exists(lockFile)}));
 
   open(vfpLOCKMODE_DEFAULT);
   const pid_t holder = fork();
@@ -347,8 +313,7 @@ TEST_F(Locks, ALockNeverOutlivesItsProcess) {
     std::exit(st == 0 && fs::exists(lockFile) ? 0 : 1);
   }
   waitpid(holder, &status, 0);
-  EXPECT_EQ(0, WEXITSTATUS(status));
-  EXPECT_FALSE(fs::exists(lockFile));
+  EXPECT_EQ((Ints{0, 0}), (Ints{WEXITSTATUS(status), fs::exists(lockFile)}));
 }
 
 TEST_F(Locks, AHolderKilledWithSigkillLeavesALockThatTheNextRequesterReclaims) {
@@ -369,11 +334,9 @@ TEST_F(Locks, AHolderKilledWithSigkillLeavesALockThatTheNextRequesterReclaims) {
   kill(holder, SIGKILL);
   waitpid(holder, nullptr, 0);
   LockInfo info;
-  ASSERT_EQ(vfpGENERAL_FAILURE, vfpGetObjLockInfo(obj, &info));
-  EXPECT_EQ(holder, info.pid);
-  EXPECT_EQ(0, vfpLockObj(obj, vfpLOCKTEST_ALL));
-  ASSERT_EQ(0, vfpGetObjLockInfo(obj, &info));
-  EXPECT_EQ(getpid(), info.pid);
+  EXPECT_EQ((Ints{vfpGENERAL_FAILURE, holder}), (Ints{vfpGetObjLockInfo(obj, &info), info.pid}));
+  EXPECT_EQ((Ints{0, 0, getpid()}),
+            (Ints{vfpLockObj(obj, vfpLOCKTEST_ALL), vfpGetObjLockInfo(obj, &info), info.pid}));
   close(ready[0]);
   close(ready[1]);
 }

@@ -94,13 +94,14 @@ TEST(VfpDirLine, TheTypeFieldAloneAndOptionalOutputs) {
 }
 
 TEST(VfpBuildDirLine, FormsAndLimits) {
-  EXPECT_EQ("DIR [pr] /a", build("/a", nullptr, vfpDIR_PRIMARY | vfpDIR_READONLY, nullptr));
-  EXPECT_EQ("DIR [w] /a {q}", build("/a", "", 0, "q"));
-  EXPECT_EQ("DIR /a (x) {q}", build("/a", "x", vfpDIR_NOTYPE | vfpDIR_READONLY, "q"));
+  EXPECT_EQ(
+      (Strings{"DIR [pr] /a", "DIR [w] /a {q}", "DIR /a (x) {q}"}),
+      (Strings{build("/a", nullptr, vfpDIR_PRIMARY | vfpDIR_READONLY, nullptr),
+               build("/a", "", 0, "q"), build("/a", "x", vfpDIR_NOTYPE | vfpDIR_READONLY, "q")}));
   char line[vfpLINE_SIZE];
-  EXPECT_EQ((Ints{2, 0}),
-            (Ints{vfpBuildDirLine(line, nullptr, "x", 0, 0, nullptr), long(std::strlen(line))}));
-  EXPECT_EQ(2, vfpBuildDirLine(nullptr, "/a", "x", 0, 0, nullptr));
+  EXPECT_EQ((Ints{2, 0, 2}),
+            (Ints{vfpBuildDirLine(line, nullptr, "x", 0, 0, nullptr), long(std::strlen(line)),
+                  vfpBuildDirLine(nullptr, "/a", "x", 0, 0, nullptr)}));
   // Without a type, a path that is a number would read back as the type.
   EXPECT_EQ((Ints{2, 29}),
             (Ints{vfpBuildDirLine(line, "6", "x", vfpDIR_NOTYPE, 0, nullptr), statusOf(line)}));
@@ -115,10 +116,10 @@ TEST(VfpBuildDirLine, FormsAndLimits) {
 
 TEST(VfpStatus, TextsKeepTheirNumbersAndClassesTheirNames) {
   // The ends and a neighbour of each run of empty codes stay in place.
-  EXPECT_STREQ("Successful completion", vfpStatusText(0));
-  EXPECT_STREQ("One or more libraries were not opened due to errors.", vfpStatusText(58));
-  EXPECT_STREQ("Invalid library id", vfpStatusText(63));
-  EXPECT_STREQ("Object is already locked by this object.", vfpStatusText(85));
+  EXPECT_EQ(
+      (Strings{"Successful completion", "One or more libraries were not opened due to errors.",
+               "Invalid library id", "Object is already locked by this object."}),
+      (Strings{vfpStatusText(0), vfpStatusText(58), vfpStatusText(63), vfpStatusText(85)}));
   int nonEmpty = 0;
   for (int i = 0; i <= 85; ++i)
     nonEmpty += *vfpStatusText(i) != '\0';
@@ -147,10 +148,9 @@ TEST(VfpReadDirLine, SkipsOtherLinesAndCountsEveryLine) {
     return std::to_string(st) + " " + std::to_string(line) + " " + path + " (" + alias + ") " +
            std::to_string(flags) + " {" + qualifier + "}";
   };
-  EXPECT_EQ("0 4 /a (x) " + std::to_string(vfpDIR_PRIMARY) + " {}", next());
-  EXPECT_EQ("0 6 /b () " + std::to_string(vfpDIR_READONLY) + " {q}", next());
-  EXPECT_EQ("32 7 ", next().substr(0, 5));
-  EXPECT_EQ("62 8 ", next().substr(0, 5));
+  EXPECT_EQ((Strings{"0 4 /a (x) " + std::to_string(vfpDIR_PRIMARY) + " {}",
+                     "0 6 /b () " + std::to_string(vfpDIR_READONLY) + " {q}", "32 7 ", "62 8 "}),
+            (Strings{next(), next(), next().substr(0, 5), next().substr(0, 5)}));
   EXPECT_EQ(62, vfpiReadDirLine(fp, nullptr, nullptr, nullptr, nullptr, nullptr));
   std::fclose(fp);
 }
@@ -235,8 +235,7 @@ TEST_F(VfpProject, OpeningReadsTheListAndMakesTheProjectCurrent) {
 TEST_F(VfpProject, BadLineIsKeptWithItsStatusAndTheGoodOnesStay) {
   writeIni("DIR [pw] /a (one)\nDIR [rw] /b (two)\nDIR [w] /c (three) junk\nDIR [w] /d (four)\n");
   const vfpObjId p = open(58);
-  EXPECT_EQ("one  three four ", walk(p, "*"));
-  EXPECT_EQ("one three ", walk(p, "*E*"));
+  EXPECT_EQ((Strings{"one  three four ", "one three "}), (Strings{walk(p, "*"), walk(p, "*E*")}));
   EXPECT_EQ(12, notFound(p, "two"));
   const LibraryDirId three = find(p, "three");
   vfpLibEntry e;
@@ -244,9 +243,7 @@ TEST_F(VfpProject, BadLineIsKeptWithItsStatusAndTheGoodOnesStay) {
   EXPECT_EQ((Ints{30, 3, 1}), (Ints{e.status, e.line, vfpObjReadonly(three)}));
   // The refused type left the second entry without path or alias.
   ASSERT_EQ(0, vfpGetLibEntry(p, find(p, "", find(p, "one")), &e));
-  EXPECT_EQ(32, e.status);
-  EXPECT_STREQ("", e.path);
-  EXPECT_STREQ("", e.alias);
+  EXPECT_EQ("32  ", std::to_string(e.status) + " " + e.path + " " + e.alias);
 }
 
 TEST_F(VfpProject, SameAliasIsFoundInFileOrderAndFurtherNamesMatchToo) {
@@ -256,13 +253,11 @@ TEST_F(VfpProject, SameAliasIsFoundInFileOrderAndFurtherNamesMatchToo) {
   const LibraryDirId second = find(p, "lib", first);
   EXPECT_EQ((Strings{"/first", "/second"}), (Strings{vfpObjGetPath(first), vfpObjGetPath(second)}));
   char alias[vfpALIAS_SIZE];
-  EXPECT_EQ(0, vfpGetLibInfo2(p, second, nullptr, alias, nullptr, nullptr));
+  EXPECT_EQ((Ints{0, 12}), (Ints{vfpGetLibInfo2(p, second, nullptr, alias, nullptr, nullptr),
+                                 notFound(p, "lib", second)}));
   EXPECT_STREQ("LIB", alias);
-  EXPECT_EQ(12, notFound(p, "lib", second));
-  EXPECT_EQ("lib x LIB ", walk(p, ""));
-  EXPECT_EQ("lib x LIB ", walk(p, "**"));
-  EXPECT_EQ("lib LIB ", walk(p, "l?b"));
-  EXPECT_EQ("", walk(p, "li"));
+  EXPECT_EQ((Strings{"lib x LIB ", "lib x LIB ", "lib LIB ", ""}),
+            (Strings{walk(p, ""), walk(p, "**"), walk(p, "l?b"), walk(p, "li")}));
 
   const LibraryDirId other = find(p, "x");
   EXPECT_EQ((Ints{0, 37, 37}), (Ints{vfpLibAddName(p, other, "Second"), vfpLibAddName(p, other, ""),
@@ -294,10 +289,8 @@ TEST_F(VfpProject, ReopeningTheViewReadsTheListAgain) {
   const vfpObjId p = open();
   const LibraryDirId before = find(p, "a");
   writeIni("DIR [pw] /a (a)\nDIR [r] /b (builtin)\n");
-  EXPECT_EQ(0, find(p, "builtin"));
   // Opening the same project with the view it has open changes nothing.
-  EXPECT_EQ(p, open());
-  EXPECT_EQ(before, find(p, "a"));
+  EXPECT_EQ((Ints{0, p, before}), (Ints{find(p, "builtin"), open(), find(p, "a")}));
   ASSERT_EQ(0, vfpCloseView(p));
   int st = -1;
   ASSERT_NE(0, vfpOpenView(p, "scribant", vfpSchemaORVIK, &st));
