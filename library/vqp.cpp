@@ -222,9 +222,12 @@ int vqpFileCreateBackup(BlockFileId file, int kind) {
     return 0;
   if (!vqpFileReopen(file, vqpFILE_READ))
     return 1; // no file yet: nothing to back up
+  // The backup goes beside the file, whose synced save follows: that
+  // directory sync makes the backup's name durable too.
   const LibraryDirId dir = vfpObjGetDir(file);
-  return dir != 0 && vfpCopyObject(file, dir, backup, vfpCOPY_REPLACE | vfpCOPY_SYNC) == vfpOK ? 1
-                                                                                               : 0;
+  return dir != 0 && vfpCopyObject(file, dir, backup, vfpCOPY_REPLACE | vfpCOPY_SYNC_DATA) == vfpOK
+             ? 1
+             : 0;
 }
 
 int vqpFileCopy(BlockFileId file, LibraryDirId dest, int option1, int option2) {

@@ -66,10 +66,9 @@ struct FileObj {
   std::unique_ptr<char[]> buffer; // the stream's buffer (saves stdio's own fstat)
   std::string temp;               // mode 2: the temporary file
   std::string target;             // mode 2: the file the commit replaces (a link's target)
-  bool known = false;             // seen, mtime and size are set
+  bool known = false;             // seen and st are set
   bool seen = false;              // the file existed when last opened
-  timespec mtime = {};            // its modification time then
-  off_t size = 0;                 // and its size
+  struct stat st = {};            // what it was then (when seen)
 };
 
 std::map<vfpObjId, FileObj> &files() {
@@ -96,11 +95,6 @@ std::string directoryOf(const std::string &path) {
   return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string baseOf(const std::string &path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The file of an object of class cls in library directory dirPath.
 std::string specOf(const std::string &dirPath, int cls, const std::string &name,
                    const std::string &version) {
@@ -119,14 +113,19 @@ bool exists(const std::string &path) {
 }
 
 // The file a write to path replaces: path itself, or the final target of the
-// symbolic links it passes through (which need not exist yet).
-std::string targetOf(const std::string &path) {
+// symbolic links it passes through (which need not exist yet). *found tells
+// whether it exists; then *st describes it.
+std::string targetOf(const std::string &path, struct stat *st, bool *found) {
   std::string p = path;
+  *found = false;
   for (int hops = 0; hops < 40; ++hops) {
-    struct stat st;
-    if (lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+    if (lstat(p.c_str(), st) != 0)
       return p;
-    std::vector<char> link(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
+    if (!S_ISLNK(st->st_mode)) {
+      *found = true;
+      return p;
+    }
+    std::vector<char> link(static_cast<size_t>(st->st_size > 0 ? st->st_size : 255) + 1);
     const ssize_t n = readlink(p.c_str(), link.data(), link.size());
     if (n <= 0 || static_cast<size_t>(n) >= link.size())
       return p;
@@ -135,29 +134,6 @@ std::string targetOf(const std::string &path) {
   }
   return p;
 }
-
-} // namespace
-
-void vfpiRemoveTemps(const std::string &target) {
-  const std::string dir = directoryOf(target);
-  const std::string base = baseOf(target);
-  DIR *d = opendir(dir.c_str());
-  if (d == nullptr)
-    return;
-  std::vector<std::string> stale;
-  while (const dirent *e = readdir(d)) {
-    const size_t n = std::strlen(e->d_name);
-    const size_t want = base.size() + 1 + kTempRandom + std::strlen(kTempSuffix);
-    if (n == want && std::strncmp(e->d_name, base.c_str(), base.size()) == 0 &&
-        e->d_name[base.size()] == '.' && std::strcmp(e->d_name + n - 4, kTempSuffix) == 0)
-      stale.emplace_back(dir + "/" + e->d_name);
-  }
-  closedir(d);
-  for (const std::string &s : stale)
-    unlink(s.c_str());
-}
-
-namespace {
 
 // The permission bits a new file gets: 0666 less the umask.
 mode_t newFileMode() {
@@ -204,15 +180,12 @@ int openFixedTemp(const std::string &name, struct stat *mine) {
 }
 
 // Creates the temporary file of a write to target, beside it, with the
-// permission bits mode, or (kTargetsMode) those of target and, where the system
-// allows, its group (a new file: the usual bits). The name is target +
-// ".tmp" (see openFixedTemp); when another process is writing the same file
-// at this moment, a name of its own, target + ".XXXXXX.tmp" with six random
-// characters. Returns the open stream, or null (errno set); *old and *existed
-// (when given) tell what target was.
-constexpr mode_t kTargetsMode = ~mode_t{0};
-FILE *createTemp(const std::string &target, std::string &temp, mode_t mode,
-                 struct stat *old = nullptr, bool *existed = nullptr) {
+// permission bits mode and, where the system allows, the group (-1: the
+// process's own). The name is target + ".tmp" (see openFixedTemp); when
+// another process is writing the same file at this moment, a name of its
+// own, target + ".XXXXXX.tmp" with six random characters. Returns the open
+// stream, or null (errno set).
+FILE *createTemp(const std::string &target, std::string &temp, mode_t mode, gid_t group) {
   std::string name = target + kTempSuffix;
   struct stat mine;
   int fd = openFixedTemp(name, &mine);
@@ -224,21 +197,9 @@ FILE *createTemp(const std::string &target, std::string &temp, mode_t mode,
     mine.st_mode = 0600;                  // what mkstemps gives
     mine.st_gid = static_cast<gid_t>(-1); // unknown: set it
   }
-  if (mode == kTargetsMode) {
-    struct stat st;
-    const bool found = stat(target.c_str(), &st) == 0;
-    if (found) {
-      mode = st.st_mode & 07777;
-      // Another group than our own may be refused: the file then keeps ours.
-      if (mine.st_gid != st.st_gid && fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
-      }
-      if (old != nullptr)
-        *old = st;
-    } else {
-      mode = newFileMode();
-    }
-    if (existed != nullptr)
-      *existed = found;
+  // Another group than our own may be refused: the file then keeps ours.
+  if (group != static_cast<gid_t>(-1) && mine.st_gid != group &&
+      fchown(fd, static_cast<uid_t>(-1), group) != 0) {
   }
   const bool moded = (mine.st_mode & 07777) == mode || fchmod(fd, mode) == 0;
   FILE *stream = moded ? fdopen(fd, "w") : nullptr;
@@ -284,8 +245,9 @@ bool endWrite(FILE *stream, const std::string &temp, const std::string &target, 
 // else that there is no file.
 void noteFile(FileObj &f, const struct stat *st) {
   f.seen = st != nullptr;
-  f.mtime = f.seen ? st->st_mtim : timespec{};
-  f.size = f.seen ? st->st_size : 0;
+  f.st = {};
+  if (f.seen)
+    f.st = *st;
 }
 
 // Gives the stream a buffer of its own, so that stdio need not ask the
@@ -340,9 +302,11 @@ int openFile(FileObj &f, int access) {
     noteFile(f, &st);
     bufferStream(f);
   } else if (access == vfpOPEN_WRITE) {
-    f.target = targetOf(f.spec);
+    // The new file keeps the permission bits and group of the one it replaces.
     bool existed = false;
-    f.stream = createTemp(f.target, f.temp, kTargetsMode, &st, &existed);
+    f.target = targetOf(f.spec, &st, &existed);
+    f.stream = existed ? createTemp(f.target, f.temp, st.st_mode & 07777, st.st_gid)
+                       : createTemp(f.target, f.temp, newFileMode(), static_cast<gid_t>(-1));
     if (f.stream == nullptr) {
       f.target.clear();
       return vfpCANNOT_ACCESS;
@@ -588,31 +552,27 @@ bool entryOfClass(int cls, const std::string &entry, std::string &name, std::str
   return fixed != nullptr ? version == fixed : numericVersion(version);
 }
 
-// Copies the file from into a temporary file beside to and renames it over
-// to. false on any failure (to is then untouched).
-bool copyFile(const std::string &from, const std::string &to, bool sync) {
-  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0)
-    return false;
-  struct stat src;
-  const std::string target = targetOf(to);
+// Copies the file open at in (from its start; the descriptor's offset is
+// left as it is), described by src, into a temporary file beside target and
+// renames it over target. With sync the copy's content reaches the disk
+// before the rename, and with syncDir the directory after it. false on any
+// failure (target is then untouched).
+bool copyFile(int in, const struct stat &src, const std::string &target, bool sync, bool syncDir) {
   std::string temp;
-  FILE *out = fstat(in, &src) == 0 ? createTemp(target, temp, src.st_mode & 07777) : nullptr;
-  if (out == nullptr) {
-    close(in);
+  FILE *out = createTemp(target, temp, src.st_mode & 07777, static_cast<gid_t>(-1));
+  if (out == nullptr)
     return false;
-  }
   std::setvbuf(out, nullptr, _IONBF, 0); // whole chunks go straight to the file
   bool ok = true;
   char buffer[32768];
-  for (ssize_t n; ok && (n = read(in, buffer, sizeof buffer)) != 0;)
+  off_t at = 0;
+  for (ssize_t n; ok && (n = pread(in, buffer, sizeof buffer, at)) != 0; at += n)
     ok = n > 0 && std::fwrite(buffer, 1, static_cast<size_t>(n), out) == static_cast<size_t>(n);
-  close(in);
   // The copy keeps the source's times, so a backup tells when its content
   // was written.
   const timespec times[2] = {src.st_atim, src.st_mtim};
   ok = ok && futimens(fileno(out), times) == 0;
-  return endWrite(out, temp, target, ok, sync) && (!sync || syncDirectory(directoryOf(target)));
+  return endWrite(out, temp, target, ok, sync) && (!syncDir || syncDirectory(directoryOf(target)));
 }
 
 } // namespace
@@ -731,16 +691,29 @@ int vfpCopyObject(vfpObjId obj, LibraryDirId dest, int cls, int option) {
   const std::string to = specOf(vfpObjGetPath(dest), cls, f->name, f->version);
   if (to.size() >= static_cast<size_t>(vfpPATH_SIZE))
     return vfpREF_TOO_LARGE;
-  struct stat src, dst;
-  if (stat(f->spec.c_str(), &src) != 0)
-    return vfpNO_OBJECT;
-  if (stat(to.c_str(), &dst) == 0) {
-    if (src.st_dev == dst.st_dev && src.st_ino == dst.st_ino)
-      return vfpSAME_OBJECT;
-    if ((option & vfpCOPY_REPLACE) == 0)
-      return vfpOBJECT_EXISTS;
-  }
-  return copyFile(f->spec, to, (option & vfpCOPY_SYNC) != 0) ? vfpOK : vfpCANNOT_COPY;
+  // The source: the object's own descriptor when it is open for reading
+  // (the file as it was opened, described when it was), else the file
+  // opened now.
+  const bool own = f->stream != nullptr && f->mode == vfpOPEN_READ;
+  const int in = own ? fileno(f->stream) : open(f->spec.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0)
+    return errno == ENOENT || errno == ENOTDIR ? vfpNO_OBJECT : vfpCANNOT_COPY;
+  struct stat src = f->st, dst;
+  bool found = false;
+  const std::string target = targetOf(to, &dst, &found);
+  int st = vfpOK;
+  if (!own && fstat(in, &src) != 0)
+    st = vfpCANNOT_COPY;
+  else if (found && src.st_dev == dst.st_dev && src.st_ino == dst.st_ino)
+    st = vfpSAME_OBJECT;
+  else if (found && (option & vfpCOPY_REPLACE) == 0)
+    st = vfpOBJECT_EXISTS;
+  else if (!copyFile(in, src, target, (option & (vfpCOPY_SYNC | vfpCOPY_SYNC_DATA)) != 0,
+                     (option & vfpCOPY_SYNC) != 0))
+    st = vfpCANNOT_COPY;
+  if (!own)
+    close(in);
+  return st;
 }
 
 int vfpObjExists(const char *reference) {
@@ -818,8 +791,8 @@ int vfpObjIsModified(vfpObjId obj) {
   const bool now = stat(f->spec.c_str(), &st) == 0;
   if (now != f->seen)
     return 1;
-  return now && (st.st_size != f->size || st.st_mtim.tv_sec != f->mtime.tv_sec ||
-                 st.st_mtim.tv_nsec != f->mtime.tv_nsec);
+  return now && (st.st_size != f->st.st_size || st.st_mtim.tv_sec != f->st.st_mtim.tv_sec ||
+                 st.st_mtim.tv_nsec != f->st.st_mtim.tv_nsec);
 }
 
 int vfpObjLockPath(vfpObjId obj, char *path) {

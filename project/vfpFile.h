@@ -216,13 +216,18 @@ int vfpDeleteObject(vfpObjId obj);
 
 inline constexpr int vfpCOPY_REPLACE = 1;    // a copy replaces an existing one
 inline constexpr int vfpCOPY_SYNC = 0x80000; // the copy is synced to disk
+// Only the copy's content is synced before its rename: its name reaches the
+// disk with the next sync of the directory (a save that follows the backup).
+inline constexpr int vfpCOPY_SYNC_DATA = 0x100000;
 
 // Copies the object's file into library directory dest as an object of
 // class cls (0: the object's own class) with the same name and version,
 // through a temporary file and a rename (so a copy is never seen half
 // done), with the permission bits and times of the source. option (bits
 // above): vfpCOPY_REPLACE replaces an existing copy, without it an existing
-// copy gives 14; vfpCOPY_SYNC syncs the copy as vfpCLOSE_SYNC does a write.
+// copy gives 14; vfpCOPY_SYNC syncs the copy as vfpCLOSE_SYNC does a write,
+// vfpCOPY_SYNC_DATA its content only. An object open for reading is copied
+// from the file it has open.
 // 0; 74; 63 for a bad destination; 7 for a destination not open for
 // writing; 13 when the source file does not exist; 35 when source and copy
 // are the same file; 34 when the copy failed (an existing copy is then

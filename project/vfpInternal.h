@@ -34,14 +34,6 @@ vfpObjId vfpiNewObject(int cls, vfpObjId parent, const char *name, const char *p
 // Frees a live object: its id becomes invalid.
 void vfpiFreeObject(vfpObjId obj);
 
-// Removes every temporary file of target: target's name, "." and six
-// characters, ".tmp", in target's directory (the lock layer names its
-// temporary lock files so). Such a file is only ever renamed or linked into
-// place by the process that wrote it, and that step fails cleanly once the
-// file is gone; so removing one is always safe. Reads the whole directory:
-// meant for the small lock directory.
-void vfpiRemoveTemps(const std::string &target);
-
 // What vfpExit does first (vfpFile.cpp): closes every file object,
 // discarding writes in progress, and releases every lock of this process.
 void vfpiExitFiles();

@@ -2,6 +2,7 @@
 // content, reading it with retries and orphan detection, the ownership
 // tests, taking, rewriting, taking over, releasing and breaking a lock, and
 // the locks this process holds until it releases them or ends.
+#include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
@@ -20,6 +21,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "vfpFile.h"
 #include "vfpInternal.h"
@@ -56,6 +58,9 @@ struct State {
   bool verbose = false;
   bool atExit = false;
   std::map<std::string, Held> held; // by lock file path
+  // Lock directories already cleared of dead temporary files, with the
+  // process that did it (a forked child clears them again).
+  std::map<std::string, pid_t> swept;
 };
 
 State &state() {
@@ -176,22 +181,55 @@ bool writeContent(int fd, long created, const char *className, int tests) {
   return n > 0 && pwrite(fd, text, static_cast<size_t>(n), 0) == n; // into a new, empty file
 }
 
-// Creates a temporary lock file beside path, named path + "." + six letters
-// and digits + ".tmp" (the shape vfpiRemoveTemps clears), with the usual
+// The shape of a temporary lock file: the lock's name, "." and six letters
+// and digits, ".tmp".
+constexpr size_t kTempRandom = 6;
+constexpr const char *kTempSuffix = ".tmp";
+constexpr char kTempChars[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+
+bool isTempLockName(const char *name) {
+  const size_t n = std::strlen(name), tail = 1 + kTempRandom + std::strlen(kTempSuffix);
+  return n > tail && name[n - tail] == '.' && std::strcmp(name + n - 4, kTempSuffix) == 0 &&
+         std::strspn(name + n - tail + 1, kTempChars) >= kTempRandom;
+}
+
+// Removes the temporary lock files that processes left in the lock
+// directory dir when they died writing them, the first time this process
+// takes a lock there (later leftovers are the next run's to clear). A
+// temporary file is only ever linked into place by the process that wrote
+// it, and that link fails cleanly (ENOENT: createLock writes it again) once
+// the file is gone, so removing a live one is safe too.
+void sweepOnce(const std::string &dir) {
+  pid_t &sweptBy = state().swept[dir];
+  if (sweptBy == ownPid())
+    return;
+  sweptBy = ownPid();
+  DIR *d = opendir(dir.c_str());
+  if (d == nullptr)
+    return;
+  std::vector<std::string> stale;
+  while (const dirent *e = readdir(d))
+    if (isTempLockName(e->d_name))
+      stale.emplace_back(dir + "/" + e->d_name);
+  closedir(d);
+  for (const std::string &s : stale)
+    unlink(s.c_str());
+}
+
+// Creates a temporary lock file beside path (the shape above), with the usual
 // permission bits (0666 less the umask, applied by the system), making the
 // lock directory when it is missing. The name is drawn at random; the
 // exclusive create settles a clash. The descriptor, or -1 (errno set).
 int createTempLock(const std::string &path, std::string &temp) {
-  static const char kDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
   static std::mt19937_64 random{std::random_device{}()};
   for (int tries = 0; tries < 100; ++tries) {
     uint64_t bits = random() ^ static_cast<uint64_t>(ownPid());
-    char name[6];
+    char name[kTempRandom];
     for (char &c : name) {
-      c = kDigits[bits % 62];
-      bits /= 62;
+      c = kTempChars[bits % (sizeof kTempChars - 1)];
+      bits /= sizeof kTempChars - 1;
     }
-    temp = path + "." + std::string(name, sizeof name) + ".tmp";
+    temp = path + "." + std::string(name, sizeof name) + kTempSuffix;
     int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno == ENOENT) { // the first lock of the directory: make it
       const std::string dir = path.substr(0, path.rfind('/'));
@@ -366,10 +404,8 @@ int createLock(const std::string &path, const char *className, int tests) {
   }
   if (!temp.empty())
     unlink(temp.c_str());
-  // Temporary lock files of processes that died writing them (the lock
-  // directory holds only the locks of the moment: a small scan).
   if (result == vfpOK)
-    vfpiRemoveTemps(path);
+    sweepOnce(path.substr(0, path.rfind('/')));
   return result;
 }
 

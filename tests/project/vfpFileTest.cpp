@@ -314,7 +314,11 @@ TEST_F(FileDb, ACopyIsCompleteOrAbsentAndKeepsTheSourcesBitsAndTime) {
   EXPECT_EQ(vfpINVALID_LIB, vfpCopyObject(o, o, 0, 0));
   EXPECT_EQ((Strings{"and2.1", "and2.1.bac"}), entries(lib + "/sym"));
 
+  // Open for reading, the object copies the file it has open, even once its
+  // name is gone; without an open file, a missing file is no object.
   fs::remove(file);
+  EXPECT_EQ(0, vfpCopyObject(o, vfpObjGetDir(o), bac, vfpCOPY_REPLACE | vfpCOPY_SYNC_DATA));
+  ASSERT_EQ(0, vfpObjReopen(o, vfpOPEN_ID, 0));
   EXPECT_EQ(vfpNO_OBJECT, vfpCopyObject(o, vfpObjGetDir(o), bac, vfpCOPY_REPLACE));
   EXPECT_EQ("newer\n", readFile(file + ".bac"));
 }
