@@ -66,9 +66,10 @@ struct FileObj {
   std::unique_ptr<char[]> buffer; // the stream's buffer (saves stdio's own fstat)
   std::string temp;               // mode 2: the temporary file
   std::string target;             // mode 2: the file the commit replaces (a link's target)
-  bool known = false;             // seen and st are set
+  bool known = false;             // seen, mtime and size are set
   bool seen = false;              // the file existed when last opened
-  struct stat st = {};            // what it was then (when seen)
+  timespec mtime = {};            // its modification time then
+  off_t size = 0;                 // and its size
 };
 
 std::map<vfpObjId, FileObj> &files() {
@@ -245,9 +246,8 @@ bool endWrite(FILE *stream, const std::string &temp, const std::string &target, 
 // else that there is no file.
 void noteFile(FileObj &f, const struct stat *st) {
   f.seen = st != nullptr;
-  f.st = {};
-  if (f.seen)
-    f.st = *st;
+  f.mtime = f.seen ? st->st_mtim : timespec{};
+  f.size = f.seen ? st->st_size : 0;
 }
 
 // Gives the stream a buffer of its own, so that stdio need not ask the
@@ -692,17 +692,16 @@ int vfpCopyObject(vfpObjId obj, LibraryDirId dest, int cls, int option) {
   if (to.size() >= static_cast<size_t>(vfpPATH_SIZE))
     return vfpREF_TOO_LARGE;
   // The source: the object's own descriptor when it is open for reading
-  // (the file as it was opened, described when it was), else the file
-  // opened now.
+  // (the file as it was opened), else the file opened now.
   const bool own = f->stream != nullptr && f->mode == vfpOPEN_READ;
   const int in = own ? fileno(f->stream) : open(f->spec.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0)
     return errno == ENOENT || errno == ENOTDIR ? vfpNO_OBJECT : vfpCANNOT_COPY;
-  struct stat src = f->st, dst;
+  struct stat src, dst;
   bool found = false;
   const std::string target = targetOf(to, &dst, &found);
   int st = vfpOK;
-  if (!own && fstat(in, &src) != 0)
+  if (fstat(in, &src) != 0)
     st = vfpCANNOT_COPY;
   else if (found && src.st_dev == dst.st_dev && src.st_ino == dst.st_ino)
     st = vfpSAME_OBJECT;
@@ -791,8 +790,8 @@ int vfpObjIsModified(vfpObjId obj) {
   const bool now = stat(f->spec.c_str(), &st) == 0;
   if (now != f->seen)
     return 1;
-  return now && (st.st_size != f->st.st_size || st.st_mtim.tv_sec != f->st.st_mtim.tv_sec ||
-                 st.st_mtim.tv_nsec != f->st.st_mtim.tv_nsec);
+  return now && (st.st_size != f->size || st.st_mtim.tv_sec != f->mtime.tv_sec ||
+                 st.st_mtim.tv_nsec != f->mtime.tv_nsec);
 }
 
 int vfpObjLockPath(vfpObjId obj, char *path) {
