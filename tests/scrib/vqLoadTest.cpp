@@ -44,6 +44,8 @@ int countLoaded(int kind) {
   return ulListSize(vqBlockListHead(kind));
 }
 
+// A read Block has one reference and each load that finds it one more; it
+// is found by name, by its file, or in a directory.
 TEST_F(Loader, AReadBlockHasOneReferenceAndAFoundOneGetsAnother) {
   dir.write("lib/sym/nand2.1", kNand2);
   vqBlock *b = load("mylib", "NAND2", vqLOAD_OR_NEW);
@@ -53,34 +55,42 @@ TEST_F(Loader, AReadBlockHasOneReferenceAndAFoundOneGetsAnother) {
   // References, read-only, library from the file, extent.
   EXPECT_EQ((Ints{1, 0, 0, 10}), (Ints{b->refCount, b->readOnly, b->libFromFile, b->x2}));
   EXPECT_EQ(b, vqBlockListHead(vqBLOCK_SYMBOL));
-
   EXPECT_EQ(b, load("MYLIB", "nand2", vqLOAD_EXISTING));
   EXPECT_EQ((Ints{vqLOAD_OK, 2}), (Ints{status, b->refCount}));
-  q_free_block(b);
-  q_free_block(b);
+  // An empty library finds only Blocks whose library came from the file;
+  // the file itself is open already.
+  EXPECT_EQ(b, load("", "nand2", vqLOAD_OR_NEW));
+  EXPECT_EQ((Ints{vqLOAD_OPEN_OTHER, 3}), (Ints{status, b->refCount}));
+  for (int i = 0; i < 3; ++i)
+    q_free_block(b);
   EXPECT_EQ(0, countLoaded(vqBLOCK_SYMBOL));
-}
 
-TEST_F(Loader, WithoutLibraryTheBlockTakesItsFilesLibrary) {
-  dir.write("lib/sym/nand2.1", kNand2);
-  vqBlock *b = load("", "nand2", vqLOAD_OR_NEW);
+  // Without library the Block takes its file's library.
+  b = load("", "nand2", vqLOAD_OR_NEW);
   ASSERT_NE(nullptr, b);
   EXPECT_EQ((Ints{vqLOAD_OK, 1}), (Ints{status, b->libFromFile}));
   EXPECT_STREQ("mylib", b->library);
   EXPECT_EQ(b, load(nullptr, "nand2", vqLOAD_OR_NEW));
   q_free_block(b);
   q_free_block(b);
-}
 
-TEST_F(Loader, AFileOpenForAnotherBlockGivesThatBlock) {
-  dir.write("lib/sym/nand2.1", kNand2);
-  vqBlock *b = load("mylib", "nand2", vqLOAD_OR_NEW);
-  // An empty library finds only Blocks whose library came from the file;
-  // the file itself is open already.
-  EXPECT_EQ(b, load("", "nand2", vqLOAD_OR_NEW));
-  EXPECT_EQ((Ints{vqLOAD_OPEN_OTHER, 2}), (Ints{status, b->refCount}));
+  std::string name = "nand2";
+  b = vqBlockLoadFromDir(vqBLOCK_SYMBOL, lib.c_str(), name.data(), 1, 0, &status);
+  ASSERT_NE(nullptr, b);
+  EXPECT_EQ(vqLOAD_OK, status);
+  EXPECT_STREQ("mylib", b->library);
+  EXPECT_EQ(b, vqBlockLoadFromDir(vqBLOCK_SYMBOL, lib.c_str(), name.data(), 1, 0, &status));
+  EXPECT_EQ(nullptr, vqBlockLoadFromDir(vqBLOCK_SYMBOL, (tmp + "/elsewhere").c_str(), name.data(),
+                                        1, 0, &status));
+  EXPECT_EQ(vqLOAD_FILE_ERROR + 63, status);
   q_free_block(b);
   q_free_block(b);
+
+  // The progress note is printed only when switched on.
+  EXPECT_EQ("", stdoutOf([&] { q_free_block(load("mylib", "nand2", 0)); }));
+  EXPECT_EQ(0, vqReadPrintLoadNotes(1));
+  EXPECT_EQ(std::string(sbMsgBuild(1235, "symbol", "mylib:nand2.1")) + "\n",
+            stdoutOf([&] { q_free_block(load("mylib", "nand2", 0)); }));
 }
 
 TEST_F(Loader, ALoadThatFindsNoFileCreatesNone) {
@@ -125,15 +135,6 @@ TEST_F(Loader, AFileThatCannotBeReadIsReported) {
 
   stdoutOf([&] { stderrOf([&] { EXPECT_EQ(nullptr, load("mylib", "bad", vqLOAD_EXISTING)); }); });
   EXPECT_EQ((Ints{vqLOAD_NOFILE, 0}), (Ints{status, countLoaded(vqBLOCK_SYMBOL)}));
-}
-
-TEST_F(Loader, TheProgressNoteIsPrintedOnlyWhenSwitchedOn) {
-  dir.write("lib/sym/nand2.1", kNand2);
-  std::string quiet = stdoutOf([&] { q_free_block(load("mylib", "nand2", 0)); });
-  EXPECT_EQ("", quiet);
-  EXPECT_EQ(0, vqReadPrintLoadNotes(1));
-  std::string loud = stdoutOf([&] { q_free_block(load("mylib", "nand2", 0)); });
-  EXPECT_EQ(std::string(sbMsgBuild(1235, "symbol", "mylib:nand2.1")) + "\n", loud);
 }
 
 TEST_F(Loader, InstancesShareTheirSymbolAndTheirJointsMoveToItsPins) {
@@ -245,21 +246,6 @@ TEST_F(Loader, AnEditLoadOfABlockLockedElsewhereIsReadOnly) {
   int wstatus = 0;
   waitpid(child, &wstatus, 0);
   EXPECT_EQ(0, WEXITSTATUS(wstatus));
-}
-
-TEST_F(Loader, LoadingFromADirectory) {
-  dir.write("lib/sym/nand2.1", kNand2);
-  std::string name = "nand2";
-  vqBlock *b = vqBlockLoadFromDir(vqBLOCK_SYMBOL, lib.c_str(), name.data(), 1, 0, &status);
-  ASSERT_NE(nullptr, b);
-  EXPECT_EQ(vqLOAD_OK, status);
-  EXPECT_STREQ("mylib", b->library);
-  EXPECT_EQ(b, vqBlockLoadFromDir(vqBLOCK_SYMBOL, lib.c_str(), name.data(), 1, 0, &status));
-  EXPECT_EQ(nullptr, vqBlockLoadFromDir(vqBLOCK_SYMBOL, (tmp + "/elsewhere").c_str(), name.data(),
-                                        1, 0, &status));
-  EXPECT_EQ(vqLOAD_FILE_ERROR + 63, status);
-  q_free_block(b);
-  q_free_block(b);
 }
 
 TEST_F(Loader, ReadingAgainDropsChangesAndKeepsInstancesOnTheirSymbol) {
