@@ -362,25 +362,14 @@ TEST(VqBlock, LoadedBlocksAreFoundByNameNumberAndLibrary) {
   EXPECT_EQ(nullptr, vqBlockListHead(vqBLOCK_SYMBOL));
 }
 
-TEST(VqBlock, AReadOnlyBlockIsNotReopenedForWriting) {
-  vqBlock *b = symbol("and2");
-  b->readOnly = 1;
-  EXPECT_EQ(-1, vqBlockReopen(b, 2)); // refused before the file layer is asked
-  EXPECT_EQ(0, vqBlockReopen(b, 3));  // no file: the file layer says 0
-  q_free_block(b);
-}
-
 // ---- Changed state, with a project and real lock files --------------------------------
 
 class VqBlockChanges : public Project {
 protected:
   // Lock files of the symbol directory.
   std::vector<std::string> locks() {
-    std::vector<std::string> v;
-    if (fs::exists(lib + "/sym/lock"))
-      for (auto &e : fs::directory_iterator(lib + "/sym/lock"))
-        v.push_back(e.path().filename().string());
-    return v;
+    return fs::exists(lib + "/sym/lock") ? testsupport::entries(lib + "/sym/lock")
+                                         : std::vector<std::string>{};
   }
   vqBlock *listedSymbol() {
     dir.write("lib/sym/and2.1", "V 50\nE\n");
@@ -390,7 +379,7 @@ protected:
   }
 };
 
-TEST_F(VqBlockChanges, TheFirstChangeLocksTheFileOnceAndTakesOneReference) {
+TEST_F(VqBlockChanges, TheFirstChangeLocksTheFileOnceAndHoldsOneReference) {
   vqBlock *b = listedSymbol();
   EXPECT_EQ(0, q_data_has_changed(b));
   EXPECT_EQ((Ints{1, 1}), (Ints{q_set_changed_flag(b), b->locked}));
@@ -412,10 +401,9 @@ TEST_F(VqBlockChanges, TheFirstChangeLocksTheFileOnceAndTakesOneReference) {
   EXPECT_TRUE(locks().empty());
   q_free_block(b);
   EXPECT_EQ((Blocks{nullptr, nullptr}), (Blocks{vqBlockListHead(vqBLOCK_SYMBOL), q_get_block()}));
-}
 
-TEST_F(VqBlockChanges, ClearingTheLastReferenceReleasesTheBlock) {
-  vqBlock *b = listedSymbol();
+  // Clearing the last reference releases the Block.
+  b = listedSymbol();
   q_set_block(b);
   q_set_changed_flag(b);
   q_free_block(b); // the loader's reference: the change still pins it
@@ -425,11 +413,12 @@ TEST_F(VqBlockChanges, ClearingTheLastReferenceReleasesTheBlock) {
   EXPECT_EQ((Blocks{nullptr, nullptr}), (Blocks{vqBlockListHead(vqBLOCK_SYMBOL), q_get_block()}));
   EXPECT_STREQ("mylib:and2", vqBlockLastReleasedName());
   vqpFileUnlock(1, "mylib", "and2", 1);
-}
 
-TEST_F(VqBlockChanges, AReadOnlyBlockIsNeverLocked) {
-  vqBlock *b = listedSymbol();
+  // A read-only Block is never locked, nor reopened for writing.
+  b = listedSymbol();
   b->readOnly = 1;
+  EXPECT_EQ(-1, vqBlockReopen(b, 2)); // refused before the file layer is asked
+  EXPECT_EQ(0, vqBlockReopen(b, 3));  // no file: the file layer says 0
   q_set_changed_flag(b);
   EXPECT_EQ((Ints{2, 0}), (Ints{b->refCount, b->locked}));
   EXPECT_TRUE(locks().empty());
