@@ -3,11 +3,8 @@
 // again from its file or its backup.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include "ScribFixture.h"
@@ -93,7 +90,7 @@ TEST_F(Loader, AReadBlockHasOneReferenceAndAFoundOneGetsAnother) {
             stdoutOf([&] { q_free_block(load("mylib", "nand2", 0)); }));
 }
 
-TEST_F(Loader, ALoadThatFindsNoFileCreatesNone) {
+TEST_F(Loader, ALoadThatFindsNoFileCreatesNoneAndABadFileIsReported) {
   vqBlock *fresh = load("mylib", "nosuch", vqLOAD_OR_NEW);
   ASSERT_NE(nullptr, fresh);
   EXPECT_EQ(vqLOAD_NOFILE, status);
@@ -119,9 +116,8 @@ TEST_F(Loader, ALoadThatFindsNoFileCreatesNone) {
   q_free_block(mixed);
   EXPECT_FALSE(fs::exists(symbolFile("mixed")));
   EXPECT_TRUE(fs::exists(symbolFile("Mixed")));
-}
 
-TEST_F(Loader, AFileThatCannotBeReadIsReported) {
+  // A file that cannot be read is reported.
   dir.write("lib/sym/bad.1", "Y 1\nb 0 0 1 1\n");
   std::string err;
   vqBlock *b = nullptr;
@@ -172,7 +168,7 @@ TEST_F(Loader, InstancesShareTheirSymbolAndTheirJointsMoveToItsPins) {
   EXPECT_EQ((Ints{0, 0}), (Ints{countLoaded(vqBLOCK_SYMBOL), countLoaded(vqBLOCK_SCHEMATIC)}));
 }
 
-TEST_F(Loader, RipperInstancesDecideTheVersionOfASchematic) {
+TEST_F(Loader, InstancesDecideTheVersionOfASchematicAndTheirOwnWidth) {
   dir.write("lib/sym/rip.1", "V 50\ni 1\nU 0 0 10 0 1 1 SYMTYPE=RIPPER\nP 1 0 0 1 0 0 0 0\n");
   dir.write("lib/sch/top.1", "V 50\ni 9\nI 1 mylib:rip 1 0 0 0 1 '\n");
   vqIniSettingsV.rippersOn = 0;
@@ -185,9 +181,8 @@ TEST_F(Loader, RipperInstancesDecideTheVersionOfASchematic) {
   vqBlock *on = load("mylib", "top", 0, vqBLOCK_SCHEMATIC);
   EXPECT_EQ(51, on->version);
   q_free_block(on);
-}
 
-TEST_F(Loader, AnArrayedInstanceTakesTheWidthOfItsReferenceDesignator) {
+  // An arrayed instance takes the width of its reference designator.
   dir.write("lib/sym/nand2.1", kNand2);
   dir.write("lib/sch/top.1", "V 50\ni 9\nI 1 mylib:nand2 1 0 0 0 1 '\n"
                              "A 0 0 10 0 1 1 REFDES=U[1:4]\nI 2 mylib:nand2 1 0 0 0 1 '\n");
@@ -215,24 +210,11 @@ TEST_F(Loader, AReadOnlyLibraryGivesAReadOnlyBlock) {
   q_free_block(b);
 }
 
+// Whether a lock is another process's is the file layer's judgement; here
+// the lock of another host is one for sure.
 TEST_F(Loader, AnEditLoadOfABlockLockedElsewhereIsReadOnly) {
   dir.write("lib/sym/nand2.1", kNand2);
-  int ready[2];
-  int release[2];
-  ASSERT_EQ(0, pipe(ready));
-  ASSERT_EQ(0, pipe(release));
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    char c = vqpFileLock(vqBLOCK_SYMBOL, "mylib", "nand2", 1) ? 'y' : 'n';
-    if (write(ready[1], &c, 1) != 1 || read(release[0], &c, 1) < 0)
-      _exit(1);
-    vqpFileUnlock(vqBLOCK_SYMBOL, "mylib", "nand2", 1);
-    _exit(0);
-  }
-  char c = 0;
-  ASSERT_EQ(1, read(ready[0], &c, 1));
-  ASSERT_EQ('y', c);
+  scribtest::writeForeignLock(lib + "/sym/lock/nand2.1");
   vqBlock *b = load("mylib", "nand2", vqLOAD_EDIT);
   ASSERT_NE(nullptr, b);
   EXPECT_EQ((Ints{vqLOAD_LOCKED, 1}), (Ints{status, b->readOnly}));
@@ -242,13 +224,9 @@ TEST_F(Loader, AnEditLoadOfABlockLockedElsewhereIsReadOnly) {
   b = load("mylib", "nand2", vqLOAD_OR_NEW);
   EXPECT_EQ(vqLOAD_OK, status);
   q_free_block(b);
-  ASSERT_EQ(1, write(release[1], &c, 1));
-  int wstatus = 0;
-  waitpid(child, &wstatus, 0);
-  EXPECT_EQ(0, WEXITSTATUS(wstatus));
 }
 
-TEST_F(Loader, ReadingAgainDropsChangesAndKeepsInstancesOnTheirSymbol) {
+TEST_F(Loader, ReadingAgainDropsChangesAndRestoringReadsTheBackup) {
   dir.write("lib/sym/nand2.1", kNand2);
   dir.write("lib/sch/top.1", "V 50\ni 9\nI 6 mylib:nand2 1 0 0 0 1 '\n");
   vqBlock *top = load("mylib", "top", 0, vqBLOCK_SCHEMATIC);
@@ -265,10 +243,8 @@ TEST_F(Loader, ReadingAgainDropsChangesAndKeepsInstancesOnTheirSymbol) {
   q_free_block(sym);
   q_free_block(top);
   EXPECT_EQ(0, countLoaded(vqBLOCK_SYMBOL));
-}
 
-TEST_F(Loader, RestoringReadsTheBackupAndMarksTheBlockChanged) {
-  dir.write("lib/sym/nand2.1", kNand2);
+  // Restoring reads the backup and marks the Block changed.
   dir.write("lib/sym/nand2.1.bac", "V 50\ni 1\nb 0 0 5 5\n");
   vqBlock *b = load("mylib", "nand2", 0);
   q_set_block(b);
