@@ -58,17 +58,6 @@ struct Symbol {
   }
 };
 
-AttributeInfo info(int x, int y, int visibility, int size, int orientation, int origin) {
-  AttributeInfo a{};
-  a.x = x;
-  a.y = y;
-  a.visibility = visibility;
-  a.size = size;
-  a.orientation = orientation;
-  a.origin = origin;
-  return a;
-}
-
 std::string settings(const vqText *t) {
   return std::to_string(t->x) + " " + std::to_string(t->y) + " size " + std::to_string(t->size) +
          " orient " + std::to_string(vqPlaceOrient(t->place)) + " origin " +
@@ -78,7 +67,8 @@ std::string settings(const vqText *t) {
 TEST(ApplyTextSettings, TakenFromTheListWithTheirLowBitsOrFromTheConfiguration) {
   Symbol s;
   vqText *t = s.text(false, "A=1");
-  AttributeInfo a = info(100, -200, 6, -3, 9, 17);
+  // x, y, visibility, size, orientation, origin.
+  AttributeInfo a{nullptr, nullptr, nullptr, 100, -200, 6, -3, 9, 17, 0};
   vaAMOverrideFlagV = 0;
   // Coordinates unset, then set, then checked again.
   EXPECT_EQ((Ints{0, 0, 1}),
@@ -122,7 +112,7 @@ TEST(ApplyAssociatedPin, FirstLabelOfTheFirstPinFromTheOwnerOn) {
 }
 
 TEST(ApplyNewAttribute, PlacedWhenFirstAndOfTheExpectedKind) {
-  AttributeInfo a = info(5, 6, 1, 8, 2, 3);
+  AttributeInfo a{nullptr, nullptr, nullptr, 5, 6, 1, 8, 2, 3, 0};
   vaAMOverrideFlagV = 0;
   {
     Symbol s;

@@ -82,7 +82,8 @@ TEST_F(LtfRead, EveryParseMessage) {
   }
 }
 
-TEST_F(LtfRead, LongLineLeavesItsTailAsTheNextRecord) {
+// A long line leaves its tail as the next record.
+TEST_F(LtfRead, LongLinesAndLongMessagesAreCut) {
   const std::string value(200, 'X');
   EXPECT_EQ(1, read(".BL\nS x 1\nA 0 0 1 10 0 1 NAME=" + value + "\n"));
   // 159 characters were read after "A": 19 before the X's, 140 X's.
@@ -90,9 +91,8 @@ TEST_F(LtfRead, LongLineLeavesItsTailAsTheNextRecord) {
   EXPECT_EQ("File parse error at line 4 in file t.ltf: Unrecognized token '" +
                 std::string(60, 'X') + "'\n",
             error());
-}
 
-TEST_F(LtfRead, MessagesAreShortenedToFitTheErrorBuffer) {
+  // Messages are shortened to fit the error buffer.
   EXPECT_EQ(1, read(".BL\n" + std::string(300, 'w') + "\n"));
   std::string e = error();
   EXPECT_LE(e.size(), 127u);

@@ -207,7 +207,7 @@ protected:
   vqComp *inst = nullptr;
 };
 
-TEST_F(VqAttrReset, CopiesByMode) {
+TEST_F(VqAttrReset, CopiesByModeAndTheResetListDecidesPerAttribute) {
   vqText *refdes = attr("refdes=U12");
   vqText *partno = attr("PARTNO=7400");
   vqText *pinnum = attr("PINNUM=1", 3);
@@ -237,9 +237,8 @@ TEST_F(VqAttrReset, CopiesByMode) {
   EXPECT_STREQ("refdes=U?", refdes->text);
   EXPECT_EQ(1, q_reset_attribute_string(unknown, 3)); // an empty text changes nothing
   EXPECT_STREQ("COLOR=red", unknown->text);
-}
 
-TEST_F(VqAttrReset, TheResetListDecidesPerAttribute) {
+  // The reset list decides per attribute.
   vqPin *symPin = static_cast<vqPin *>(sym->objects);
   struct Case {
     const char *text;
