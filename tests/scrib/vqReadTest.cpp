@@ -129,22 +129,6 @@ TEST_F(Reader, CasesReadAsTheirFilesSay) {
   }
 }
 
-TEST_F(Reader, CarriageReturnsChangeNothing) {
-  std::string text = "i 5\nU 0 0 10 0 1 1 REF=U?\nP 1 0 0 10 0 0 0 0\nA 0 0 10 0 1 1 #=\n+ 1\n"
-                     "T 1 2 3 4 5 text\n\nZ 11\n";
-  std::string crlf;
-  for (char c : text)
-    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  auto plain = symbolOf(text);
-  auto dos = symbolOf(crlf);
-  EXPECT_EQ(plain->out, dos->out); // the same messages with the same line numbers
-  EXPECT_EQ(msg(2216, 11, line(9).c_str()) + summary(0, 1), dos->out);
-  ASSERT_EQ(plain->objects().size(), dos->objects().size());
-  EXPECT_EQ((std::vector<std::string>{"REF=U?", "#=1", "text"}),
-            (std::vector<std::string>{dos->at<vqText>(0)->text, dos->at<vqText>(2)->text,
-                                      dos->at<vqText>(3)->text}));
-}
-
 // ---- Cases with settings of their own -------------------------------------------------
 
 TEST_F(Reader, LineNumbersCanBeSwitchedOff) {
