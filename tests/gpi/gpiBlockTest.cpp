@@ -103,7 +103,7 @@ TEST_F(Access, AMissingFileGivesAnEmptyTemporaryBlockAndNoFileUntilItsSave) {
   EXPECT_FALSE(fs::exists(sym("other.1")));
 }
 
-TEST_F(Access, SaveThenUnloadFreesAChangedSymbolAndReleasesItsLock) {
+TEST_F(Access, AChangedSymbolReleasesItsLockOnItsSaveOrAtTheInterfacesEnd) {
   vqBlock *b = changedAnd2();
   EXPECT_EQ((Ints{2, 1}), (Ints{b->refCount, fs::exists(lock("and2.1"))}));
 
@@ -122,10 +122,9 @@ TEST_F(Access, SaveThenUnloadFreesAChangedSymbolAndReleasesItsLock) {
   std::string said = stdoutOf([&] { EXPECT_EQ(0, q_get_block_ptr(&out)); });
   EXPECT_EQ("No block is current.\n", said);
   EXPECT_EQ(nullptr, out);
-}
 
-TEST_F(Access, AChangedSymbolReleasedUnsavedKeepsItsLockUntilTheInterfaceEnds) {
-  vqBlock *b = changedAnd2();
+  // A changed symbol released unsaved keeps its lock until the interface ends.
+  b = changedAnd2();
   EXPECT_EQ(1, gpi_unload());
   EXPECT_EQ((Blocks{nullptr, b}), (Blocks{q_get_block(), loaded("and2")}));
   EXPECT_EQ((Ints{1, 1}), (Ints{b->refCount, fs::exists(lock("and2.1"))}));

@@ -19,7 +19,7 @@ using Blocks = std::vector<vqBlock *>;
 
 namespace {
 
-TEST(VqBlock, NewBlocksTakeVersionSheetAndExtentFromTheSettings) {
+TEST(VqBlock, NewBlocksAndObjectsTakeTheirDefaultsFromTheSettings) {
   q_set_defaults();
   q_values[qV_BLOCK_TYPE].value = 3;
   vqIniSettingsV.customSheetX = 300;
@@ -52,10 +52,8 @@ TEST(VqBlock, NewBlocksTakeVersionSheetAndExtentFromTheSettings) {
   vqBlock *b = q_alloc_block(vqBLOCK_SYMBOL);
   EXPECT_EQ(0U, b->displayDefault);
   q_free_block(b);
-}
 
-TEST(VqBlock, EveryObjectTakesTheDefaultsOfItsKind) {
-  q_set_defaults();
+  // Every object takes the defaults of its kind.
   for (int slot = 0; slot < qOBJECT_COUNT; ++slot) {
     q_objects[slot].color = static_cast<unsigned>(slot + 1);
     q_objects[slot].style = static_cast<unsigned>(slot + 10);
@@ -64,12 +62,12 @@ TEST(VqBlock, EveryObjectTakesTheDefaultsOfItsKind) {
   q_values[qV_TEXTSIZE].value = 12;
   q_values[qV_TEXTORIGIN].value = 7;
   q_values[qV_SCOPE].value = 1;
-  struct Case {
+  struct ObjectCase {
     std::function<vqObject *()> alloc;
     int kind;
     int slot; // the defaults entry
     bool text;
-  } cases[] = {
+  } objects[] = {
       {[] { return q_alloc_line(3); }, vqKIND_LINE, 0, false},
       {q_alloc_box, vqKIND_BOX, 1, false},
       {q_alloc_text, vqKIND_TEXT, 2, true},
@@ -85,7 +83,7 @@ TEST(VqBlock, EveryObjectTakesTheDefaultsOfItsKind) {
       {[] { return q_alloc_generic(4); }, 4, 4, false},
       {[] { return q_alloc_generic(40); }, 40, -1, false},
   };
-  for (const Case &c : cases) {
+  for (const ObjectCase &c : objects) {
     SCOPED_TRACE(c.kind);
     vqObject *o = c.alloc();
     EXPECT_EQ(nullptr, o->next);
