@@ -377,7 +377,7 @@ protected:
   }
 };
 
-TEST_F(VqBlockChanges, TheFirstChangeLocksTheFileOnceAndHoldsOneReference) {
+TEST_F(VqBlockChanges, ChangesLockTheFileOnceAndPinTheBlockUnlessItIsReadOnly) {
   vqBlock *b = listedSymbol();
   EXPECT_EQ(0, q_data_has_changed(b));
   EXPECT_EQ((Ints{1, 1}), (Ints{q_set_changed_flag(b), b->locked}));
