@@ -168,25 +168,21 @@ TEST_F(Edit, InSchematicsOnlyTheListedNamesRepeatAndRefusalsChangeNothing) {
   c->cnts->pinIndex = 3;
   vqBox *box = q_alloc_box();
   vqBlockInsertObject(block, box, vqBlockLastObject(block));
-  for (auto [text, owner, part] : {std::tuple<const char *, vqObject *, vqId>{"VALUE=2", c, 0},
-                                   {"SIGNAL=t", c, 2},
-                                   {"NAME=m", net, 1},
-                                   {"TOP=2", nullptr, 0},
-                                   {"REFDES=U2", c, 0},
-                                   {"#=4", c, 2},
-                                   {"X=1", box, 0},
-                                   {"PINTYPE=OUT", pin, 5}}) // a pin's part is 0
+  using Add = std::tuple<const char *, vqObject *, vqId>; // text, owner, part
+  // Refused: a name that may not repeat where it stands, a reference
+  // designator or pin number already set, an owner without texts, a pin's
+  // part other than 0.
+  for (auto [text, owner, part] :
+       {Add{"VALUE=2", c, 0}, Add{"SIGNAL=t", c, 2}, Add{"NAME=m", net, 1},
+        Add{"TOP=2", nullptr, 0}, Add{"REFDES=U2", c, 0}, Add{"#=4", c, 2}, Add{"X=1", box, 0},
+        Add{"PINTYPE=OUT", pin, 5}})
     EXPECT_EQ(0, gpi_a_attribute(text, owner, part)) << text;
   EXPECT_EQ(before, texts());
   EXPECT_EQ(0, q_data_has_changed(block));
-
-  for (auto [text, owner, part] : {std::tuple<const char *, vqObject *, vqId>{"PARAM=b", c, 0},
-                                   {"PARAM=c", net, 1},
-                                   {"PARAM=d", nullptr, 0},
-                                   {"SIGNAL=t", c, 0},
-                                   {"EQUATE=f", c, 0},
-                                   {"PROBE=q", net, 1},
-                                   {"NEW=1", nullptr, 0}})
+  for (auto [text, owner, part] :
+       {Add{"PARAM=b", c, 0}, Add{"PARAM=c", net, 1}, Add{"PARAM=d", nullptr, 0},
+        Add{"SIGNAL=t", c, 0}, Add{"EQUATE=f", c, 0}, Add{"PROBE=q", net, 1},
+        Add{"NEW=1", nullptr, 0}})
     EXPECT_EQ(1, gpi_a_attribute(text, owner, part)) << text;
   EXPECT_EQ(nullptr, last()->owner); // without owner: a block attribute
   // The two new-name rules of an instance, once nothing is in the way.
