@@ -50,6 +50,11 @@ protected:
   }
   vqText *last() const { return static_cast<vqText *>(block->objects); } // the newest
   XY lastAt() const { return {last()->x, last()->y}; }
+  // Adds text to owner (part) and gives where it landed; a refusal gives
+  // (-9999, -9999).
+  XY added(const char *text, vqObject *owner, vqId part) {
+    return gpi_a_attribute(text, owner, part) == 1 ? lastAt() : XY(-9999, -9999);
+  }
   vqComp *addComp(vqBlock *symbol, int x, int y, int orient, std::vector<vqId> pins = {}) {
     vqComp *c = q_alloc_comp();
     c->x = x, c->y = y, c->orient = orient;
@@ -106,10 +111,8 @@ TEST_F(Edit, RewriteKeepsPlaceAndChangedStateAndComparesNamesExactly) {
 TEST_F(Edit, BlockAttributesStackUpFromTheExtentAndEachStandsFirstInTheList) {
   make(vqBLOCK_SYMBOL);
   addAttr(block, "OTHER=1");
-  for (int i = 1; i <= 3; ++i) { // in a symbol any name repeats
-    ASSERT_EQ(1, gpi_a_attribute("PART=7400", nullptr, 0));
-    EXPECT_EQ(XY(0, 10 * i), lastAt());
-  }
+  for (int i = 1; i <= 3; ++i) // in a symbol any name repeats
+    EXPECT_EQ(XY(0, 10 * i), added("PART=7400", nullptr, 0));
   EXPECT_EQ(nullptr, last()->owner);
   EXPECT_EQ((Ints{10, 5, 3, 1, 1}),
             (Ints{last()->size, last()->color, vqPlaceOrigin(last()->place),
@@ -122,15 +125,12 @@ TEST_F(Edit, BlockAttributesStackUpFromTheExtentAndEachStandsFirstInTheList) {
   q_values[qV_ADISTANCE].value = 7.5f;
   q_values[qV_NEW_ATTR_VIS].value = 0;
   block->x1 = 5, block->y1 = -40;
-  for (int y : {-40, -32, -24}) { // -32.5 and -24.5 truncated towards 0
-    ASSERT_EQ(1, gpi_a_attribute("B=1", nullptr, 0));
-    EXPECT_EQ(XY(5, y), lastAt());
-  }
+  for (int y : {-40, -32, -24}) // -32.5 and -24.5 truncated towards 0
+    EXPECT_EQ(XY(5, y), added("B=1", nullptr, 0));
   EXPECT_EQ(0, vqPlaceVis(last()->place));
   block->y1 = 0;
   block->x1 = 6;
-  ASSERT_EQ(1, gpi_a_attribute("C=1", nullptr, 0));
-  EXPECT_EQ(XY(6, 7), lastAt()); // 0 plus the spacing
+  EXPECT_EQ(XY(6, 7), added("C=1", nullptr, 0)); // 0 plus the spacing
 }
 
 TEST_F(Edit, PinAttributesStackAtThePinsEndAndGoBeforeItsLabel) {
@@ -138,18 +138,15 @@ TEST_F(Edit, PinAttributesStackAtThePinsEndAndGoBeforeItsLabel) {
   vqPin *pin = addPin(block, 4);
   pin->p1 = {30, 0};
   addAttr(block, "CLK", pin, 0, vqKIND_LABEL);
-  addAttr(block, "#=3", pin, 0); // both at x 0, outside the pin's column
-  ASSERT_EQ(1, gpi_a_attribute("PINTYPE=IN", pin, 5));
+  addAttr(block, "#=3", pin, 0);                      // both at x 0, outside the pin's column
+  EXPECT_EQ(XY(30, 10), added("PINTYPE=IN", pin, 5)); // the pin lies on the axis: one spacing up
   EXPECT_EQ(pin, last()->owner);
-  EXPECT_EQ(0u, last()->part);     // a pin's texts have no part
-  EXPECT_EQ(XY(30, 10), lastAt()); // the pin lies on the axis: one spacing up
-  ASSERT_EQ(1, gpi_a_attribute("PINTYPE=IN", pin, 0));
-  EXPECT_EQ(XY(30, 20), lastAt());
+  EXPECT_EQ(0u, last()->part); // a pin's texts have no part
+  EXPECT_EQ(XY(30, 20), added("PINTYPE=IN", pin, 0));
   EXPECT_EQ((Texts{"PINTYPE=IN", "PINTYPE=IN", "CLK", "#=3"}), chain(pin->attached));
   vqPin *high = addPin(block, 5);
   high->p1 = {0, 60};
-  ASSERT_EQ(1, gpi_a_attribute("X=1", high, 0));
-  EXPECT_EQ(XY(0, 60), lastAt());
+  EXPECT_EQ(XY(0, 60), added("X=1", high, 0));
 }
 
 TEST_F(Edit, InSchematicsOnlyTheListedNamesRepeatAndRefusalsChangeNothing) {
@@ -171,25 +168,21 @@ TEST_F(Edit, InSchematicsOnlyTheListedNamesRepeatAndRefusalsChangeNothing) {
   c->cnts->pinIndex = 3;
   vqBox *box = q_alloc_box();
   vqBlockInsertObject(block, box, vqBlockLastObject(block));
-  for (auto [text, owner, part] : {std::tuple<const char *, vqObject *, vqId>{"VALUE=2", c, 0},
-                                   {"SIGNAL=t", c, 2},
-                                   {"NAME=m", net, 1},
-                                   {"TOP=2", nullptr, 0},
-                                   {"REFDES=U2", c, 0},
-                                   {"#=4", c, 2},
-                                   {"X=1", box, 0},
-                                   {"PINTYPE=OUT", pin, 5}}) // a pin's part is 0
+  using Add = std::tuple<const char *, vqObject *, vqId>; // text, owner, part
+  // Refused: a name that may not repeat where it stands, a reference
+  // designator or pin number already set, an owner without texts, a pin's
+  // part other than 0.
+  for (auto [text, owner, part] :
+       {Add{"VALUE=2", c, 0}, Add{"SIGNAL=t", c, 2}, Add{"NAME=m", net, 1},
+        Add{"TOP=2", nullptr, 0}, Add{"REFDES=U2", c, 0}, Add{"#=4", c, 2}, Add{"X=1", box, 0},
+        Add{"PINTYPE=OUT", pin, 5}})
     EXPECT_EQ(0, gpi_a_attribute(text, owner, part)) << text;
   EXPECT_EQ(before, texts());
   EXPECT_EQ(0, q_data_has_changed(block));
-
-  for (auto [text, owner, part] : {std::tuple<const char *, vqObject *, vqId>{"PARAM=b", c, 0},
-                                   {"PARAM=c", net, 1},
-                                   {"PARAM=d", nullptr, 0},
-                                   {"SIGNAL=t", c, 0},
-                                   {"EQUATE=f", c, 0},
-                                   {"PROBE=q", net, 1},
-                                   {"NEW=1", nullptr, 0}})
+  for (auto [text, owner, part] :
+       {Add{"PARAM=b", c, 0}, Add{"PARAM=c", net, 1}, Add{"PARAM=d", nullptr, 0},
+        Add{"SIGNAL=t", c, 0}, Add{"EQUATE=f", c, 0}, Add{"PROBE=q", net, 1},
+        Add{"NEW=1", nullptr, 0}})
     EXPECT_EQ(1, gpi_a_attribute(text, owner, part)) << text;
   EXPECT_EQ(nullptr, last()->owner); // without owner: a block attribute
   // The two new-name rules of an instance, once nothing is in the way.
@@ -210,10 +203,8 @@ TEST_F(Edit, InstanceAttributesStackAtTheColumnOrThePlacedSymbolPin) {
   for (const auto &[text, part, at] : {std::tuple{"VALUE=1", 0, XY(140, 180)},
                                        {"PART=1", 0, XY(140, 190)},
                                        {"#=5", 2, XY(100, 220)},
-                                       {"PINSWAP=1", 2, XY(100, 230)}}) {
-    ASSERT_EQ(1, gpi_a_attribute(text, c, part)) << text;
-    EXPECT_EQ(at, lastAt()) << text;
-  }
+                                       {"PINSWAP=1", 2, XY(100, 230)}})
+    EXPECT_EQ(at, added(text, c, part)) << text;
   const Texts before = texts();
   EXPECT_EQ(0, gpi_a_attribute("X=1", c, 9)); // no such pin: no place
   EXPECT_EQ(before, texts());
@@ -231,34 +222,29 @@ TEST_F(Edit, AnInstanceAttributeTakesTheLookAndPlacedPositionOfTheSymbolsOwn) {
   spa->x = -4, spa->y = 6;
   make(vqBLOCK_SCHEMATIC);
   vqComp *c = addComp(sym, 50, 50, 4, {2}); // mirrored: x becomes -x
-  ASSERT_EQ(1, gpi_a_attribute("VALUE=inst", c, 0));
-  EXPECT_EQ(XY(40, 53), lastAt());
+  EXPECT_EQ(XY(40, 53), added("VALUE=inst", c, 0));
   // Size, colour, style, line style, origin, orientation; visibility is not copied.
   EXPECT_EQ((Ints{25, 9, 4, 2, 7, 2, 1}),
             (Ints{last()->size, last()->color, last()->style, last()->lineStyle,
                   vqPlaceOrigin(last()->place), vqPlaceOrient(last()->place),
                   vqPlaceVis(last()->place)}));
-  ASSERT_EQ(1, gpi_a_attribute("#=8", c, 2));
-  EXPECT_EQ(XY(54, 56), lastAt());
+  EXPECT_EQ(XY(54, 56), added("#=8", c, 2));
 }
 
 TEST_F(Edit, NetAttributesFollowTheirSegmentsAngle) {
   make(vqBLOCK_SCHEMATIC);
   vqNet *net =
       addNet({{0, {{0, 40}, {30, 40}}}, {1, {{70, 10}, {70, 31}}}, {2, {{80, 80}, {90, 95}}}});
-  ASSERT_EQ(1, gpi_a_attribute("A=1", net, 1)); // horizontal: centred above
-  EXPECT_EQ((Ints{15, 40, 6}), (Ints{last()->x, last()->y, vqPlaceOrigin(last()->place)}));
-  ASSERT_EQ(1, gpi_a_attribute("B=1", net, 1));
-  EXPECT_EQ(XY(15, 50), lastAt());
-  ASSERT_EQ(1, gpi_a_attribute("C=1", net, 2)); // vertical: beside
-  EXPECT_EQ((Ints{80, 20, 2}), (Ints{last()->x, last()->y, vqPlaceOrigin(last()->place)}));
+  EXPECT_EQ(XY(15, 40), added("A=1", net, 1)); // horizontal: centred above
+  EXPECT_EQ(6, vqPlaceOrigin(last()->place));
+  EXPECT_EQ(XY(15, 50), added("B=1", net, 1));
+  EXPECT_EQ(XY(80, 20), added("C=1", net, 2)); // vertical: beside
+  EXPECT_EQ(2, vqPlaceOrigin(last()->place));
   vqText *other = addAttr(block, "D=1", net, 3);
   other->x = 90, other->y = 500;
-  ASSERT_EQ(1, gpi_a_attribute("E=1", net, 3)); // oblique: any origin counts
-  EXPECT_EQ(XY(90, 510), lastAt());
+  EXPECT_EQ(XY(90, 510), added("E=1", net, 3)); // oblique: any origin counts
   other->x = 15; // origin 3 in the column of segment 1: not counted there
-  ASSERT_EQ(1, gpi_a_attribute("F=1", net, 1));
-  EXPECT_EQ(XY(15, 60), lastAt());
+  EXPECT_EQ(XY(15, 60), added("F=1", net, 1));
   EXPECT_EQ(net, last()->owner);
   EXPECT_EQ(1u, last()->part);
 

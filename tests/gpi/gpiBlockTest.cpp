@@ -29,6 +29,13 @@ protected:
   void writeSymbol(const std::string &file, const char *text = kAnd2) const {
     testsupport::writeFile(sym(file), text);
   }
+  // and2 written, loaded and changed (VALUE=1 added): the current Block.
+  vqBlock *changedAnd2() {
+    writeSymbol("and2.1");
+    EXPECT_EQ(1, gpi_load("mylib:and2", 1, 1));
+    EXPECT_EQ(1, gpi_a_attribute("VALUE=1", nullptr, 0));
+    return q_get_block();
+  }
   // The loaded symbol of that name, or null.
   static vqBlock *loaded(const char *name) {
     for (vqBlock *b = vqBlockListHead(vqBLOCK_SYMBOL); b != nullptr; b = b->next)
@@ -96,11 +103,8 @@ TEST_F(Access, AMissingFileGivesAnEmptyTemporaryBlockAndNoFileUntilItsSave) {
   EXPECT_FALSE(fs::exists(sym("other.1")));
 }
 
-TEST_F(Access, SaveThenUnloadFreesAChangedSymbolAndReleasesItsLock) {
-  writeSymbol("and2.1");
-  ASSERT_EQ(1, gpi_load("mylib:and2", 1, 1));
-  vqBlock *b = q_get_block();
-  ASSERT_EQ(1, gpi_a_attribute("VALUE=1", nullptr, 0));
+TEST_F(Access, AChangedSymbolReleasesItsLockOnItsSaveOrAtTheInterfacesEnd) {
+  vqBlock *b = changedAnd2();
   EXPECT_EQ((Ints{2, 1}), (Ints{b->refCount, fs::exists(lock("and2.1"))}));
 
   ASSERT_EQ(1, gpi_save());
@@ -118,13 +122,9 @@ TEST_F(Access, SaveThenUnloadFreesAChangedSymbolAndReleasesItsLock) {
   std::string said = stdoutOf([&] { EXPECT_EQ(0, q_get_block_ptr(&out)); });
   EXPECT_EQ("No block is current.\n", said);
   EXPECT_EQ(nullptr, out);
-}
 
-TEST_F(Access, AChangedSymbolReleasedUnsavedKeepsItsLockUntilTheInterfaceEnds) {
-  writeSymbol("and2.1");
-  ASSERT_EQ(1, gpi_load("mylib:and2", 1, 1));
-  vqBlock *b = q_get_block();
-  ASSERT_EQ(1, gpi_a_attribute("VALUE=1", nullptr, 0));
+  // A changed symbol released unsaved keeps its lock until the interface ends.
+  b = changedAnd2();
   EXPECT_EQ(1, gpi_unload());
   EXPECT_EQ((Blocks{nullptr, b}), (Blocks{q_get_block(), loaded("and2")}));
   EXPECT_EQ((Ints{1, 1}), (Ints{b->refCount, fs::exists(lock("and2.1"))}));
@@ -144,12 +144,9 @@ TEST_F(Access, AChangedSymbolReleasedUnsavedKeepsItsLockUntilTheInterfaceEnds) {
 }
 
 TEST_F(Access, AFailedSaveLeavesTheBlockChangedAndCurrentAndTheFilesAlone) {
-  writeSymbol("and2.1");
   scribtest::writeForeignLock(lock("and2.1"));
   const std::string lockText = testsupport::readFile(lock("and2.1"));
-  ASSERT_EQ(1, gpi_load("mylib:and2", 1, 1));
-  vqBlock *b = q_get_block();
-  ASSERT_EQ(1, gpi_a_attribute("VALUE=1", nullptr, 0));
+  vqBlock *b = changedAnd2();
   EXPECT_EQ(0, gpi_save());
   EXPECT_EQ(b, q_get_block());
   EXPECT_EQ(1, q_data_has_changed(b));

@@ -58,17 +58,6 @@ struct Symbol {
   }
 };
 
-AttributeInfo info(int x, int y, int visibility, int size, int orientation, int origin) {
-  AttributeInfo a{};
-  a.x = x;
-  a.y = y;
-  a.visibility = visibility;
-  a.size = size;
-  a.orientation = orientation;
-  a.origin = origin;
-  return a;
-}
-
 std::string settings(const vqText *t) {
   return std::to_string(t->x) + " " + std::to_string(t->y) + " size " + std::to_string(t->size) +
          " orient " + std::to_string(vqPlaceOrient(t->place)) + " origin " +
@@ -78,7 +67,8 @@ std::string settings(const vqText *t) {
 TEST(ApplyTextSettings, TakenFromTheListWithTheirLowBitsOrFromTheConfiguration) {
   Symbol s;
   vqText *t = s.text(false, "A=1");
-  AttributeInfo a = info(100, -200, 6, -3, 9, 17);
+  // x, y, visibility, size, orientation, origin.
+  AttributeInfo a{nullptr, nullptr, nullptr, 100, -200, 6, -3, 9, 17, 0};
   vaAMOverrideFlagV = 0;
   // Coordinates unset, then set, then checked again.
   EXPECT_EQ((Ints{0, 0, 1}),
@@ -122,7 +112,7 @@ TEST(ApplyAssociatedPin, FirstLabelOfTheFirstPinFromTheOwnerOn) {
 }
 
 TEST(ApplyNewAttribute, PlacedWhenFirstAndOfTheExpectedKind) {
-  AttributeInfo a = info(5, 6, 1, 8, 2, 3);
+  AttributeInfo a{nullptr, nullptr, nullptr, 5, 6, 1, 8, 2, 3, 0};
   vaAMOverrideFlagV = 0;
   {
     Symbol s;
@@ -218,11 +208,11 @@ TEST_F(Visit, EachListIsMatchedOnItsOwnEvenAtTheAddressOfAFreedOne) {
   EXPECT_EQ(second->attributes->used, 1);
   EXPECT_NE(testsupport::readFile(dir / "lib/sym/or2.1").find("PARTNAME=SECOND"),
             std::string::npos);
-  EXPECT_EQ(logged(), "SYMBOL mylib:and2.2 was not found in the LTF file. Continuing to next "
-                      "symbol.\nSYMBOL mylib:or2.1 was not found in the LTF file. Continuing to "
-                      "next symbol.\nSYMBOL mylib:and2.1 was not found in the LTF file. "
-                      "Continuing to next symbol.\nSYMBOL mylib:and2.2 was not found in the "
-                      "LTF file. Continuing to next symbol.\n");
+  std::string missed;
+  for (const char *name : {"and2.2", "or2.1", "and2.1", "and2.2"})
+    missed += std::string("SYMBOL mylib:") + name +
+              " was not found in the LTF file. Continuing to next symbol.\n";
+  EXPECT_EQ(logged(), missed);
   EXPECT_EQ((Ints{2, 4}), (Ints{vaAMSymbolCountV, vaAMErrorCountV}));
   vaAMFreeSymbolInfo(second);
 }
@@ -238,8 +228,7 @@ TEST_F(Visit, NoProgressWhenStandardErrorIsNoTerminal) {
 }
 
 TEST_F(Visit, ProgressLineOnATerminal) {
-  int master = -1;
-  int slave = -1;
+  int master = -1, slave = -1;
   ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
   const int saved = dup(STDERR_FILENO);
   dup2(slave, STDERR_FILENO);

@@ -58,39 +58,15 @@ protected:
   std::string out;
 };
 
-TEST_F(LtfRead, ListsHoldRecordsInReverseOrderOfReading) {
-  ASSERT_EQ(0, read(".BL\nS and2 1\nA 0 0 1 10 0 1 REFDES=U?\nA 5 6 0 8 2 3 part=74ls00\n"
-                    "A 1 1 1 1 1 1 third=x\nP ~CLK\nA 10 0 1 8 0 1 pintype=in\nP CLK\n"
-                    "\nS and2 1\n.EL\n"));
-  EXPECT_EQ("\r1 symbol records found...\r2 symbol records found...\n", out);
-  EXPECT_EQ("S and2 1\nS and2 1\nA 1 1 1 1 1 1 THIRD=X 0\nA 5 6 0 8 2 3 PART=74LS00 0\n"
-            "A 0 0 1 10 0 1 REFDES=U? 0\nP CLK\nP ~CLK\nA 10 0 1 8 0 1 PINTYPE=IN 0\n",
-            describe(list));
-}
-
-TEST_F(LtfRead, LenientFieldsAndLines) {
-  // Numbers are read with atoi, an empty name is accepted, an empty value
-  // stays empty (not "$EMPTY_VAL$"), and blanks inside the name go. Words
-  // after the ones a record needs are ignored; CR LF ends a line as LF does.
-  ASSERT_EQ(0, read(".BL\nS x 1.5 ignored words\nA 0 0 1 10 0 1 part name = 74 ls00\n"
-                    "A 0 0 1 10 0 1 NOVALUE=\nA 0 0 1 10 0 1  =bare\ttail after tab\n"
-                    "A 1.9 2e3 -1 +4 0 1 A=B=C\nP A extra\n"));
-  EXPECT_EQ("S x 1\nA 1 2 -1 4 0 1 A=B=C 0\nA 0 0 1 10 0 1 =BARE 0\nA 0 0 1 10 0 1 NOVALUE= 0\n"
-            "A 0 0 1 10 0 1 PARTNAME= 74 LS00 0\nP A\n",
-            describe(list));
-  ASSERT_EQ(0, read(".BL\r\nS and2 1\r\n\r\nA 0 0 1 10 0 1 R=U1\r\nP ~Q\r\n.EL\r\n"));
-  EXPECT_EQ("S and2 1\nA 0 0 1 10 0 1 R=U1 0\nP ~Q\n", describe(list));
-}
-
-TEST_F(LtfRead, PreambleAndEndOfList) {
-  EXPECT_EQ(0, read("no header here\nS x 1\n"));
-  EXPECT_EQ(nullptr, list);
-  EXPECT_EQ("\n", out);
-
-  EXPECT_EQ(0, read("a preamble .BL\nS x 1\n.EL\nS y 2\ngarbage\n"));
-  ASSERT_NE(nullptr, list);
-  EXPECT_STREQ("x", list->name);
-  EXPECT_EQ(nullptr, list->next);
+// The rows of cases/ltfread.txt.
+TEST_F(LtfRead, ListsHoldWhatTheFileSays) {
+  for (auto row : testsupport::tableRows("retag/cases/ltfread.txt")) {
+    SCOPED_TRACE(row[0]);
+    row.resize(4);
+    EXPECT_EQ(std::stoi(row[1]), read(row[0]));
+    EXPECT_EQ(row[2], out);
+    EXPECT_EQ(row[3], describe(list));
+  }
 }
 
 // The rows of cases/ltfparse.txt.
@@ -106,15 +82,8 @@ TEST_F(LtfRead, EveryParseMessage) {
   }
 }
 
-TEST_F(LtfRead, ProgressCountsSymbolLinesUpToTheError) {
-  EXPECT_EQ(1, read(".BL\nS a 1\nS b 2\nS c x\nS d 4\n"));
-  EXPECT_EQ("\r1 symbol records found...\r2 symbol records found...\r3 symbol records found...",
-            out);
-  // The records read so far stay in the list, the failed one included.
-  EXPECT_EQ("S (null) 0\nS b 2\nS a 1\n", describe(list));
-}
-
-TEST_F(LtfRead, LongLineLeavesItsTailAsTheNextRecord) {
+// A long line leaves its tail as the next record.
+TEST_F(LtfRead, LongLinesAndLongMessagesAreCut) {
   const std::string value(200, 'X');
   EXPECT_EQ(1, read(".BL\nS x 1\nA 0 0 1 10 0 1 NAME=" + value + "\n"));
   // 159 characters were read after "A": 19 before the X's, 140 X's.
@@ -122,9 +91,8 @@ TEST_F(LtfRead, LongLineLeavesItsTailAsTheNextRecord) {
   EXPECT_EQ("File parse error at line 4 in file t.ltf: Unrecognized token '" +
                 std::string(60, 'X') + "'\n",
             error());
-}
 
-TEST_F(LtfRead, MessagesAreShortenedToFitTheErrorBuffer) {
+  // Messages are shortened to fit the error buffer.
   EXPECT_EQ(1, read(".BL\n" + std::string(300, 'w') + "\n"));
   std::string e = error();
   EXPECT_LE(e.size(), 127u);

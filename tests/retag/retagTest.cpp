@@ -46,7 +46,7 @@ TEST(ParseCmdLine, OverrideSwitchAndExtraArgumentWarning) {
   expect({"-overridea", "-overrideb"}, 0, kExtra);
 }
 
-TEST(HandleError, PrintsBlankLineAndMessageAndLogsIt) {
+TEST(HandleError, PrintsBlankLineAndMessageAndLogsItFromABufferNeverOverrun) {
   testsupport::TempDir dir;
   vaAMResetRunState();
   vaAMLogFileFpV = std::fopen((dir / "log").c_str(), "w");
@@ -59,9 +59,7 @@ TEST(HandleError, PrintsBlankLineAndMessageAndLogsIt) {
   vaAMResetRunState();
   EXPECT_EQ(testsupport::stdoutOf([] { vaAMHandleError(nullptr); }),
             "\nEmpty error message buffer\n");
-}
-
-TEST(SetError, NeverOverrunsTheBuffer) {
+  // The buffer is never overrun.
   vaAMSetError("%s", std::string(400, 'x').c_str());
   EXPECT_EQ(std::string(vaAMErrorBufferV).size(), 127u);
 }

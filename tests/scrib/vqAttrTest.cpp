@@ -14,27 +14,13 @@ using Strings = std::vector<std::string>;
 namespace {
 
 TEST(VqAttr, TextsSplitAtTheFirstEqualsSignElseAtTheFirstBlank) {
-  struct Case {
-    const char *text, *name, *value, *trimmed;
-  } cases[] = {
-      {"REFDES = U1", "REFDES", "U1", "REFDES = U1"},
-      {"REFDES U1", "REFDES", "U1", "REFDES U1"},
-      {"$ARRAY", "$ARRAY", "", "$ARRAY"},
-      {"PIN TYPE=IN", "PIN TYPE", "IN", "PIN TYPE=IN"}, // "=" wins, inner blanks stay
-      {"  A=B  \t", "A", "B", "  A=B"},                 // trailing blanks go in place
-      {"A=B=C", "A", "B=C", "A=B=C"},
-      {"A=", "A", "", "A="},
-      {"=X", "", "X", "=X"},
-      {"  LEAD value here", "LEAD", "value here", "  LEAD value here"},
-      {"TAB\tX", "TAB", "X", "TAB\tX"},
-      {"", "", "", ""},
-  };
-  for (const Case &c : cases) {
-    std::string t1 = c.text, t2 = c.text;
-    EXPECT_STREQ(c.name, q_attr_name(t1.data())) << c.text;
-    EXPECT_STREQ(c.value, q_attr_value(t2.data())) << c.text;
-    EXPECT_STREQ(c.trimmed, t1.c_str());
-    EXPECT_STREQ(c.trimmed, t2.c_str());
+  for (const auto &row : testsupport::tableRows("scrib/cases/attrsplit.txt")) {
+    ASSERT_EQ(4u, row.size());
+    SCOPED_TRACE(row[0]);
+    std::string t1 = row[0], t2 = row[0];
+    EXPECT_EQ(row[1], q_attr_name(t1.data()));
+    EXPECT_EQ(row[2], q_attr_value(t2.data()));
+    EXPECT_EQ((Strings{row[3], row[3]}), (Strings{t1.c_str(), t2.c_str()}));
   }
   // Each function keeps its own buffer until its next call.
   char a[] = "N1=V1", b[] = "N2=V2";
@@ -221,7 +207,7 @@ protected:
   vqComp *inst = nullptr;
 };
 
-TEST_F(VqAttrReset, CopiesByMode) {
+TEST_F(VqAttrReset, CopiesByModeAndTheResetListDecidesPerAttribute) {
   vqText *refdes = attr("refdes=U12");
   vqText *partno = attr("PARTNO=7400");
   vqText *pinnum = attr("PINNUM=1", 3);
@@ -251,9 +237,8 @@ TEST_F(VqAttrReset, CopiesByMode) {
   EXPECT_STREQ("refdes=U?", refdes->text);
   EXPECT_EQ(1, q_reset_attribute_string(unknown, 3)); // an empty text changes nothing
   EXPECT_STREQ("COLOR=red", unknown->text);
-}
 
-TEST_F(VqAttrReset, TheResetListDecidesPerAttribute) {
+  // The reset list decides per attribute.
   vqPin *symPin = static_cast<vqPin *>(sym->objects);
   struct Case {
     const char *text;

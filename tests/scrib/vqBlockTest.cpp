@@ -19,7 +19,7 @@ using Blocks = std::vector<vqBlock *>;
 
 namespace {
 
-TEST(VqBlock, NewBlocksTakeVersionSheetAndExtentFromTheSettings) {
+TEST(VqBlock, NewBlocksAndObjectsTakeTheirDefaultsFromTheSettings) {
   q_set_defaults();
   q_values[qV_BLOCK_TYPE].value = 3;
   vqIniSettingsV.customSheetX = 300;
@@ -52,10 +52,8 @@ TEST(VqBlock, NewBlocksTakeVersionSheetAndExtentFromTheSettings) {
   vqBlock *b = q_alloc_block(vqBLOCK_SYMBOL);
   EXPECT_EQ(0U, b->displayDefault);
   q_free_block(b);
-}
 
-TEST(VqBlock, EveryObjectTakesTheDefaultsOfItsKind) {
-  q_set_defaults();
+  // Every object takes the defaults of its kind.
   for (int slot = 0; slot < qOBJECT_COUNT; ++slot) {
     q_objects[slot].color = static_cast<unsigned>(slot + 1);
     q_objects[slot].style = static_cast<unsigned>(slot + 10);
@@ -64,12 +62,12 @@ TEST(VqBlock, EveryObjectTakesTheDefaultsOfItsKind) {
   q_values[qV_TEXTSIZE].value = 12;
   q_values[qV_TEXTORIGIN].value = 7;
   q_values[qV_SCOPE].value = 1;
-  struct Case {
+  struct ObjectCase {
     std::function<vqObject *()> alloc;
     int kind;
     int slot; // the defaults entry
     bool text;
-  } cases[] = {
+  } objects[] = {
       {[] { return q_alloc_line(3); }, vqKIND_LINE, 0, false},
       {q_alloc_box, vqKIND_BOX, 1, false},
       {q_alloc_text, vqKIND_TEXT, 2, true},
@@ -85,7 +83,7 @@ TEST(VqBlock, EveryObjectTakesTheDefaultsOfItsKind) {
       {[] { return q_alloc_generic(4); }, 4, 4, false},
       {[] { return q_alloc_generic(40); }, 40, -1, false},
   };
-  for (const Case &c : cases) {
+  for (const ObjectCase &c : objects) {
     SCOPED_TRACE(c.kind);
     vqObject *o = c.alloc();
     EXPECT_EQ(nullptr, o->next);
@@ -362,25 +360,14 @@ TEST(VqBlock, LoadedBlocksAreFoundByNameNumberAndLibrary) {
   EXPECT_EQ(nullptr, vqBlockListHead(vqBLOCK_SYMBOL));
 }
 
-TEST(VqBlock, AReadOnlyBlockIsNotReopenedForWriting) {
-  vqBlock *b = symbol("and2");
-  b->readOnly = 1;
-  EXPECT_EQ(-1, vqBlockReopen(b, 2)); // refused before the file layer is asked
-  EXPECT_EQ(0, vqBlockReopen(b, 3));  // no file: the file layer says 0
-  q_free_block(b);
-}
-
 // ---- Changed state, with a project and real lock files --------------------------------
 
 class VqBlockChanges : public Project {
 protected:
   // Lock files of the symbol directory.
   std::vector<std::string> locks() {
-    std::vector<std::string> v;
-    if (fs::exists(lib + "/sym/lock"))
-      for (auto &e : fs::directory_iterator(lib + "/sym/lock"))
-        v.push_back(e.path().filename().string());
-    return v;
+    return fs::exists(lib + "/sym/lock") ? testsupport::entries(lib + "/sym/lock")
+                                         : std::vector<std::string>{};
   }
   vqBlock *listedSymbol() {
     dir.write("lib/sym/and2.1", "V 50\nE\n");
@@ -390,7 +377,7 @@ protected:
   }
 };
 
-TEST_F(VqBlockChanges, TheFirstChangeLocksTheFileOnceAndTakesOneReference) {
+TEST_F(VqBlockChanges, ChangesLockTheFileOnceAndPinTheBlockUnlessItIsReadOnly) {
   vqBlock *b = listedSymbol();
   EXPECT_EQ(0, q_data_has_changed(b));
   EXPECT_EQ((Ints{1, 1}), (Ints{q_set_changed_flag(b), b->locked}));
@@ -412,10 +399,9 @@ TEST_F(VqBlockChanges, TheFirstChangeLocksTheFileOnceAndTakesOneReference) {
   EXPECT_TRUE(locks().empty());
   q_free_block(b);
   EXPECT_EQ((Blocks{nullptr, nullptr}), (Blocks{vqBlockListHead(vqBLOCK_SYMBOL), q_get_block()}));
-}
 
-TEST_F(VqBlockChanges, ClearingTheLastReferenceReleasesTheBlock) {
-  vqBlock *b = listedSymbol();
+  // Clearing the last reference releases the Block.
+  b = listedSymbol();
   q_set_block(b);
   q_set_changed_flag(b);
   q_free_block(b); // the loader's reference: the change still pins it
@@ -425,11 +411,12 @@ TEST_F(VqBlockChanges, ClearingTheLastReferenceReleasesTheBlock) {
   EXPECT_EQ((Blocks{nullptr, nullptr}), (Blocks{vqBlockListHead(vqBLOCK_SYMBOL), q_get_block()}));
   EXPECT_STREQ("mylib:and2", vqBlockLastReleasedName());
   vqpFileUnlock(1, "mylib", "and2", 1);
-}
 
-TEST_F(VqBlockChanges, AReadOnlyBlockIsNeverLocked) {
-  vqBlock *b = listedSymbol();
+  // A read-only Block is never locked, nor reopened for writing.
+  b = listedSymbol();
   b->readOnly = 1;
+  EXPECT_EQ(-1, vqBlockReopen(b, 2)); // refused before the file layer is asked
+  EXPECT_EQ(0, vqBlockReopen(b, 3));  // no file: the file layer says 0
   q_set_changed_flag(b);
   EXPECT_EQ((Ints{2, 0}), (Ints{b->refCount, b->locked}));
   EXPECT_TRUE(locks().empty());

@@ -3,11 +3,8 @@
 // again from its file or its backup.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include "ScribFixture.h"
@@ -44,6 +41,8 @@ int countLoaded(int kind) {
   return ulListSize(vqBlockListHead(kind));
 }
 
+// A read Block has one reference and each load that finds it one more; it
+// is found by name, by its file, or in a directory.
 TEST_F(Loader, AReadBlockHasOneReferenceAndAFoundOneGetsAnother) {
   dir.write("lib/sym/nand2.1", kNand2);
   vqBlock *b = load("mylib", "NAND2", vqLOAD_OR_NEW);
@@ -53,37 +52,45 @@ TEST_F(Loader, AReadBlockHasOneReferenceAndAFoundOneGetsAnother) {
   // References, read-only, library from the file, extent.
   EXPECT_EQ((Ints{1, 0, 0, 10}), (Ints{b->refCount, b->readOnly, b->libFromFile, b->x2}));
   EXPECT_EQ(b, vqBlockListHead(vqBLOCK_SYMBOL));
-
   EXPECT_EQ(b, load("MYLIB", "nand2", vqLOAD_EXISTING));
   EXPECT_EQ((Ints{vqLOAD_OK, 2}), (Ints{status, b->refCount}));
-  q_free_block(b);
-  q_free_block(b);
+  // An empty library finds only Blocks whose library came from the file;
+  // the file itself is open already.
+  EXPECT_EQ(b, load("", "nand2", vqLOAD_OR_NEW));
+  EXPECT_EQ((Ints{vqLOAD_OPEN_OTHER, 3}), (Ints{status, b->refCount}));
+  for (int i = 0; i < 3; ++i)
+    q_free_block(b);
   EXPECT_EQ(0, countLoaded(vqBLOCK_SYMBOL));
-}
 
-TEST_F(Loader, WithoutLibraryTheBlockTakesItsFilesLibrary) {
-  dir.write("lib/sym/nand2.1", kNand2);
-  vqBlock *b = load("", "nand2", vqLOAD_OR_NEW);
+  // Without library the Block takes its file's library.
+  b = load("", "nand2", vqLOAD_OR_NEW);
   ASSERT_NE(nullptr, b);
   EXPECT_EQ((Ints{vqLOAD_OK, 1}), (Ints{status, b->libFromFile}));
   EXPECT_STREQ("mylib", b->library);
   EXPECT_EQ(b, load(nullptr, "nand2", vqLOAD_OR_NEW));
   q_free_block(b);
   q_free_block(b);
-}
 
-TEST_F(Loader, AFileOpenForAnotherBlockGivesThatBlock) {
-  dir.write("lib/sym/nand2.1", kNand2);
-  vqBlock *b = load("mylib", "nand2", vqLOAD_OR_NEW);
-  // An empty library finds only Blocks whose library came from the file;
-  // the file itself is open already.
-  EXPECT_EQ(b, load("", "nand2", vqLOAD_OR_NEW));
-  EXPECT_EQ((Ints{vqLOAD_OPEN_OTHER, 2}), (Ints{status, b->refCount}));
+  std::string name = "nand2";
+  b = vqBlockLoadFromDir(vqBLOCK_SYMBOL, lib.c_str(), name.data(), 1, 0, &status);
+  ASSERT_NE(nullptr, b);
+  EXPECT_EQ(vqLOAD_OK, status);
+  EXPECT_STREQ("mylib", b->library);
+  EXPECT_EQ(b, vqBlockLoadFromDir(vqBLOCK_SYMBOL, lib.c_str(), name.data(), 1, 0, &status));
+  EXPECT_EQ(nullptr, vqBlockLoadFromDir(vqBLOCK_SYMBOL, (tmp + "/elsewhere").c_str(), name.data(),
+                                        1, 0, &status));
+  EXPECT_EQ(vqLOAD_FILE_ERROR + 63, status);
   q_free_block(b);
   q_free_block(b);
+
+  // The progress note is printed only when switched on.
+  EXPECT_EQ("", stdoutOf([&] { q_free_block(load("mylib", "nand2", 0)); }));
+  EXPECT_EQ(0, vqReadPrintLoadNotes(1));
+  EXPECT_EQ(std::string(sbMsgBuild(1235, "symbol", "mylib:nand2.1")) + "\n",
+            stdoutOf([&] { q_free_block(load("mylib", "nand2", 0)); }));
 }
 
-TEST_F(Loader, ALoadThatFindsNoFileCreatesNone) {
+TEST_F(Loader, ALoadThatFindsNoFileCreatesNoneAndABadFileIsReported) {
   vqBlock *fresh = load("mylib", "nosuch", vqLOAD_OR_NEW);
   ASSERT_NE(nullptr, fresh);
   EXPECT_EQ(vqLOAD_NOFILE, status);
@@ -109,9 +116,8 @@ TEST_F(Loader, ALoadThatFindsNoFileCreatesNone) {
   q_free_block(mixed);
   EXPECT_FALSE(fs::exists(symbolFile("mixed")));
   EXPECT_TRUE(fs::exists(symbolFile("Mixed")));
-}
 
-TEST_F(Loader, AFileThatCannotBeReadIsReported) {
+  // A file that cannot be read is reported.
   dir.write("lib/sym/bad.1", "Y 1\nb 0 0 1 1\n");
   std::string err;
   vqBlock *b = nullptr;
@@ -125,15 +131,6 @@ TEST_F(Loader, AFileThatCannotBeReadIsReported) {
 
   stdoutOf([&] { stderrOf([&] { EXPECT_EQ(nullptr, load("mylib", "bad", vqLOAD_EXISTING)); }); });
   EXPECT_EQ((Ints{vqLOAD_NOFILE, 0}), (Ints{status, countLoaded(vqBLOCK_SYMBOL)}));
-}
-
-TEST_F(Loader, TheProgressNoteIsPrintedOnlyWhenSwitchedOn) {
-  dir.write("lib/sym/nand2.1", kNand2);
-  std::string quiet = stdoutOf([&] { q_free_block(load("mylib", "nand2", 0)); });
-  EXPECT_EQ("", quiet);
-  EXPECT_EQ(0, vqReadPrintLoadNotes(1));
-  std::string loud = stdoutOf([&] { q_free_block(load("mylib", "nand2", 0)); });
-  EXPECT_EQ(std::string(sbMsgBuild(1235, "symbol", "mylib:nand2.1")) + "\n", loud);
 }
 
 TEST_F(Loader, InstancesShareTheirSymbolAndTheirJointsMoveToItsPins) {
@@ -171,7 +168,7 @@ TEST_F(Loader, InstancesShareTheirSymbolAndTheirJointsMoveToItsPins) {
   EXPECT_EQ((Ints{0, 0}), (Ints{countLoaded(vqBLOCK_SYMBOL), countLoaded(vqBLOCK_SCHEMATIC)}));
 }
 
-TEST_F(Loader, RipperInstancesDecideTheVersionOfASchematic) {
+TEST_F(Loader, InstancesDecideTheVersionOfASchematicAndTheirOwnWidth) {
   dir.write("lib/sym/rip.1", "V 50\ni 1\nU 0 0 10 0 1 1 SYMTYPE=RIPPER\nP 1 0 0 1 0 0 0 0\n");
   dir.write("lib/sch/top.1", "V 50\ni 9\nI 1 mylib:rip 1 0 0 0 1 '\n");
   vqIniSettingsV.rippersOn = 0;
@@ -184,9 +181,8 @@ TEST_F(Loader, RipperInstancesDecideTheVersionOfASchematic) {
   vqBlock *on = load("mylib", "top", 0, vqBLOCK_SCHEMATIC);
   EXPECT_EQ(51, on->version);
   q_free_block(on);
-}
 
-TEST_F(Loader, AnArrayedInstanceTakesTheWidthOfItsReferenceDesignator) {
+  // An arrayed instance takes the width of its reference designator.
   dir.write("lib/sym/nand2.1", kNand2);
   dir.write("lib/sch/top.1", "V 50\ni 9\nI 1 mylib:nand2 1 0 0 0 1 '\n"
                              "A 0 0 10 0 1 1 REFDES=U[1:4]\nI 2 mylib:nand2 1 0 0 0 1 '\n");
@@ -214,24 +210,11 @@ TEST_F(Loader, AReadOnlyLibraryGivesAReadOnlyBlock) {
   q_free_block(b);
 }
 
+// Whether a lock is another process's is the file layer's judgement; here
+// the lock of another host is one for sure.
 TEST_F(Loader, AnEditLoadOfABlockLockedElsewhereIsReadOnly) {
   dir.write("lib/sym/nand2.1", kNand2);
-  int ready[2];
-  int release[2];
-  ASSERT_EQ(0, pipe(ready));
-  ASSERT_EQ(0, pipe(release));
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    char c = vqpFileLock(vqBLOCK_SYMBOL, "mylib", "nand2", 1) ? 'y' : 'n';
-    if (write(ready[1], &c, 1) != 1 || read(release[0], &c, 1) < 0)
-      _exit(1);
-    vqpFileUnlock(vqBLOCK_SYMBOL, "mylib", "nand2", 1);
-    _exit(0);
-  }
-  char c = 0;
-  ASSERT_EQ(1, read(ready[0], &c, 1));
-  ASSERT_EQ('y', c);
+  scribtest::writeForeignLock(lib + "/sym/lock/nand2.1");
   vqBlock *b = load("mylib", "nand2", vqLOAD_EDIT);
   ASSERT_NE(nullptr, b);
   EXPECT_EQ((Ints{vqLOAD_LOCKED, 1}), (Ints{status, b->readOnly}));
@@ -241,28 +224,9 @@ TEST_F(Loader, AnEditLoadOfABlockLockedElsewhereIsReadOnly) {
   b = load("mylib", "nand2", vqLOAD_OR_NEW);
   EXPECT_EQ(vqLOAD_OK, status);
   q_free_block(b);
-  ASSERT_EQ(1, write(release[1], &c, 1));
-  int wstatus = 0;
-  waitpid(child, &wstatus, 0);
-  EXPECT_EQ(0, WEXITSTATUS(wstatus));
 }
 
-TEST_F(Loader, LoadingFromADirectory) {
-  dir.write("lib/sym/nand2.1", kNand2);
-  std::string name = "nand2";
-  vqBlock *b = vqBlockLoadFromDir(vqBLOCK_SYMBOL, lib.c_str(), name.data(), 1, 0, &status);
-  ASSERT_NE(nullptr, b);
-  EXPECT_EQ(vqLOAD_OK, status);
-  EXPECT_STREQ("mylib", b->library);
-  EXPECT_EQ(b, vqBlockLoadFromDir(vqBLOCK_SYMBOL, lib.c_str(), name.data(), 1, 0, &status));
-  EXPECT_EQ(nullptr, vqBlockLoadFromDir(vqBLOCK_SYMBOL, (tmp + "/elsewhere").c_str(), name.data(),
-                                        1, 0, &status));
-  EXPECT_EQ(vqLOAD_FILE_ERROR + 63, status);
-  q_free_block(b);
-  q_free_block(b);
-}
-
-TEST_F(Loader, ReadingAgainDropsChangesAndKeepsInstancesOnTheirSymbol) {
+TEST_F(Loader, ReadingAgainDropsChangesAndRestoringReadsTheBackup) {
   dir.write("lib/sym/nand2.1", kNand2);
   dir.write("lib/sch/top.1", "V 50\ni 9\nI 6 mylib:nand2 1 0 0 0 1 '\n");
   vqBlock *top = load("mylib", "top", 0, vqBLOCK_SCHEMATIC);
@@ -279,10 +243,8 @@ TEST_F(Loader, ReadingAgainDropsChangesAndKeepsInstancesOnTheirSymbol) {
   q_free_block(sym);
   q_free_block(top);
   EXPECT_EQ(0, countLoaded(vqBLOCK_SYMBOL));
-}
 
-TEST_F(Loader, RestoringReadsTheBackupAndMarksTheBlockChanged) {
-  dir.write("lib/sym/nand2.1", kNand2);
+  // Restoring reads the backup and marks the Block changed.
   dir.write("lib/sym/nand2.1.bac", "V 50\ni 1\nb 0 0 5 5\n");
   vqBlock *b = load("mylib", "nand2", 0);
   q_set_block(b);

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "ScribFixture.h"
 #include "vqName.h"
 #include "vqp.h"
 
 using namespace scribtest;
+using Strings = std::vector<std::string>;
 
 namespace {
 
@@ -62,17 +64,15 @@ TEST(VqName, PinIndexesAreNumbersOrRunWidePositionsOfTexts) {
   };
   for (const Step &s : steps)
     EXPECT_EQ(s.index, q_get_pnindex(s.text)) << (s.text ? s.text : "(null)");
-  EXPECT_STREQ("CLK", vqPnindexText(-1));
-  EXPECT_STREQ("-3", vqPnindexText(-3));
-  EXPECT_STREQ("clk", vqPnindexText(-5));
-  EXPECT_STREQ("12", vqPnindexText(12));
-  EXPECT_STREQ("", vqPnindexText(-7));
+  EXPECT_EQ((Strings{"CLK", "-3", "clk", "12", ""}),
+            (Strings{vqPnindexText(-1), vqPnindexText(-3), vqPnindexText(-5), vqPnindexText(12),
+                     vqPnindexText(-7)}));
 }
 
 TEST(VqName, NamesOfABlockWithoutFile) {
-  EXPECT_STREQ("mylib:and2.1", vqBuildBlockName("mylib", "and2", 1));
-  EXPECT_STREQ("and2.1", vqBuildBlockName("", "and2", 1));
-  EXPECT_STREQ("and2.12", vqBuildBlockName(nullptr, " and2 ", 12));
+  EXPECT_EQ((Strings{"mylib:and2.1", "and2.1", "and2.12"}),
+            (Strings{vqBuildBlockName("mylib", "and2", 1), vqBuildBlockName("", "and2", 1),
+                     vqBuildBlockName(nullptr, " and2 ", 12)}));
   // A name too long for a path is still named.
   std::string longName(300, 'n');
   EXPECT_EQ(longName + ".3", vqBuildBlockName("", longName.c_str(), 3));
@@ -86,11 +86,10 @@ TEST(VqName, NamesOfABlockWithoutFile) {
       {1, "and2.3"}, {2, "mylib:and2"}, {3, "mylib:and2.3"}, {0, "mylib:and2"}, {9, "mylib:and2"}};
   for (const Form &f : forms)
     EXPECT_STREQ(f.name, vqBlockFullName(b, f.form)) << f.form;
-  EXPECT_STREQ("mylib:and2", q_libcomp_name(b));
-  EXPECT_STREQ("mylib:and2.3", q_libcompext_name(b));
-  EXPECT_STREQ("mylib:and2.3", q_lib_block_name(b)); // has a library: no file needed
-  EXPECT_STREQ("mylib", vqBlockDirName(b));
-  EXPECT_STREQ("3", q_file_extension(b));
+  // The library block name needs no file when the Block has a library.
+  EXPECT_EQ((Strings{"mylib:and2", "mylib:and2.3", "mylib:and2.3", "mylib", "3"}),
+            (Strings{q_libcomp_name(b), q_libcompext_name(b), q_lib_block_name(b),
+                     vqBlockDirName(b), q_file_extension(b)}));
   b->kind = 4;
   EXPECT_STREQ("pin", q_file_extension(b));
   b->kind = vqBLOCK_SYMBOL;
@@ -160,7 +159,8 @@ TEST_F(VqNameProject, FileNamesAreCheckedPartByPartWithTheirMessages) {
   EXPECT_EQ(0, r);
 }
 
-TEST_F(VqNameProject, AnEmptyBlockNameIsValidOnlyWhileNoSymbolIsLoaded) {
+TEST_F(VqNameProject, BlockNamesAreValidAndTheirFilesFound) {
+  // An empty block name is valid only while no symbol is loaded.
   int r = -1;
   EXPECT_EQ("", stdoutOf([&] { r = q_valid_block_name(""); }));
   EXPECT_EQ(1, r);
@@ -172,6 +172,23 @@ TEST_F(VqNameProject, AnEmptyBlockNameIsValidOnlyWhileNoSymbolIsLoaded) {
   EXPECT_EQ("", stdoutOf([&] { r = q_valid_block_name("mylib:or2.1"); }));
   EXPECT_EQ(1, r);
   q_free_block(b);
+
+  // Block files are found by their names.
+  dir.write("lib/sym/and2.1", "V 50\nE\n");
+  dir.write("lib/sym/or2.3", "V 50\nE\n");
+  struct Case {
+    const char *name;
+    int exists;
+  } cases[] = {{"mylib:and2.1", 1},
+               {"mylib:and2", 1},
+               {"mylib:or2.3", 1},
+               {"mylib:or2", 0},
+               {"mylib:nand.1", 0}};
+  for (const Case &c : cases)
+    EXPECT_EQ(c.exists, vqFexists(1, c.name)) << c.name;
+  EXPECT_EQ("Block name `bad name' is empty or holds a character that names cannot hold.\n",
+            stdoutOf([&] { r = vqFexists(1, "bad name"); }));
+  EXPECT_EQ(-1, r);
 }
 
 TEST_F(VqNameProject, LibraryComponentParsersAcceptNumbersAndQualifiers) {
@@ -197,25 +214,6 @@ TEST_F(VqNameProject, LibraryComponentParsersAcceptNumbersAndQualifiers) {
   std::snprintf(vqIniSettingsV.symbolQualifiers, sizeof vqIniSettingsV.symbolQualifiers, "alt");
   EXPECT_EQ(1, vqSymbolNameIsValid("and2.alt"));
   EXPECT_EQ(0, vqBlockNameIsValid(0, "and2.alt"));
-}
-
-TEST_F(VqNameProject, BlockFilesAreFoundByTheirNames) {
-  dir.write("lib/sym/and2.1", "V 50\nE\n");
-  dir.write("lib/sym/or2.3", "V 50\nE\n");
-  struct Case {
-    const char *name;
-    int exists;
-  } cases[] = {{"mylib:and2.1", 1},
-               {"mylib:and2", 1},
-               {"mylib:or2.3", 1},
-               {"mylib:or2", 0},
-               {"mylib:nand.1", 0}};
-  for (const Case &c : cases)
-    EXPECT_EQ(c.exists, vqFexists(1, c.name)) << c.name;
-  int r = 0;
-  EXPECT_EQ("Block name `bad name' is empty or holds a character that names cannot hold.\n",
-            stdoutOf([&] { r = vqFexists(1, "bad name"); }));
-  EXPECT_EQ(-1, r);
 }
 
 // A second, writable library "other" beside the primary "mylib".

@@ -129,53 +129,9 @@ TEST_F(Reader, CasesReadAsTheirFilesSay) {
   }
 }
 
-TEST_F(Reader, CarriageReturnsChangeNothing) {
-  std::string text = "i 5\nU 0 0 10 0 1 1 REF=U?\nP 1 0 0 10 0 0 0 0\nA 0 0 10 0 1 1 #=\n+ 1\n"
-                     "T 1 2 3 4 5 text\n\nZ 11\n";
-  std::string crlf;
-  for (char c : text)
-    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  auto plain = symbolOf(text);
-  auto dos = symbolOf(crlf);
-  EXPECT_EQ(plain->out, dos->out); // the same messages with the same line numbers
-  EXPECT_EQ(msg(2216, 11, line(9).c_str()) + summary(0, 1), dos->out);
-  ASSERT_EQ(plain->objects().size(), dos->objects().size());
-  EXPECT_EQ((std::vector<std::string>{"REF=U?", "#=1", "text"}),
-            (std::vector<std::string>{dos->at<vqText>(0)->text, dos->at<vqText>(2)->text,
-                                      dos->at<vqText>(3)->text}));
-}
-
 // ---- Cases with settings of their own -------------------------------------------------
 
-TEST_F(Reader, OnlyVersions38To51AreAccepted) {
-  struct Case {
-    const char *first;
-    int result;
-    std::string out;
-  };
-  const Case cases[] = {
-      {"V 37", 0, alone(2251, "Symbol", "mylib:blk.1", 37, line(1).c_str())},
-      {"V 52", 0, alone(2251, "Symbol", "mylib:blk.1", 52, line(1).c_str())},
-      {"V", 0,
-       msg(2252, line(1).c_str()) + alone(2251, "Symbol", "mylib:blk.1", -1, line(1).c_str()) +
-           summary(0, 1)},
-      {"V 38", 1, ""},
-      {"V 50", 1, ""},
-      {"V 51", 1, ""},
-  };
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.first);
-    auto r = readBlock(vqBLOCK_SYMBOL, std::string(c.first) + "\nb 0 0 1 1\n");
-    EXPECT_EQ(c.out, r->out);
-    // Result, read-only when refused, and reading goes on.
-    EXPECT_EQ((Ints{c.result, c.result == 0, 1}),
-              (Ints{r->result, r->block->readOnly, long(r->objects().size())}));
-  }
-}
-
-TEST_F(Reader, LineNumbersCountPhysicalLinesAndCanBeSwitchedOff) {
-  auto r = symbolOf("U 0 0 10 0 1 1 A=\n+ 1\n\n|comment\nZ 12\n");
-  EXPECT_EQ(msg(2216, 12, line(6).c_str()) + summary(0, 1), r->out);
+TEST_F(Reader, LineNumbersCanBeSwitchedOff) {
   EXPECT_EQ(1, vqReadPrintLineNumber(0));
   q_quiet = 1; // problems are printed even when the editor is quiet
   auto quiet = symbolOf("Z 12\n");
@@ -241,7 +197,7 @@ TEST_F(Reader, HiddenMessagesReportJointTypesRecomputed) {
 
 // ---- Logical lines -----------------------------------------------------------------------------
 
-TEST(vqReadLines, LogicalLinesJoinContinuationsAndCountPhysicalLines) {
+TEST(vqReadLines, LogicalLinesJoinContinuationsAndLoseTheirLineEnds) {
   FILE *f = std::tmpfile();
   std::fputs("first\r\n\n\n+ not joined: a blank line came before\nsecond\n+ part\n+\n"
              "+ more\nlast without end",
@@ -262,9 +218,8 @@ TEST(vqReadLines, LogicalLinesJoinContinuationsAndCountPhysicalLines) {
   EXPECT_EQ(want, got);
   ulStrBufDestroy(b);
   std::fclose(f);
-}
 
-TEST(vqReadLines, RemoveCRAndTrimTrail) {
+  // One physical line: its carriage return and its trailing blanks go.
   const std::pair<std::string, const char *> cr[] = {
       {"text\r\n", "text"}, {"text\r", "text"}, {"te\rxt\n", "te\rxt"}};
   for (auto [in, out] : cr)

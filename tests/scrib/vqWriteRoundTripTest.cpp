@@ -225,7 +225,8 @@ class RoundTrip : public Project {
 protected:
   void roundTrips(int kind, unsigned seeds) {
     for (unsigned seed = 1; seed <= seeds && !HasFailure(); ++seed) {
-      SCOPED_TRACE("seed " + std::to_string(seed));
+      SCOPED_TRACE("kind " + std::to_string(kind) + " seed " + std::to_string(seed) +
+                   (vqIniSettingsV.rippersOn ? " rippers on" : ""));
       vqBlock *written = Generator(seed, kind).generate(static_cast<int>(seed % 40));
       const std::string first = bodyOf(written);
       vqBlock *back = q_alloc_block(kind);
@@ -242,16 +243,10 @@ protected:
   }
 };
 
-TEST_F(RoundTrip, GeneratedSymbolsReadBackAndWriteAgainUnchanged) {
-  roundTrips(vqBLOCK_SYMBOL, 300);
-}
-
-TEST_F(RoundTrip, GeneratedSchematicsReadBackAndWriteAgainUnchanged) {
-  roundTrips(vqBLOCK_SCHEMATIC, 300);
-}
-
 // With rippers on a schematic is written as version 51 and reads back so.
-TEST_F(RoundTrip, SchematicsWithRippersOnRoundTrip) {
+TEST_F(RoundTrip, GeneratedBlocksReadBackAndWriteAgainUnchanged) {
+  roundTrips(vqBLOCK_SYMBOL, 300);
+  roundTrips(vqBLOCK_SCHEMATIC, 300);
   vqIniSettingsV.rippersOn = 1;
   roundTrips(vqBLOCK_SCHEMATIC, 30);
 }

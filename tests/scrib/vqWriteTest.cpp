@@ -66,20 +66,8 @@ TEST(VqWriteBody, ASymbolWithEveryKindItMayHold) {
   add(b, text(q_alloc_label(), 0, 0, "LOST"));           // labels without owner,
   add(b, text(q_alloc_oattribute(), 0, 0, "O=1"));       // occurrence and meta
   add(b, text(q_alloc_meta_attribute(), 0, 0, "M=1"));   // attributes are not written
-  EXPECT_EQ("V 50\nY 0\nD 0 0 100 100\nZ 10\ni 4000000000\n"
-            "U 1 2 10 0 3 1 SYMTYPE=FUB\n"
-            "l 7 0 0 1 -1 2 -2 3 -3 4 -4 5 -5\n 6 -6\n"
-            "b 0 0 -3 4\n"
-            "b 0 0 0 0\nQ 4 0 0\n"
-            "c 0 0 32766\nQ 3 0 2\n"
-            "a 0 0 0 0 0 0\nQ 3 7 0\n"
-            "T 7 8 10 2 3 hello world\nQ 2 11 0\n"
-            "P 3 0 10 0 0 -7 4 1\nQ 1 0 0\n"
-            "L 0 0 10 0 9 1 1 1 CLK\nQ 9 0 0\n"
-            "A 0 0 10 0 3 1 PINTYPE=IN\n"
-            "A 0 0 10 0 3 0 PINNUM=1\n"
-            "U 7 7 10 0 3 1 PART=X\n"
-            "E\n",
+  // Q records follow their object; attached texts follow their owner.
+  EXPECT_EQ(testsupport::readFile(testsupport::sourcePath("scrib/cases/every_kind_symbol.txt")),
             bodyOf(b));
   EXPECT_EQ(1, vqBlockIsFub(b)); // the fub status was brought up to date
   q_free_block(b);
