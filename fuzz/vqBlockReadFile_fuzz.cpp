@@ -8,7 +8,6 @@
 // load and share a symbol, so that the finishing steps run on real pins.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <unordered_set>
@@ -21,37 +20,7 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using fuzzsupport::check;
-
-void writeText(const fs::path &path, const char *text) {
-  FILE *f = std::fopen(path.c_str(), "w");
-  check(f != nullptr && std::fputs(text, f) >= 0 && std::fclose(f) == 0);
-}
-
-// A project in a fresh directory, removed when the process ends.
-struct Project {
-  fs::path dir;
-  Project() {
-    std::string d = "/tmp/fuzzblockXXXXXX";
-    check(mkdtemp(d.data()) != nullptr);
-    dir = d;
-    fs::create_directories(dir / "lib/sym");
-    fs::create_directories(dir / "lib/sch");
-    writeText(dir / "scribant.ini", ("DIR [pw] " + (dir / "lib").string() + " (mylib)\n").c_str());
-    writeText(dir / "lib/sym/nand2.1",
-              "V 50\nY 1\nD -10 -10 10 10\nZ 10\ni 3\nU 0 0 10 0 1 1 SYMTYPE=GATE\n"
-              "P 1 -10 0 0 0 0 0 0\nL 0 0 10 0 1 0 1 0 A\nP 2 10 0 0 0 0 2 0\n"
-              "A 0 0 10 0 1 1 #=2\nL 0 0 10 0 1 0 1 0 Y\nP 3 0 10 0 0 0 1 0\nE\n");
-    check(vsSetdef(dir.c_str()) == vsOK);
-    check(vqProjInit(q_get_version()) == 1);
-    check(q_scrib_init() == 541);
-  }
-  ~Project() {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
-};
 
 bool inChain(vqText *head, const vqText *t) {
   for (; head != nullptr; head = head->attNext)
@@ -100,7 +69,17 @@ void checkBlock(vqBlock *b) {
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   fuzzsupport::discardOutput();
   fuzzsupport::plainHeap();
-  static Project project;
+  static const fuzzsupport::ScratchDir dir;
+  const std::string lib = dir.path() + "/lib";
+  std::filesystem::create_directories(lib + "/sch");
+  dir.write("scribant.ini", "DIR [pw] " + lib + " (mylib)\n");
+  dir.write("lib/sym/nand2.1",
+            "V 50\nY 1\nD -10 -10 10 10\nZ 10\ni 3\nU 0 0 10 0 1 1 SYMTYPE=GATE\n"
+            "P 1 -10 0 0 0 0 0 0\nL 0 0 10 0 1 0 1 0 A\nP 2 10 0 0 0 0 2 0\n"
+            "A 0 0 10 0 1 1 #=2\nL 0 0 10 0 1 0 1 0 Y\nP 3 0 10 0 0 0 1 0\nE\n");
+  check(vsSetdef(dir.path().c_str()) == vsOK);
+  check(vqProjInit(q_get_version()) == 1);
+  check(q_scrib_init() == 541);
   return 0;
 }
 
