@@ -22,9 +22,10 @@ namespace {
 
 using fuzzsupport::check;
 
-bool inChain(vqText *head, const vqText *t) {
-  for (; head != nullptr; head = head->attNext)
-    if (head == t)
+// True when x stands in the list that starts at head and goes on by next.
+template <class T> bool inList(const T *head, const T *x, T *T::*next) {
+  for (; head != nullptr; head = head->*next)
+    if (head == x)
       return true;
   return false;
 }
@@ -38,24 +39,18 @@ void checkBlock(vqBlock *b) {
       auto *t = static_cast<vqText *>(o);
       check(t->text != nullptr && std::char_traits<char>::length(t->text) <= vqTEXT_MAX);
       if (t->owner != nullptr)
-        check(listed.count(t->owner) == 1 && inChain(*vqObjectAttachedChain(t->owner), t));
+        check(listed.count(t->owner) == 1 &&
+              inList(*vqObjectAttachedChain(t->owner), t, &vqText::attNext));
     } else if (o->kind == vqKIND_NET) {
-      auto *net = static_cast<vqNet *>(o);
-      std::unordered_set<const vqJoint *> joints;
-      for (vqJoint *j = net->joints; j != nullptr; j = j->next)
-        joints.insert(j);
-      for (vqSegment *s = net->segments; s != nullptr; s = s->next)
-        check(joints.count(s->j1) == 1 && joints.count(s->j2) == 1 && s->j1 != s->j2);
+      const vqJoint *joints = static_cast<vqNet *>(o)->joints;
+      for (vqSegment *s = static_cast<vqNet *>(o)->segments; s != nullptr; s = s->next)
+        check(inList(joints, s->j1, &vqJoint::next) && inList(joints, s->j2, &vqJoint::next) &&
+              s->j1 != s->j2);
     } else if (o->kind == vqKIND_COMPONENT) {
       for (vqCnt *c = static_cast<vqComp *>(o)->cnts; c != nullptr; c = c->next) {
         check((c->net == nullptr) == (c->joint == nullptr));
-        if (c->net != nullptr) {
-          check(listed.count(c->net) == 1);
-          bool found = false;
-          for (vqJoint *j = c->net->joints; j != nullptr; j = j->next)
-            found = found || j == c->joint;
-          check(found);
-        }
+        if (c->net != nullptr)
+          check(listed.count(c->net) == 1 && inList(c->net->joints, c->joint, &vqJoint::next));
       }
     }
     if (vqText **chain = vqObjectAttachedChain(o))
