@@ -3,9 +3,10 @@
 //   check           ends the run (a finding) when a property does not hold;
 //   text, cText     the input as a string, whole or up to its first NUL byte
 //                   (what a C string reader sees);
+//   lines           the input cut at its newlines;
 //   InputFile       the input as a read-only stream, closed when it goes;
-//   ScratchFile     one file in a private directory, rewritten with each
-//                   input and removed when the process ends;
+//   ScratchDir      a private directory for readers that take paths,
+//                   removed when the process ends;
 //   finishes        runs a body, catching the library's own exceptions;
 //   discardOutput, plainHeap  process-wide settings for LLVMFuzzerInitialize.
 #pragma once
@@ -14,8 +15,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
-#include <unistd.h>
+#include <vector>
 
 #include "ulErr.h"
 #include "ulEx.h"
@@ -35,6 +37,18 @@ inline std::string cText(const uint8_t *data, size_t size) {
   return text(data, size).c_str();
 }
 
+// The input cut at every newline: n newlines give n + 1 pieces.
+inline std::vector<std::string> lines(const uint8_t *data, size_t size) {
+  std::vector<std::string> pieces(1);
+  for (size_t i = 0; i < size; ++i) {
+    if (data[i] == '\n')
+      pieces.emplace_back();
+    else
+      pieces.back() += static_cast<char>(data[i]);
+  }
+  return pieces;
+}
+
 // The bytes as a stream; an empty input is an empty temporary file, as a
 // memory stream needs at least one byte.
 class InputFile {
@@ -52,32 +66,37 @@ private:
   FILE *fp_;
 };
 
-// A file for readers that only take a path. Create it once, in
-// LLVMFuzzerInitialize, and keep it for the whole run.
-class ScratchFile {
+// A private directory for readers that only take a path, removed with its
+// contents when it goes. Create it once, in LLVMFuzzerInitialize, and keep it
+// for the whole run.
+class ScratchDir {
 public:
-  explicit ScratchFile(const std::string &name) {
+  ScratchDir() {
     std::string dir = "/tmp/fuzzXXXXXX";
     check(mkdtemp(dir.data()) != nullptr);
-    dir_ = dir;
-    path_ = dir + "/" + name;
+    path_ = dir;
   }
-  ~ScratchFile() {
-    std::remove(path_.c_str());
-    rmdir(dir_.c_str());
+  ~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
   }
-  ScratchFile(const ScratchFile &) = delete;
-  ScratchFile &operator=(const ScratchFile &) = delete;
+  ScratchDir(const ScratchDir &) = delete;
+  ScratchDir &operator=(const ScratchDir &) = delete;
 
   const std::string &path() const { return path_; }
-  void write(const uint8_t *data, size_t size) const {
-    FILE *f = std::fopen(path_.c_str(), "wb");
-    check(f != nullptr && std::fwrite(data, 1, size, f) == size);
+  // Writes bytes as the file name below the directory (creating missing
+  // parents); returns its path.
+  std::string write(const std::string &name, const std::string &bytes) const {
+    const std::string file = path_ + "/" + name;
+    std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+    FILE *f = std::fopen(file.c_str(), "wb");
+    check(f != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
     check(std::fclose(f) == 0);
+    return file;
   }
 
 private:
-  std::string dir_, path_;
+  std::string path_;
 };
 
 // Runs body and returns true when it finishes. When it throws one of the

@@ -9,6 +9,7 @@
 // read that failed) or message is a finding. The plain reader stores every
 // name and value through the store functions, so equal lists are also well
 // formed ones.
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -51,22 +52,15 @@ int plainError(const char *text) {
 // A word as messages show it: as it is, or with every character escaped as
 // ulStrCvtToAscii escapes it (a zero byte as \000) when one of them is a
 // control character or a zero byte.
-std::string shown(const char *word, size_t length) {
-  std::string raw(word, length);
-  bool control = false;
-  for (char c : raw)
-    control = control || static_cast<unsigned char>(c) < ' ' || c == '\177';
-  if (!control)
+std::string shown(const std::string &raw) {
+  if (std::none_of(raw.begin(), raw.end(),
+                   [](char c) { return static_cast<unsigned char>(c) < ' ' || c == '\177'; }))
     return raw;
   std::string text;
   for (char c : raw) {
-    if (c == '\0') {
-      text += "\\000";
-      continue;
-    }
     const char one[2] = {c, '\0'};
     char *escaped = ulStrCvtToAsciiAlloc(one);
-    text += escaped;
+    text += c == '\0' ? "\\000" : escaped;
     ulStrFree(escaped);
   }
   return text;
@@ -77,30 +71,51 @@ std::string shown(const char *word, size_t length) {
 int plainNumber(const char *word, int *value, int line) {
   const long v = std::strtol(word, nullptr, 10);
   if (!ulStrIsnum(word))
-    return parseError(line, "Illegal character in token '" + shown(word, std::strlen(word)) + "'");
+    return parseError(line, "Illegal character in token '" + shown(word) + "'");
   if (v < INT_MIN || v > INT_MAX)
-    return parseError(line,
-                      "Number out of range in token '" + shown(word, std::strlen(word)) + "'");
+    return parseError(line, "Number out of range in token '" + shown(word) + "'");
   *value = static_cast<int>(v);
   return 0;
 }
 
-// The six numbers, then the attribute string.
-int plainAttributeLine(FILE *fp, AttributeInfo *attribute, int line) {
+// The rest of a record's line: the symbol's name and sheet, the pin's name,
+// or the attribute's six numbers and then its string.
+int plainFields(FILE *fp, int id, SymbolInfo *symbol, AttributeInfo *attribute, int line) {
   char rest[kLine];
   char word[kLine];
   if (ulDufsFgets(rest, kLine, fp) == nullptr)
     return plainError("File read error");
   const char *p = ulStrBlk(rest);
+  auto next = [&](const char *delimiters = ulStrWhitespaceV) {
+    return (p = ulStrTok(p, word, kLine, delimiters)) != nullptr;
+  };
   int numbers[6];
+  if (id == vaAM_LTF_PIN) {
+    if (!next())
+      return parseError(line, "Pin name not found");
+    const bool inverted = word[0] == '~';
+    vaAMStorePinName(symbol, inverted ? word + 1 : word);
+    vaAMStorePinInversion(symbol, inverted ? 1 : 0);
+    return 0;
+  }
+  if (id == vaAM_LTF_SYMBOL) {
+    if (!next())
+      return parseError(line, "Symbol name not found");
+    const std::string name = word;
+    if (!next())
+      return parseError(line, "Symbol sheet not found");
+    if (plainNumber(word, &numbers[0], line) != 0)
+      return 1;
+    vaAMStoreSymName(symbol, name.c_str(), numbers[0]);
+    return 0;
+  }
   for (int i = 0; i < 6; ++i) {
-    p = ulStrTok(p, word, kLine, ulStrWhitespaceV);
-    if (p == nullptr)
+    if (!next())
       return parseError(line, i < 2 ? "No more tokens on line" : "No valid attribute string found");
     if (plainNumber(word, &numbers[i], line) != 0)
       return 1;
   }
-  if (ulStrTok(p, word, kLine, "\t\n") == nullptr || std::strchr(word, '=') == nullptr)
+  if (!next("\t\n") || std::strchr(word, '=') == nullptr)
     return parseError(line, "No valid attribute string found");
   char *name = nullptr;
   char *value = nullptr;
@@ -116,42 +131,10 @@ int plainAttributeLine(FILE *fp, AttributeInfo *attribute, int line) {
   return 0;
 }
 
-int plainSymbolLine(FILE *fp, SymbolInfo *symbol, int line) {
-  char rest[kLine];
-  char name[kLine];
-  char sheet[kLine];
-  if (ulDufsFgets(rest, kLine, fp) == nullptr)
-    return plainError("File read error");
-  const char *p = ulStrTok(ulStrBlk(rest), name, kLine, ulStrWhitespaceV);
-  if (p == nullptr)
-    return parseError(line, "Symbol name not found");
-  if (ulStrTok(p, sheet, kLine, ulStrWhitespaceV) == nullptr)
-    return parseError(line, "Symbol sheet not found");
-  int number = 0;
-  if (plainNumber(sheet, &number, line) != 0)
-    return 1;
-  vaAMStoreSymName(symbol, name, number);
-  return 0;
-}
-
-int plainPinLine(FILE *fp, SymbolInfo *symbol, int line) {
-  char rest[kLine];
-  char name[kLine];
-  if (ulDufsFgets(rest, kLine, fp) == nullptr)
-    return plainError("File read error");
-  if (ulStrTok(ulStrBlk(rest), name, kLine, ulStrWhitespaceV) == nullptr)
-    return parseError(line, "Pin name not found");
-  const bool inverted = name[0] == '~';
-  vaAMStorePinName(symbol, inverted ? name + 1 : name);
-  vaAMStorePinInversion(symbol, inverted ? 1 : 0);
-  return 0;
-}
-
 int plainRead(FILE *fp, SymbolInfo **list) {
   bool header = false;
   int line = 0;
   SymbolInfo *symbol = nullptr;
-  bool pinContext = false;
   char word[kLine];
   for (;;) {
     // ulTklex keeps zero bytes in the word; the word's terminator is the last
@@ -164,46 +147,41 @@ int plainRead(FILE *fp, SymbolInfo **list) {
       ++line;
     if (id == vaAM_LTF_BEGIN) {
       if (header) {
-        const std::string full = "File parse error at line " + std::to_string(line) + " in file " +
-                                 kFile + ": Multiple file headers\n";
-        return plainError(full.size() < vaAM_ERRBUF_SIZE ? full.c_str() : "File parse error\n");
+        // A message too long for the buffer gives way to the short form.
+        if (parseError(line, "Multiple file headers") && gExpected.size() >= vaAM_ERRBUF_SIZE)
+          gExpected = "File parse error\n";
+        return 1;
       }
       header = true;
       continue;
     }
     if (!header)
       continue;
-    int failed = 0;
+    AttributeInfo *attribute = nullptr;
     switch (id) {
     case vaAM_LTF_SYMBOL:
       symbol = *list = vaAMAllocateSymbolInfo(*list);
-      pinContext = false;
-      failed = plainSymbolLine(fp, symbol, line);
       break;
     case vaAM_LTF_PIN:
       if (vaAMAllocatePin(symbol) == nullptr)
         return plainError("Unexpected null pointer");
-      pinContext = true;
-      failed = plainPinLine(fp, symbol, line);
       break;
     case vaAM_LTF_ATTRIBUTE: {
       if (symbol == nullptr)
         return parseError(line, "Attribute record before any symbol record");
-      AttributeInfo *&owner = pinContext ? symbol->pins->attributes : symbol->attributes;
-      owner = vaAMAllocateAnyAttribute(owner);
-      failed = plainAttributeLine(fp, owner, line);
+      // After a pin record, attributes are the newest pin's.
+      AttributeInfo *&owner =
+          symbol->pins != nullptr ? symbol->pins->attributes : symbol->attributes;
+      attribute = owner = vaAMAllocateAnyAttribute(owner);
       break;
     }
     case vaAM_LTF_END:
       return 0;
     default:
-      return parseError(
-          line,
-          "Unrecognized token '" +
-              shown(word, static_cast<const char *>(memrchr(word, '\0', sizeof word)) - word) +
-              "'");
+      const auto length = static_cast<const char *>(memrchr(word, '\0', sizeof word)) - word;
+      return parseError(line, "Unrecognized token '" + shown(std::string(word, length)) + "'");
     }
-    if (failed != 0)
+    if (plainFields(fp, id, symbol, attribute, line) != 0)
       return 1;
   }
 }

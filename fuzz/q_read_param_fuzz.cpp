@@ -41,16 +41,15 @@ bool isDirLine(const char *line) {
 void checkNames(ulDlist list, bool resetList) {
   if (list == nullptr)
     return;
+  auto nameOf = [resetList](const ulDlistCell *cell) {
+    return resetList ? static_cast<const qAttrReset *>(cell->value)->name
+                     : static_cast<const char *>(cell->value);
+  };
   for (ulDlistCell *a = list->head.next; a != &list->tail; a = a->next) {
-    const char *name =
-        resetList ? static_cast<qAttrReset *>(a->value)->name : static_cast<const char *>(a->value);
-    for (const char *c = name; *c != '\0'; ++c)
+    for (const char *c = nameOf(a); *c != '\0'; ++c)
       check(std::toupper(static_cast<unsigned char>(*c)) == static_cast<unsigned char>(*c));
-    for (ulDlistCell *b = a->next; b != &list->tail; b = b->next) {
-      const char *other = resetList ? static_cast<qAttrReset *>(b->value)->name
-                                    : static_cast<const char *>(b->value);
-      check(!ulStrIequ(name, other));
-    }
+    for (ulDlistCell *b = a->next; b != &list->tail; b = b->next)
+      check(!ulStrIequ(nameOf(a), nameOf(b)));
   }
 }
 
@@ -65,12 +64,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  const std::string input = fuzzsupport::text(data, size);
-  size_t from = 0;
-  while (from <= input.size()) {
-    size_t nl = input.find('\n', from);
-    std::string line = input.substr(from, nl == std::string::npos ? std::string::npos : nl - from);
-    from = nl == std::string::npos ? input.size() + 1 : nl + 1;
+  for (std::string line : fuzzsupport::lines(data, size)) {
     line = line.c_str(); // the reader sees text up to a NUL byte
     if (isDirLine(line.c_str()))
       continue;

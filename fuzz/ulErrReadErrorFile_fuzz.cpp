@@ -13,17 +13,14 @@ namespace {
 
 using fuzzsupport::check;
 
-struct Budget {
-  int left; // deliveries before the callback says stop; negative: never
-};
-
+// data: the deliveries left before the callback says stop; negative: never.
 int take(ulErr *chain, void *data) {
-  auto *budget = static_cast<Budget *>(data);
+  int &left = *static_cast<int *>(data);
   for (ulErr *r = chain; r != nullptr; r = r->next)
     check(r->references == 1);
   (void)ulErr_String(chain, ulErrVERBOSE);
   ulErrDestroy(chain);
-  return budget->left < 0 || --budget->left > 0;
+  return left < 0 || --left > 0;
 }
 
 } // namespace
@@ -39,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   if (size == 0)
     return 0;
-  Budget budget{data[0] < 128 ? -1 : data[0] - 127};
-  ulErrReadErrorFile(fuzzsupport::InputFile(data + 1, size - 1).get(), take, &budget);
+  int left = data[0] < 128 ? -1 : data[0] - 127;
+  ulErrReadErrorFile(fuzzsupport::InputFile(data + 1, size - 1).get(), take, &left);
   return 0;
 }

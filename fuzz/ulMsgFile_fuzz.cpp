@@ -9,7 +9,7 @@
 
 namespace {
 
-const fuzzsupport::ScratchFile *gFile = nullptr; // "input.umb" in a directory of its own
+const fuzzsupport::ScratchDir *gDir = nullptr; // holds the input as "input.umb"
 
 // Runs body; a caught exception must carry one of the expected numbers.
 template <class F> bool guarded(F body) {
@@ -36,14 +36,14 @@ int32_t wordAt(const uint8_t *data, size_t size, size_t offset) {
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   ulErrLogEnable(0);
-  static const fuzzsupport::ScratchFile file("input.umb");
-  gFile = &file;
+  static const fuzzsupport::ScratchDir dir;
+  gDir = &dir;
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  gFile->write(data, size);
-  const std::string name = gFile->path().substr(0, gFile->path().size() - 4);
+  std::string name = gDir->write("input.umb", fuzzsupport::text(data, size));
+  name.resize(name.size() - 4); // the opener adds the extension
 
   // The first byte chooses which checks the open makes.
   uint8_t mode = size > 0 ? data[0] : 0;

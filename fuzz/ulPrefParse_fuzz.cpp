@@ -62,17 +62,10 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::vector<std::string> words{"fuzz"};
-  std::string current;
-  for (size_t i = 0; i < size; i++) {
-    char c = static_cast<char>(data[i]);
-    if (c == '\n') {
-      words.push_back(current);
-      current.clear();
-    } else if (c != '\0') {
-      current += c;
-    }
+  for (std::string word : fuzzsupport::lines(data, size)) {
+    std::erase(word, '\0');
+    words.push_back(word);
   }
-  words.push_back(current);
   std::vector<char *> argv;
   for (std::string &w : words)
     argv.push_back(w.data());

@@ -8,7 +8,6 @@
 // load and share a symbol, so that the finishing steps run on real pins.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <unordered_set>
@@ -21,41 +20,12 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using fuzzsupport::check;
 
-void writeText(const fs::path &path, const char *text) {
-  FILE *f = std::fopen(path.c_str(), "w");
-  check(f != nullptr && std::fputs(text, f) >= 0 && std::fclose(f) == 0);
-}
-
-// A project in a fresh directory, removed when the process ends.
-struct Project {
-  fs::path dir;
-  Project() {
-    std::string d = "/tmp/fuzzblockXXXXXX";
-    check(mkdtemp(d.data()) != nullptr);
-    dir = d;
-    fs::create_directories(dir / "lib/sym");
-    fs::create_directories(dir / "lib/sch");
-    writeText(dir / "scribant.ini", ("DIR [pw] " + (dir / "lib").string() + " (mylib)\n").c_str());
-    writeText(dir / "lib/sym/nand2.1",
-              "V 50\nY 1\nD -10 -10 10 10\nZ 10\ni 3\nU 0 0 10 0 1 1 SYMTYPE=GATE\n"
-              "P 1 -10 0 0 0 0 0 0\nL 0 0 10 0 1 0 1 0 A\nP 2 10 0 0 0 0 2 0\n"
-              "A 0 0 10 0 1 1 #=2\nL 0 0 10 0 1 0 1 0 Y\nP 3 0 10 0 0 0 1 0\nE\n");
-    check(vsSetdef(dir.c_str()) == vsOK);
-    check(vqProjInit(q_get_version()) == 1);
-    check(q_scrib_init() == 541);
-  }
-  ~Project() {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
-};
-
-bool inChain(vqText *head, const vqText *t) {
-  for (; head != nullptr; head = head->attNext)
-    if (head == t)
+// True when x stands in the list that starts at head and goes on by next.
+template <class T> bool inList(const T *head, const T *x, T *T::*next) {
+  for (; head != nullptr; head = head->*next)
+    if (head == x)
       return true;
   return false;
 }
@@ -69,24 +39,18 @@ void checkBlock(vqBlock *b) {
       auto *t = static_cast<vqText *>(o);
       check(t->text != nullptr && std::char_traits<char>::length(t->text) <= vqTEXT_MAX);
       if (t->owner != nullptr)
-        check(listed.count(t->owner) == 1 && inChain(*vqObjectAttachedChain(t->owner), t));
+        check(listed.count(t->owner) == 1 &&
+              inList(*vqObjectAttachedChain(t->owner), t, &vqText::attNext));
     } else if (o->kind == vqKIND_NET) {
-      auto *net = static_cast<vqNet *>(o);
-      std::unordered_set<const vqJoint *> joints;
-      for (vqJoint *j = net->joints; j != nullptr; j = j->next)
-        joints.insert(j);
-      for (vqSegment *s = net->segments; s != nullptr; s = s->next)
-        check(joints.count(s->j1) == 1 && joints.count(s->j2) == 1 && s->j1 != s->j2);
+      const vqJoint *joints = static_cast<vqNet *>(o)->joints;
+      for (vqSegment *s = static_cast<vqNet *>(o)->segments; s != nullptr; s = s->next)
+        check(inList(joints, s->j1, &vqJoint::next) && inList(joints, s->j2, &vqJoint::next) &&
+              s->j1 != s->j2);
     } else if (o->kind == vqKIND_COMPONENT) {
       for (vqCnt *c = static_cast<vqComp *>(o)->cnts; c != nullptr; c = c->next) {
         check((c->net == nullptr) == (c->joint == nullptr));
-        if (c->net != nullptr) {
-          check(listed.count(c->net) == 1);
-          bool found = false;
-          for (vqJoint *j = c->net->joints; j != nullptr; j = j->next)
-            found = found || j == c->joint;
-          check(found);
-        }
+        if (c->net != nullptr)
+          check(listed.count(c->net) == 1 && inList(c->net->joints, c->joint, &vqJoint::next));
       }
     }
     if (vqText **chain = vqObjectAttachedChain(o))
@@ -100,7 +64,17 @@ void checkBlock(vqBlock *b) {
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   fuzzsupport::discardOutput();
   fuzzsupport::plainHeap();
-  static Project project;
+  static const fuzzsupport::ScratchDir dir;
+  const std::string lib = dir.path() + "/lib";
+  std::filesystem::create_directories(lib + "/sch");
+  dir.write("scribant.ini", "DIR [pw] " + lib + " (mylib)\n");
+  dir.write("lib/sym/nand2.1",
+            "V 50\nY 1\nD -10 -10 10 10\nZ 10\ni 3\nU 0 0 10 0 1 1 SYMTYPE=GATE\n"
+            "P 1 -10 0 0 0 0 0 0\nL 0 0 10 0 1 0 1 0 A\nP 2 10 0 0 0 0 2 0\n"
+            "A 0 0 10 0 1 1 #=2\nL 0 0 10 0 1 0 1 0 Y\nP 3 0 10 0 0 0 1 0\nE\n");
+  check(vsSetdef(dir.path().c_str()) == vsOK);
+  check(vqProjInit(q_get_version()) == 1);
+  check(q_scrib_init() == 541);
   return 0;
 }
 

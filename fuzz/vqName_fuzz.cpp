@@ -4,9 +4,8 @@
 // The input, up to its first NUL byte, is one text. Checked on every input:
 //   - q_attr_name and q_attr_value give trimmed parts (a name cut to 131
 //     characters may end in a blank), the name without "=" when the text has
-//     one; building the text again
-//     from a name and value that fit (q_build_attr_string) splits back into
-//     the same two;
+//     one; building the text again from a name and value that fit
+//     (q_build_attr_string) splits back into the same two;
 //   - q_split_lib_comp leaves exactly the text after the first ":" (after
 //     leading blanks) and returns what stood before it, cut to 544;
 //   - vqValidFileName accepts only names of valid characters, and the symbol

@@ -58,19 +58,14 @@ inline vqBlock *build(int count, Records *records = nullptr) {
       break;
     case 5: {
       vqNet *n = q_alloc_net();
-      vqJoint *j1 = q_alloc_joint();
-      vqJoint *j2 = q_alloc_joint();
-      vqSegment *s = q_alloc_segment();
-      note(j1);
-      note(j2);
+      vqSegment *s = n->segments = q_alloc_segment();
+      s->j1 = n->joints = q_alloc_joint();
+      s->j2 = n->joints->next = q_alloc_joint();
+      for (vqJoint *j : {s->j1, s->j2}) {
+        j->segments = ulCellAdd(s, nullptr);
+        note(j);
+      }
       note(s);
-      j1->next = j2;
-      s->j1 = j1;
-      s->j2 = j2;
-      j1->segments = ulCellAdd(s, nullptr);
-      j2->segments = ulCellAdd(s, nullptr);
-      n->joints = j1;
-      n->segments = s;
       o = lastNet = n;
       break;
     }

@@ -29,12 +29,9 @@ namespace fs = std::filesystem;
 
 // A project in a temporary directory with the library "mylib" at lib/ (its
 // symbols in lib/sym). extraIni is appended to scribant.ini.
-class Project : public ::testing::Test {
+class Project : public testsupport::ProjectTest {
 protected:
-  testsupport::TempDir dir;
-  const std::string tmp = dir.path();
   const std::string lib = tmp + "/lib";
-  testsupport::ScopedEnv wdir{"WDIR", tmp + "/msg"};
 
   void SetUp() override { open(""); }
   void TearDown() override { vqProjExit(); }
@@ -65,18 +62,13 @@ inline std::string bodyOf(vqBlock *block) {
   return s;
 }
 
-// Writes a symbol lock file at path as a process of another host would
-// hold it: this host never judges it orphaned.
+// Writes a symbol lock file at path as this user's process on another host
+// would hold it: this host never judges it orphaned.
 inline void writeForeignLock(const std::string &path) {
-  LockInfo info;
-  vfpGetOwnLockInfo(&info);
-  info.state = vfpLOCK_OPEN;
-  std::snprintf(info.host, sizeof info.host, "%s", "elsewhere.example");
-  std::snprintf(info.className, sizeof info.className, "%s", "SYMBOL");
-  char text[2048];
-  const int n = vfpiFormatLock(&info, text, sizeof text);
-  ASSERT_GT(n, 0);
-  testsupport::writeFile(path, std::string(text, static_cast<size_t>(n)));
+  LockInfo own;
+  vfpGetOwnLockInfo(&own);
+  testsupport::writeFile(path, testsupport::lockText(vfpLOCK_OPEN, own.owner, own.created, own.pid,
+                                                     "elsewhere.example"));
 }
 
 // A symbol Block named name (number 1, library lib), owned by the test.

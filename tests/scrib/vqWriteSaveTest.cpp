@@ -154,7 +154,7 @@ TEST_F(Save, BadDataIsSavedOnlyWhenTheUserAnswersYes) {
   const int slave = ::open(ptsname(master), O_RDWR | O_NOCTTY);
   ASSERT_EQ(0, dup2(slave, STDIN_FILENO));
   close(slave);
-  ASSERT_EQ(14, write(master, "no thanks\nYes\n", 14));
+  ASSERT_EQ(14, ::write(master, "no thanks\nYes\n", 14));
   int first = -1, second = -1;
   stdoutOf([&] {
     first = q_write_data(b);

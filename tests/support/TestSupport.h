@@ -1,26 +1,12 @@
-// TestSupport.h: fixtures shared by the unit tests.
-//
-// Every test case runs in its own process (gtest_discover_tests), so these
-// helpers only manage what a test leaves on disk and in the environment:
-//   TempDir     a fresh directory under /tmp, removed with all its contents;
-//   ScopedCwd   changes the working directory and restores it;
-//   ScopedEnv   sets or unsets one environment variable and restores it;
-//   Argv        a mutable argument vector for parsers that rearrange argv;
-//   writeFile / readFile  whole-file helpers for fixtures and results;
-//   sourcePath, tableRows  data files of the tests and their case tables;
-//   replaced    a text with every occurrence of one string replaced;
-//   entries     the names in a directory, sorted;
-//   FileSizeLimit  a small file size limit that makes writes fail;
-//   Ints        several numeric fields compared as one (any integer type
-//               widens to long without narrowing);
-//   hostName, lockText  this host's name; a lock file as another process
-//               would write it;
-//   stdoutOf / stderrOf  what a body printed on standard output or error;
-//   CapturedReports  the error layer's report stream, read back as text;
-//   useProjectDir, ProjectTest  a project directory for the layers that
-//               look for scribant.ini.
-// The message files are found beside the test executable without any set-up
-// (the path layer asks the system where the running program is).
+// TestSupport.h: fixtures shared by the unit tests: a temporary directory,
+// the working directory and one environment variable set for a scope, whole
+// files, the case tables below tests/, argument vectors, captured output,
+// lock texts and a project directory for the layers that look for
+// scribant.ini. Every test case runs in its own process
+// (gtest_discover_tests), so these helpers only manage what a test leaves on
+// disk and in the environment. The message files are found beside the test
+// executable without any set-up (the path layer asks the system where the
+// running program is).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -166,6 +152,7 @@ inline std::string lockText(int state, const std::string &owner, long created, i
   return head + "ClassName: SYMBOL\nLockTest: " + tests + "\n" + std::string(212, ' ');
 }
 
+// Several numeric fields compared as one (any integer type widens to long).
 using Ints = std::vector<long>;
 
 // Output captured from standard output or standard error while f runs.
@@ -323,10 +310,8 @@ protected:
   }
   // Runs body and keeps what it printed on standard output in out.
   template <class Body> static auto printed(std::string &out, Body body) {
-    testing::internal::CaptureStdout();
-    auto result = body();
-    std::fflush(stdout);
-    out = testing::internal::GetCapturedStdout();
+    decltype(body()) result{};
+    out = stdoutOf([&] { result = body(); });
     return result;
   }
 };
