@@ -273,14 +273,20 @@ std::string writeTemp(const std::string &path, long created, const char *classNa
 // that a reader sees the old or the new content, never a mix. false on
 // failure (the old file stays).
 bool replaceContent(const std::string &path, long created, const char *className, int tests) {
-  const std::string temp = writeTemp(path, created, className, tests);
-  if (temp.empty())
-    return false;
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+  // Another process's first lock in the directory may sweep the temporary
+  // file away before the rename (ENOENT): then it is written again.
+  for (int tries = 0; tries < kCreateRounds; ++tries) {
+    const std::string temp = writeTemp(path, created, className, tests);
+    if (temp.empty())
+      return false;
+    if (std::rename(temp.c_str(), path.c_str()) == 0)
+      return true;
+    const int e = errno;
     unlink(temp.c_str());
-    return false;
+    if (e != ENOENT)
+      return false;
   }
-  return true;
+  return false;
 }
 
 void releaseAtExit() {
