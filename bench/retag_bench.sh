@@ -21,7 +21,10 @@
 # (where the projects go, default a fresh directory under /dev/shm, else
 # /tmp, removed at the end), SYNC=1 (the plain program flushes each new file
 # and the directory as retag's crash-safe save does: use it when BENCH_TMP is
-# on a disk, where those flushes dominate both), PROFILE=1 (also record a
+# on a disk, where those flushes dominate both), REPEAT=K (run both K times
+# on fresh copies, one after the other, and report the median of each
+# figure: on a shared or virtual machine a single pair of runs can be off by
+# a third), PROFILE=1 (also record a
 # perf profile of the retag run of the first N and print its top entries;
 # needs perf).
 set -euo pipefail
@@ -39,6 +42,7 @@ fi
 shm=(); [ -d /dev/shm ] && shm=(-p /dev/shm)
 tmp=${BENCH_TMP:-$(mktemp -d "${shm[@]}")}
 sync=(); [ "${SYNC:-0}" = 1 ] && sync=(-s)
+repeat=${REPEAT:-1}
 [ -z "${BENCH_TMP:-}" ] && trap 'rm -rf "$tmp"' EXIT
 cc -O2 -o "$tmp/plain_rewrite" "$root/bench/plain_rewrite.c"
 
@@ -88,6 +92,17 @@ timed() {
   awk '{ printf "%s %.2f %s\n", $1, $2 + $3, $4 }' "$out" >"$out.sum" && mv "$out.sum" "$out"
 }
 
+# median "WALL CPU KIB"...: the median of each column.
+median() {
+  printf '%s\n' "$@" | awk '{ for (i = 1; i <= 3; ++i) v[i, NR] = $i }
+    END { m = int((NR + 1) / 2)
+          for (i = 1; i <= 3; ++i) {
+            for (a = 1; a <= NR; ++a) c[a] = v[i, a]
+            for (a = 2; a <= NR; ++a) for (b = a; b > 1 && c[b - 1] + 0 > c[b] + 0; --b) {
+              t = c[b]; c[b] = c[b - 1]; c[b - 1] = t }
+            printf "%s%s", c[m], i < 3 ? " " : "\n" } }'
+}
+
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "inf" }'; }
 
 declare -A wall cpu
@@ -96,15 +111,20 @@ printf '%-7s %-8s %8s %8s %9s %8s %8s %9s %10s %9s\n' N list_KiB retag_s retag_c
 for n in "${sizes[@]}"; do
   src=$tmp/gen$n
   [ -d "$src" ] || generate "$src" "$n"
-  rm -rf "$tmp/retag$n" "$tmp/plain$n"
-  cp -r "$src" "$tmp/retag$n"
-  cp -r "$src" "$tmp/plain$n"
-  (cd "$tmp/retag$n" && timed "$tmp/retag$n.time" "$retag" parts benchlib)
-  timed "$tmp/plain$n.time" "$tmp/plain_rewrite" "${sync[@]}" "$tmp/plain$n/lib/sym"
-  grep -q "^$n symbols were processed successfully.$" "$tmp/retag$n/parts.log" ||
-    { echo "retag did not process all $n symbols:"; tail -3 "$tmp/retag$n/parts.log"; exit 1; }
-  read -r rs rc rk <"$tmp/retag$n.time"
-  read -r ps pc pk <"$tmp/plain$n.time"
+  runs=() plains=()
+  for ((r = 0; r < repeat; ++r)); do
+    rm -rf "$tmp/retag$n" "$tmp/plain$n"
+    cp -r "$src" "$tmp/retag$n"
+    cp -r "$src" "$tmp/plain$n"
+    (cd "$tmp/retag$n" && timed "$tmp/retag$n.time" "$retag" parts benchlib)
+    timed "$tmp/plain$n.time" "$tmp/plain_rewrite" "${sync[@]}" "$tmp/plain$n/lib/sym"
+    grep -q "^$n symbols were processed successfully.$" "$tmp/retag$n/parts.log" ||
+      { echo "retag did not process all $n symbols:"; tail -3 "$tmp/retag$n/parts.log"; exit 1; }
+    runs+=("$(cat "$tmp/retag$n.time")")
+    plains+=("$(cat "$tmp/plain$n.time")")
+  done
+  read -r rs rc rk <<<"$(median "${runs[@]}")"
+  read -r ps pc pk <<<"$(median "${plains[@]}")"
   ltf_kib=$(( $(stat -c %s "$src/parts.ltf") / 1024 ))
   wall[$n]=$rs
   cpu[$n]=$rc
