@@ -18,7 +18,8 @@ namespace {
 char lockTextV[vqpOWNER_SIZE + 128];
 
 // The lock of an open block file: 0 when a lock file was read (info holds
-// it), else the status (17 no lock, 12 orphaned or unreadable).
+// it), else the status (17 no lock, 12 orphaned or unreadable, 18 unreadable
+// and no longer waited for).
 int lockOf(BlockFileId file, LockInfo *info) {
   return vfpGetObjLockInfo(file, info);
 }

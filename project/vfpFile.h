@@ -316,6 +316,12 @@ struct LockInfo {
 // attempts to read a lock file (25 series). 1 unless a program changes it.
 extern int vfpLockRetryDelayV;
 
+// Asked before each wait of those retries, when set (null by default): a
+// non-zero answer ends the retries at once and the lock counts as held by
+// someone else (a command that was interrupted sets it, so that a lock file
+// that cannot be read does not hold it for 25 seconds).
+extern int (*vfpLockWaitCancelV)();
+
 // Verbose tracing of locking on standard output: on when non-zero. Returns
 // the previous setting.
 int vfpSetVerbose(int on);
@@ -354,7 +360,9 @@ int vfpiDecodeLock(FILE *stream, LockInfo *info);
 // Reads the lock file at path with the retries and orphan detection of every
 // look at a lock: 0 read (info holds it), 17 no lock file (info holds the
 // defaults), 12 orphaned (info->state is vfpLOCK_ORPHANED: a dead process of
-// this host, or no readable content after every retry).
+// this host, or no readable content after every retry), 18 when
+// vfpLockWaitCancelV ended the retries (info is then unreadable, state
+// vfpLOCK_OPEN: held by someone unknown).
 int vfpiReadLock(const char *path, LockInfo *info);
 
 // 0 if lock passes the ownership tests for the running process, else 19.

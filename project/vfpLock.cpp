@@ -27,6 +27,7 @@
 #include "vfpInternal.h"
 
 int vfpLockRetryDelayV = 1;
+int (*vfpLockWaitCancelV)() = nullptr;
 
 namespace {
 
@@ -389,6 +390,8 @@ int createLock(const std::string &path, const char *className, int tests) {
     const int read = vfpiReadLock(path.c_str(), &cur);
     if (read == vfpNOT_LOCKED)
       continue; // vanished: create again
+    if (read == vfpLOCKED)
+      break; // unreadable, and the wait for it was cancelled
     if (read == vfpOK) {
       if (vfpiTestLock(&cur) != vfpOK) {
         trace("\nLock not gained");
@@ -628,7 +631,14 @@ int vfpiReadLock(const char *path, LockInfo *info) {
       read = vfpiDecodeLock(stream, info) == vfpOK;
       std::fclose(stream);
     }
-    if (!read && vfpLockRetryDelayV > 0)
+    if (read)
+      break;
+    if (vfpLockWaitCancelV != nullptr && vfpLockWaitCancelV() != 0) {
+      unreadable(info);
+      info->state = vfpLOCK_OPEN; // not judged orphaned: nobody waited long enough
+      return vfpLOCKED;
+    }
+    if (vfpLockRetryDelayV > 0)
       sleep(static_cast<unsigned>(vfpLockRetryDelayV));
   }
   if (!read) {
@@ -687,7 +697,7 @@ int vfpiForeignLock(const char *spec) {
     return vfpOK;
   LockInfo cur;
   const int st = vfpiReadLock(vfpiLockPathOf(spec).c_str(), &cur);
-  return st == vfpOK && vfpiTestLock(&cur) != vfpOK ? vfpLOCKED : vfpOK;
+  return st == vfpLOCKED || (st == vfpOK && vfpiTestLock(&cur) != vfpOK) ? vfpLOCKED : vfpOK;
 }
 
 void vfpiReleaseLock(const char *spec) {

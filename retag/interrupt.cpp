@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "retagInternal.h"
+#include "vfpFile.h"
 
 namespace {
 
@@ -52,6 +53,9 @@ void vaam::catchInterrupts() {
       continue;
     (void)sigaction(sig, &action, nullptr);
   }
+  // A lock file that cannot be read is retried for about 25 seconds; once
+  // interrupted, the run no longer waits for it (that symbol is refused).
+  vfpLockWaitCancelV = [] { return state.caught != 0 ? 1 : 0; };
 }
 
 int vaam::interruptSignal() {

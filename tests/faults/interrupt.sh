@@ -10,7 +10,8 @@
 # s100.1, the interrupt line and the counts of the 99 symbols before it; those
 # are rewritten with their backups, the rest of the library is untouched; no
 # lock or temporary file is left. A signal ignored when the run starts stays
-# ignored: a run started with SIGHUP ignored goes on to the end.
+# ignored: a run started with SIGHUP ignored goes on to the end. And an
+# interrupt ends the wait for a lock file that cannot be read.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 retag=$(realpath "$1")
@@ -79,4 +80,27 @@ sleep 0.05
 : >"$d/lib/sym/s100.1"
 wait $pid || fail "run with SIGHUP ignored ended with status $?"
 cmp -s "$d/parts.log" "$work/ref/parts.log" || fail "run with SIGHUP ignored did not finish"
+# An interrupt during the wait for a lock file that cannot be read (empty:
+# it is retried for about 25 seconds) ends that wait: the symbol is refused
+# and counted, the run ends by the signal at once, the lock file stays.
+d=$work/unreadable
+cp -r "$work/orig" "$d"
+rm "$d/lib/sym/s100.1" # a symbol the list leaves out, in place of the pipe
+: >"$d/lib/sym/s100.1"
+mkdir -p "$d/lib/sym/lock"
+: >"$d/lib/sym/lock/s101.1"
+start "$d"
+kill -s INT $pid
+SECONDS=0
+wait $pid 2>/dev/null
+status=$?
+[ $status -eq 130 ] || fail "unreadable lock: status $status"
+[ $SECONDS -lt 10 ] || fail "unreadable lock: the run waited $SECONDS s after SIGINT"
+expected=$(printf '%s\n' "Could not save SYMBOL flib:s101.1" \
+  "Interrupted by SIGINT: the symbols not yet visited were left as they were." \
+  "97 symbols were processed successfully." "5 errors were generated.")
+[ "$(grep -v 'was not found in the LTF file' "$d/parts.log")" = "$expected" ] ||
+  fail "unreadable lock: log" "$(cat "$d/parts.log")"
+[ "$(find "$d/lib/sym/lock" -type f)" = "$d/lib/sym/lock/s101.1" ] &&
+  [ ! -s "$d/lib/sym/lock/s101.1" ] || fail "unreadable lock: the lock files changed"
 [ $failed -eq 0 ]
