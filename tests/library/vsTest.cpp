@@ -65,7 +65,7 @@ std::string split(const std::string &spec) {
 }
 
 TEST(VsSpec, ParseSplitsAtLastSlashAndLastDotUpTo255Characters) {
-  for (const auto &row : testsupport::tableRows("library/cases/specparts.txt"))
+  for (const auto &row : testsupport::tableRows("library/cases/pathparts.txt"))
     EXPECT_EQ(row.at(1), split(row.at(0))) << row[0];
   const std::string ok(255, 'a');
   EXPECT_EQ((Strings{"," + ok + ",," + ok, "status 2/2"}), (Strings{split(ok), split(ok + "a")}));
