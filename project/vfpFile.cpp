@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "ulBase.h"
 #include "ulStr.h"
 #include "vfpInternal.h"
 
@@ -48,10 +49,6 @@ const char *fixedVersion(int cls) {
     return "oat";
   return nullptr;
 }
-
-// The suffix of temporary files: NAME.VERSION[.SUFFIX] + ".XXXXXX.tmp".
-constexpr const char *kTempSuffix = ".tmp";
-constexpr int kTempRandom = 6;
 
 // One open file object.
 struct FileObj {
@@ -136,13 +133,6 @@ std::string targetOf(const std::string &path, struct stat *st, bool *found) {
   return p;
 }
 
-// The permission bits a new file gets: 0666 less the umask.
-mode_t newFileMode() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
-}
-
 // Opens the fixed temporary file of target (target + ".tmp") and takes an
 // exclusive advisory lock (flock) on it, without waiting. The lock is what
 // makes the name its holder's: only the holder truncates, writes, renames or
@@ -187,21 +177,20 @@ int openFixedTemp(const std::string &name, struct stat *mine) {
 // own, target + ".XXXXXX.tmp" with six random characters. Returns the open
 // stream, or null (errno set).
 FILE *createTemp(const std::string &target, std::string &temp, mode_t mode, gid_t group) {
-  std::string name = target + kTempSuffix;
+  std::string name = target + vfpiTempSuffix;
   struct stat mine;
   int fd = openFixedTemp(name, &mine);
   if (fd < 0) {
-    name = target + "." + std::string(kTempRandom, 'X') + kTempSuffix;
-    fd = mkstemps(name.data(), static_cast<int>(std::strlen(kTempSuffix)));
+    name = target + "." + std::string(vfpiTempRandom, 'X') + vfpiTempSuffix;
+    fd = mkstemps(name.data(), static_cast<int>(std::strlen(vfpiTempSuffix)));
     if (fd < 0)
       return nullptr;
     mine.st_mode = 0600;                  // what mkstemps gives
     mine.st_gid = static_cast<gid_t>(-1); // unknown: set it
   }
   // Another group than our own may be refused: the file then keeps ours.
-  if (group != static_cast<gid_t>(-1) && mine.st_gid != group &&
-      fchown(fd, static_cast<uid_t>(-1), group) != 0) {
-  }
+  if (group != static_cast<gid_t>(-1) && mine.st_gid != group)
+    (void)!fchown(fd, static_cast<uid_t>(-1), group);
   const bool moded = (mine.st_mode & 07777) == mode || fchmod(fd, mode) == 0;
   FILE *stream = moded ? fdopen(fd, "w") : nullptr;
   if (stream == nullptr) {
@@ -213,16 +202,6 @@ FILE *createTemp(const std::string &target, std::string &temp, mode_t mode, gid_
   }
   temp = name;
   return stream;
-}
-
-// Syncs the directory dir to disk (its entries: a rename into it).
-bool syncDirectory(const std::string &dir) {
-  const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-  if (fd < 0)
-    return false;
-  const bool ok = fsync(fd) == 0;
-  close(fd);
-  return ok;
 }
 
 // Ends a write into the temporary file temp. With commit the stream is
@@ -271,7 +250,7 @@ int closeFile(FileObj &f, bool discard, bool sync) {
         status = discard ? vfpOK : vfpGENERAL_FAILURE;
       } else {
         noteFile(f, &written); // our own change is no modification
-        if (sync && !syncDirectory(directoryOf(f.target)))
+        if (sync && !ulSyncDirectory(directoryOf(f.target).c_str()))
           status = vfpGENERAL_FAILURE; // renamed, but perhaps not yet on disk
       }
     } else {
@@ -306,7 +285,7 @@ int openFile(FileObj &f, int access) {
     bool existed = false;
     f.target = targetOf(f.spec, &st, &existed);
     f.stream = existed ? createTemp(f.target, f.temp, st.st_mode & 07777, st.st_gid)
-                       : createTemp(f.target, f.temp, newFileMode(), static_cast<gid_t>(-1));
+                       : createTemp(f.target, f.temp, ulNewFileMode(), static_cast<gid_t>(-1));
     if (f.stream == nullptr) {
       f.target.clear();
       return vfpCANNOT_ACCESS;
@@ -572,7 +551,8 @@ bool copyFile(int in, const struct stat &src, const std::string &target, bool sy
   // was written.
   const timespec times[2] = {src.st_atim, src.st_mtim};
   ok = ok && futimens(fileno(out), times) == 0;
-  return endWrite(out, temp, target, ok, sync) && (!syncDir || syncDirectory(directoryOf(target)));
+  return endWrite(out, temp, target, ok, sync) &&
+         (!syncDir || ulSyncDirectory(directoryOf(target).c_str()));
 }
 
 } // namespace

@@ -18,6 +18,11 @@ struct vfpiDirLine {
 // Parses line into *out (cleared first). 0 or the status of the refusal.
 int vfpiParseDirLine(const char *line, vfpiDirLine *out);
 
+// Temporary files of a write or a lock end in vfpiTempSuffix; one of a name
+// of its own has "." and vfpiTempRandom random characters before it.
+inline constexpr const char *vfpiTempSuffix = ".tmp";
+inline constexpr size_t vfpiTempRandom = 6;
+
 // ---- Objects, for the file objects of vfpFile.cpp ---------------------------------
 
 // 1 while the database is initialised.

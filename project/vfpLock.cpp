@@ -182,16 +182,15 @@ bool writeContent(int fd, long created, const char *className, int tests) {
   return n > 0 && pwrite(fd, text, static_cast<size_t>(n), 0) == n; // into a new, empty file
 }
 
-// The shape of a temporary lock file: the lock's name, "." and six letters
-// and digits, ".tmp".
-constexpr size_t kTempRandom = 6;
-constexpr const char *kTempSuffix = ".tmp";
+// The shape of a temporary lock file: the lock's name, "." and
+// vfpiTempRandom letters and digits, vfpiTempSuffix.
 constexpr char kTempChars[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 bool isTempLockName(const char *name) {
-  const size_t n = std::strlen(name), tail = 1 + kTempRandom + std::strlen(kTempSuffix);
-  return n > tail && name[n - tail] == '.' && std::strcmp(name + n - 4, kTempSuffix) == 0 &&
-         std::strspn(name + n - tail + 1, kTempChars) >= kTempRandom;
+  const size_t n = std::strlen(name), suffix = std::strlen(vfpiTempSuffix);
+  const size_t tail = 1 + vfpiTempRandom + suffix;
+  return n > tail && name[n - tail] == '.' && std::strcmp(name + n - suffix, vfpiTempSuffix) == 0 &&
+         std::strspn(name + n - tail + 1, kTempChars) >= vfpiTempRandom;
 }
 
 // Removes the temporary lock files that processes left in the lock
@@ -225,12 +224,12 @@ int createTempLock(const std::string &path, std::string &temp) {
   static std::mt19937_64 random{std::random_device{}()};
   for (int tries = 0; tries < 100; ++tries) {
     uint64_t bits = random() ^ static_cast<uint64_t>(ownPid());
-    char name[kTempRandom];
+    char name[vfpiTempRandom];
     for (char &c : name) {
       c = kTempChars[bits % (sizeof kTempChars - 1)];
       bits /= sizeof kTempChars - 1;
     }
-    temp = path + "." + std::string(name, sizeof name) + kTempSuffix;
+    temp = path + "." + std::string(name, sizeof name) + vfpiTempSuffix;
     int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno == ENOENT) { // the first lock of the directory: make it
       const std::string dir = path.substr(0, path.rfind('/'));

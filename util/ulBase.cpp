@@ -14,6 +14,21 @@ int ulDummyProc(...) {
   return 0;
 }
 
+mode_t ulNewFileMode() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+bool ulSyncDirectory(const char *dir) {
+  const int fd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  const bool ok = fsync(fd) == 0;
+  close(fd);
+  return ok;
+}
+
 bool ulReplaceFile(const char *path, const char *content, size_t length) {
   if (path == nullptr || *path == '\0' || (content == nullptr && length > 0)) {
     errno = EINVAL;
@@ -38,9 +53,7 @@ bool ulReplaceFile(const char *path, const char *content, size_t length) {
     (void)!fchown(fd, static_cast<uid_t>(-1), old.st_gid);
     ok = fchmod(fd, old.st_mode & 07777) == 0;
   } else {
-    const mode_t mask = umask(0);
-    umask(mask);
-    ok = fchmod(fd, 0666 & ~mask) == 0;
+    ok = fchmod(fd, ulNewFileMode()) == 0;
   }
   for (size_t done = 0; ok && done < length;) {
     const ssize_t n = write(fd, content + done, length - done);
@@ -57,9 +70,6 @@ bool ulReplaceFile(const char *path, const char *content, size_t length) {
   }
   // The rename is on disk once the directory is: a failure here leaves the
   // new content in place, so it is no failure of the replace.
-  if (const int d = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); d >= 0) {
-    (void)fsync(d);
-    close(d);
-  }
+  (void)ulSyncDirectory(dir.c_str());
   return true;
 }

@@ -11,6 +11,8 @@
 // class has one definition; none depends on the locale.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 
 // Does nothing and returns 0; stands for "no callback" where an interface
@@ -62,11 +64,18 @@ constexpr bool ulCharIsSpaceOrTab(char c) {
 
 // ---- Files ------------------------------------------------------------------------
 
+// The permission bits a new file gets: 0666 less the process's umask.
+mode_t ulNewFileMode();
+
+// Syncs the directory dir to disk, so that its entries (a rename into it)
+// survive a power failure. false when it cannot be opened or synced.
+[[nodiscard]] bool ulSyncDirectory(const char *dir);
+
 // Replaces the content of the file at path with length bytes of content,
 // crash-safely: the bytes go to a temporary file in the same directory
 // (".ulXXXXXX"), which gets the old file's permission bits and, where the
-// system allows, its group (a new file: 0666 less the umask), is synced to
-// disk and renamed over the file; then the directory is synced. A symbolic
+// system allows, its group (a new file: ulNewFileMode), is synced to disk
+// and renamed over the file; then the directory is synced. A symbolic
 // link is followed: its target gets the new content and the link stays.
 // After a crash at any moment the file holds its old or its whole new
 // content. true on success; false (errno set, the file and its directory
