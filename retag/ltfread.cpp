@@ -16,36 +16,6 @@
 
 HashEntry *vaAMHashTableV[vaAM_HASH_SIZE];
 
-std::string vaam::shownWord(const char *word, size_t length) {
-  if (std::none_of(word, word + length,
-                   [](char c) { return static_cast<unsigned char>(c) < ' ' || c == '\177'; }))
-    return std::string(word, length);
-  // ulStrCvtToAscii sees C strings: a zero byte is escaped here.
-  std::string shown;
-  for (size_t start = 0;;) {
-    const size_t end = std::find(word + start, word + length, '\0') - word;
-    const std::string part(word + start, end - start);
-    char *escaped = ulStrCvtToAsciiAlloc(part.c_str());
-    shown += escaped != nullptr ? escaped : part;
-    ulStrFree(escaped);
-    if (end == length)
-      return shown;
-    shown += "\\000";
-    start = end + 1;
-  }
-}
-
-std::string vaam::shownWord(const char *word) {
-  return shownWord(word, std::strlen(word));
-}
-
-std::string vaam::clipHead(const char *text, size_t n) {
-  size_t length = std::strlen(text);
-  if (length <= n)
-    return text;
-  return "..." + std::string(text + length - (n - 3));
-}
-
 using vaam::kLineSize;
 using vaam::kNullPointer;
 using vaam::setError;

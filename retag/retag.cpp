@@ -2,12 +2,14 @@
 // usage text and the fatal-error handler.
 #include "retag.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "retagInternal.h"
 #include "ulMem.h"
@@ -45,6 +47,36 @@ bool numberValue(const char *word, int *value) {
 }
 
 } // namespace vaam
+
+std::string vaam::shownWord(const char *word, size_t length) {
+  if (std::none_of(word, word + length,
+                   [](char c) { return static_cast<unsigned char>(c) < ' ' || c == '\177'; }))
+    return std::string(word, length);
+  // ulStrCvtToAscii sees C strings: a zero byte is escaped here.
+  std::string shown;
+  for (size_t start = 0;;) {
+    const size_t end = std::find(word + start, word + length, '\0') - word;
+    const std::string part(word + start, end - start);
+    char *escaped = ulStrCvtToAsciiAlloc(part.c_str());
+    shown += escaped != nullptr ? escaped : part;
+    ulStrFree(escaped);
+    if (end == length)
+      return shown;
+    shown += "\\000";
+    start = end + 1;
+  }
+}
+
+std::string vaam::shownWord(const char *word) {
+  return shownWord(word, std::strlen(word));
+}
+
+std::string vaam::clipHead(const char *text, size_t n) {
+  size_t length = std::strlen(text);
+  if (length <= n)
+    return text;
+  return "..." + std::string(text + length - (n - 3));
+}
 
 void vaAMResetRunState() {
   vaAMSymbolCountV = 0;
