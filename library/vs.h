@@ -361,8 +361,9 @@ int vsRename(const char *oldSpec, const char *newSpec);
 // temporary file in the same directory, synced, renamed, directory synced).
 // An existing file keeps its permission bits and, where the system allows,
 // its group; a symbolic link stays in place and its target is replaced. A
-// missing file is created with the usual permission bits. vsOK; vsBADSPEC for a null spec; vsIOERR
-// when the temporary file cannot be made, written or renamed (it is removed, the file untouched).
+// missing file is created with the usual permission bits. vsOK; vsBADSPEC
+// for a null spec; vsIOERR when the temporary file cannot be made, written
+// or renamed (it is removed, the file untouched).
 int vsReplaceFile(const char *spec, const char *content, size_t length);
 
 // Makes directory (in/out, vsMAXPATH bytes) absolute, appends a unique name
