@@ -207,8 +207,7 @@ int vqpFileReopen(BlockFileId file, int mode) {
 }
 
 int vqpFileSuspend(BlockFileId file, int mode) {
-  (void)mode; // the object stays open either way; nothing here depends on it
-  return file != 0 && vfpObjReopen(file, vqpFILE_ID, kCommit) == vfpOK ? 1 : 0;
+  return file != 0 && vfpObjReopen(file, mode, kCommit) == vfpOK ? 1 : 0;
 }
 
 int vqpFileDelete(BlockFileId file) {
@@ -228,6 +227,18 @@ int vqpFileCreateBackup(BlockFileId file, int kind) {
   return dir != 0 && vfpCopyObject(file, dir, backup, vfpCOPY_REPLACE | vfpCOPY_SYNC_DATA) == vfpOK
              ? 1
              : 0;
+}
+
+int vqpFileSave(BlockFileId file, int kind, int backup, const char *content, size_t length,
+                int *written) {
+  const int backupCls = backup != 0 && (kind == vqpKIND_SCHEMATIC || kind == vqpKIND_SYMBOL)
+                            ? classOf(kind, kBackup)
+                            : 0;
+  vfpSaveResult result{};
+  const int st = vfpObjSave(file, backupCls, content, length, &result);
+  if (written != nullptr)
+    *written = result.written;
+  return st == vfpOK ? 1 : 0;
 }
 
 int vqpFileCopy(BlockFileId file, LibraryDirId dest, int option1, int option2) {

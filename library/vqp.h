@@ -26,13 +26,11 @@
 //
 // Calling sequence of a save (the block writer's):
 //   vqpFileLock(kind, alias, name, version);          // or confirm our lock
-//   vqpFileCreateBackup(file, kind);                  // 0: stop, file untouched
-//   vqpFileReopen(file, vqpFILE_WRITE);               // a temporary file
-//   fputs(..., vqpFileStream(file)); ...              // the body
-//   on failure: vqpFileDelete(file);                  // temporary removed only
-//   on success: vqpFileSuspend(file, 0);              // renamed over the file
-//   vqpFileUnlock(kind, alias, name, version);
-// The block file holds its old or its complete new content at every moment.
+//   vqpFileSave(file, kind, 1, body, length, &written); // backup and new content
+//   vqpFileUnlock(kind, alias, name, version);        // after the commit
+// The block file holds its old or its complete new content at every moment,
+// and its backup is replaced only once the new content is in place (see
+// vfpObjSave for equal content, grouped commits and leftovers).
 //
 // Open modes (the mode argument of the opens, vqpFileReopen, vqpFileSuspend):
 //   vqpFILE_ID 0      the object only, no file opened; the file need not exist
@@ -224,15 +222,25 @@ int vqpFileClose(BlockFileId file, int flag);
 int vqpFileReopen(BlockFileId file, int mode);
 
 // Closes the physical file, committing and syncing a write in progress, and
-// keeps the object open without a file (mode says whether the block is
-// writable; it changes nothing here). 1; 0 for a null file or a failed
-// commit (the block file keeps its old content).
+// opens it again in mode (vqpFILE_ID: the object stays open without a
+// file). 1 if the reopen succeeded; 0 for a null file, a failed commit (the
+// block file keeps its old content) or a failed reopen.
 int vqpFileSuspend(BlockFileId file, int mode);
 
 // Deletes: during a write only the temporary file is removed (the block
 // file keeps its old content, the object stays open without a file);
 // otherwise the block file is removed and the object closed. 1 on success.
 int vqpFileDelete(BlockFileId file);
+
+// Saves length bytes at content as the new content of the block file, with
+// a backup of the old content (backup non-zero, kinds 0 and 1 only) that
+// replaces the older backup once the new content is in place (vfpObjSave).
+// Content equal to the file's writes nothing. 1 on success (committed, or
+// staged in a group: vfpCommitSaves reports its end); 0 when nothing was
+// written (the block file and its backup as they were). *written (may be
+// null) tells whether new content was written.
+int vqpFileSave(BlockFileId file, int kind, int backup, const char *content, size_t length,
+                int *written);
 
 // Makes the backup before a block file is written again: only kinds 0 and
 // 1 (else 0). The file is closed physically and reopened for reading; when

@@ -64,6 +64,7 @@ struct FileObj {
   std::string temp;               // mode 2: the temporary file
   std::string target;             // mode 2: the file the commit replaces (a link's target)
   bool known = false;             // seen, mtime and size are set
+  bool readBefore = false;        // the file was opened for reading before
   bool seen = false;              // the file existed when last opened
   timespec mtime = {};            // its modification time then
   off_t size = 0;                 // and its size
@@ -88,11 +89,6 @@ bool isFileClass(int cls) {
   return cls >= kFirstFileClass && cls < kFirstFileClass + kClassCount;
 }
 
-std::string directoryOf(const std::string &path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // The file of an object of class cls in library directory dirPath.
 std::string specOf(const std::string &dirPath, int cls, const std::string &name,
                    const std::string &version) {
@@ -110,89 +106,30 @@ bool exists(const std::string &path) {
   return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
-// The file a write to path replaces: path itself, or the final target of the
-// symbolic links it passes through (which need not exist yet). *found tells
-// whether it exists; then *st describes it.
-std::string targetOf(const std::string &path, struct stat *st, bool *found) {
-  std::string p = path;
-  *found = false;
-  for (int hops = 0; hops < 40; ++hops) {
-    if (lstat(p.c_str(), st) != 0)
-      return p;
-    if (!S_ISLNK(st->st_mode)) {
-      *found = true;
-      return p;
-    }
-    std::vector<char> link(static_cast<size_t>(st->st_size > 0 ? st->st_size : 255) + 1);
-    const ssize_t n = readlink(p.c_str(), link.data(), link.size());
-    if (n <= 0 || static_cast<size_t>(n) >= link.size())
-      return p;
-    std::string next(link.data(), static_cast<size_t>(n));
-    p = next.front() == '/' ? next : directoryOf(p) + "/" + next;
-  }
-  return p;
-}
-
-// Opens the fixed temporary file of target (target + ".tmp") and takes an
-// exclusive advisory lock (flock) on it, without waiting. The lock is what
-// makes the name its holder's: only the holder truncates, writes, renames or
-// removes the file, and it keeps the lock until after that last step. A
-// file found there whose lock is free was left by a writer that died (the
-// lock dies with its process) and is simply reused, so a crashed save costs
-// no directory scan to clean up. Returns the descriptor (*mine describes the
-// file), or -1 when another process is writing the same file right now (or
-// the file cannot be made). A new file gets the usual permission bits.
-int openFixedTemp(const std::string &name, struct stat *mine) {
-  static const uid_t self = geteuid();
-  for (int tries = 0; tries < 8; ++tries) {
-    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0)
-      return -1;
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      close(fd);
-      return -1;
-    }
-    // The previous holder may have renamed or removed the name between our
-    // open and our lock: then the locked file is no longer the name's.
-    struct stat now;
-    if (fstat(fd, mine) != 0 || stat(name.c_str(), &now) != 0 || mine->st_ino != now.st_ino ||
-        mine->st_dev != now.st_dev) {
-      close(fd);
-      continue;
-    }
-    // Another user's dead write keeps its owner: not ours to reuse.
-    if (mine->st_uid != self || (mine->st_size != 0 && ftruncate(fd, 0) != 0)) {
-      close(fd);
-      return -1;
-    }
-    return fd;
-  }
-  return -1;
-}
-
 // Creates the temporary file of a write to target, beside it, with the
 // permission bits mode and, where the system allows, the group (-1: the
-// process's own). The name is target + ".tmp" (see openFixedTemp); when
-// another process is writing the same file at this moment, a name of its
-// own, target + ".XXXXXX.tmp" with six random characters. Returns the open
-// stream, or null (errno set).
+// process's own): target + ".tmp", created exclusively; when that name is
+// taken (another write of the same file right now, a leftover, or a planted
+// link, none of which is ever opened), a name of its own, target +
+// ".XXXXXX.tmp" with six random characters. Returns the open stream, or null
+// (errno set).
 FILE *createTemp(const std::string &target, std::string &temp, mode_t mode, gid_t group) {
   std::string name = target + vfpiTempSuffix;
-  struct stat mine;
-  int fd = openFixedTemp(name, &mine);
-  if (fd < 0) {
+  int fd = vfpiCreateExclusive(name, mode, group, false);
+  if (fd < 0 && errno == EEXIST) {
     name = target + "." + std::string(vfpiTempRandom, 'X') + vfpiTempSuffix;
     fd = mkstemps(name.data(), static_cast<int>(std::strlen(vfpiTempSuffix)));
-    if (fd < 0)
-      return nullptr;
-    mine.st_mode = 0600;                  // what mkstemps gives
-    mine.st_gid = static_cast<gid_t>(-1); // unknown: set it
+    if (fd >= 0 && fchmod(fd, mode) != 0) {
+      close(fd);
+      unlink(name.c_str());
+      fd = -1;
+    }
+    if (fd >= 0 && group != static_cast<gid_t>(-1))
+      (void)!fchown(fd, static_cast<uid_t>(-1), group);
   }
-  // Another group than our own may be refused: the file then keeps ours.
-  if (group != static_cast<gid_t>(-1) && mine.st_gid != group)
-    (void)!fchown(fd, static_cast<uid_t>(-1), group);
-  const bool moded = (mine.st_mode & 07777) == mode || fchmod(fd, mode) == 0;
-  FILE *stream = moded ? fdopen(fd, "w") : nullptr;
+  if (fd < 0)
+    return nullptr;
+  FILE *stream = fdopen(fd, "w");
   if (stream == nullptr) {
     const int e = errno;
     unlink(name.c_str());
@@ -250,7 +187,7 @@ int closeFile(FileObj &f, bool discard, bool sync) {
         status = discard ? vfpOK : vfpGENERAL_FAILURE;
       } else {
         noteFile(f, &written); // our own change is no modification
-        if (sync && !ulSyncDirectory(directoryOf(f.target).c_str()))
+        if (sync && !ulSyncDirectory(vfpiDirectoryOf(f.target).c_str()))
           status = vfpGENERAL_FAILURE; // renamed, but perhaps not yet on disk
       }
     } else {
@@ -270,9 +207,16 @@ int closeFile(FileObj &f, bool discard, bool sync) {
 int openFile(FileObj &f, int access) {
   struct stat st;
   if (access == vfpOPEN_READ) {
-    f.stream = std::fopen(f.spec.c_str(), "r");
-    if (f.stream == nullptr)
-      return errno == ENOENT || errno == ENOTDIR ? vfpNO_OBJECT : vfpFILE_OPEN_ERROR;
+    // A file the object has read before is opened again without waiting:
+    // a named pipe in a block's place has no second writer to wait for.
+    const int fd = open(f.spec.c_str(), O_RDONLY | O_CLOEXEC | (f.readBefore ? O_NONBLOCK : 0));
+    f.stream = fd < 0 ? nullptr : fdopen(fd, "r");
+    if (f.stream == nullptr) {
+      const int e = errno;
+      if (fd >= 0)
+        close(fd);
+      return e == ENOENT || e == ENOTDIR ? vfpNO_OBJECT : vfpFILE_OPEN_ERROR;
+    }
     if (fstat(fileno(f.stream), &st) != 0 || S_ISDIR(st.st_mode)) {
       std::fclose(f.stream);
       f.stream = nullptr;
@@ -280,10 +224,11 @@ int openFile(FileObj &f, int access) {
     }
     noteFile(f, &st);
     bufferStream(f);
+    f.readBefore = true;
   } else if (access == vfpOPEN_WRITE) {
     // The new file keeps the permission bits and group of the one it replaces.
     bool existed = false;
-    f.target = targetOf(f.spec, &st, &existed);
+    f.target = vfpiTargetOf(f.spec, &st, &existed);
     f.stream = existed ? createTemp(f.target, f.temp, st.st_mode & 07777, st.st_gid)
                        : createTemp(f.target, f.temp, ulNewFileMode(), static_cast<gid_t>(-1));
     if (f.stream == nullptr) {
@@ -351,6 +296,11 @@ vfpObjId openAt(int cls, vfpObjId dir, const std::string &dirPath, const std::st
     setStatus(status, vfpALREADY_OPEN);
     return open;
   }
+  vfpiSweepSaves(vfpiDirectoryOf(f.spec), kClasses[cls - kFirstFileClass].name);
+  // A file whose save waits for its group's commit is read or written
+  // again only once the save is in place.
+  if ((mode & vfpOPEN_ACCESS) != vfpOPEN_ID && vfpiSavePending(f.spec))
+    vfpiCommitAll();
   if ((mode & vfpOPEN_ACCESS) == vfpOPEN_WRITE && vfpObjReadonly(dir)) {
     setStatus(status, vfpCANNOT_ACCESS);
     return 0;
@@ -552,10 +502,33 @@ bool copyFile(int in, const struct stat &src, const std::string &target, bool sy
   const timespec times[2] = {src.st_atim, src.st_mtim};
   ok = ok && futimens(fileno(out), times) == 0;
   return endWrite(out, temp, target, ok, sync) &&
-         (!syncDir || ulSyncDirectory(directoryOf(target).c_str()));
+         (!syncDir || ulSyncDirectory(vfpiDirectoryOf(target).c_str()));
 }
 
 } // namespace
+
+// The file a write to path replaces: path itself, or the final target of the
+// symbolic links it passes through (which need not exist yet). *found tells
+// whether it exists; then *st describes it.
+std::string vfpiTargetOf(const std::string &path, struct stat *st, bool *found) {
+  std::string p = path;
+  *found = false;
+  for (int hops = 0; hops < 40; ++hops) {
+    if (lstat(p.c_str(), st) != 0)
+      return p;
+    if (!S_ISLNK(st->st_mode)) {
+      *found = true;
+      return p;
+    }
+    std::vector<char> link(static_cast<size_t>(st->st_size > 0 ? st->st_size : 255) + 1);
+    const ssize_t n = readlink(p.c_str(), link.data(), link.size());
+    if (n <= 0 || static_cast<size_t>(n) >= link.size())
+      return p;
+    std::string next(link.data(), static_cast<size_t>(n));
+    p = next.front() == '/' ? next : vfpiDirectoryOf(p) + "/" + next;
+  }
+  return p;
+}
 
 const vfpFileClass *vfpFileClassInfo(int cls) {
   return isFileClass(cls) ? &kClasses[cls - kFirstFileClass] : nullptr;
@@ -622,6 +595,8 @@ int vfpObjReopen(vfpObjId obj, int mode, int flags) {
   if (const int st = closeFile(*f, (flags & vfpCLOSE_DISCARD) != 0, (flags & vfpCLOSE_SYNC) != 0);
       st != vfpOK)
     return st;
+  if ((mode & vfpOPEN_ACCESS) != vfpOPEN_ID && vfpiSavePending(f->spec))
+    vfpiCommitAll();
   bool took = false;
   int st = lockForOpen(*f, mode, &took);
   if (st == vfpOK)
@@ -679,7 +654,7 @@ int vfpCopyObject(vfpObjId obj, LibraryDirId dest, int cls, int option) {
     return errno == ENOENT || errno == ENOTDIR ? vfpNO_OBJECT : vfpCANNOT_COPY;
   struct stat src, dst;
   bool found = false;
-  const std::string target = targetOf(to, &dst, &found);
+  const std::string target = vfpiTargetOf(to, &dst, &found);
   int st = vfpOK;
   if (fstat(in, &src) != 0)
     st = vfpCANNOT_COPY;
@@ -785,7 +760,39 @@ int vfpObjLockPath(vfpObjId obj, char *path) {
   return vfpOK;
 }
 
+int vfpObjSave(vfpObjId obj, int backupCls, const char *content, size_t length,
+               vfpSaveResult *result) {
+  vfpSaveResult none{};
+  if (result == nullptr)
+    result = &none;
+  *result = vfpSaveResult{};
+  FileObj *f = fileObj(obj);
+  if (f == nullptr)
+    return vfpINVALID_OBJID;
+  if (backupCls != 0 && !isFileClass(backupCls))
+    return vfpINVALID_CLASS;
+  if (f->mode == vfpOPEN_WRITE || vfpObjReadonly(vfpObjGetDir(obj)) ||
+      (content == nullptr && length > 0))
+    return vfpCANNOT_ACCESS;
+  bool took = false;
+  if (const int st = lockForOpen(*f, vfpOPEN_WRITE, &took); st != vfpOK)
+    return st;
+  vfpiSaveRequest request{f->spec, "", content, length, took};
+  if (backupCls != 0)
+    request.backup = specOf(f->dirPath, backupCls, f->name, f->version);
+  return vfpiSave(request, result);
+}
+
+void vfpiNoteSaved(const std::string &spec) {
+  for (auto &[id, f] : files())
+    if (f.spec == spec) {
+      struct stat st;
+      noteFile(f, stat(spec.c_str(), &st) == 0 ? &st : nullptr);
+    }
+}
+
 void vfpiExitFiles() {
+  vfpiCommitAll();
   for (auto &[id, f] : files()) {
     closeFile(f, true, false);
     vfpiFreeObject(id);

@@ -59,22 +59,21 @@
 //                    it; a lock judged orphaned is taken over (status 0).
 // The stream of a physically open object is vfpObjStream.
 //
-// Saves are crash-safe. A write is committed by the physical close that ends
-// it (vfpObjReopen to another mode, or vfpCloseObject with vfpCLOSE_COMMIT):
-// the stream is flushed and closed, every error checked, with vfpCLOSE_SYNC
-// the temporary file is synced to disk, the temporary file gets the old
-// file's permission bits and, where the system allows, its group, and it is
-// renamed over the file (then, with vfpCLOSE_SYNC, the directory is synced).
-// A write that is discarded (vfpCLOSE_DISCARD, vfpDeleteObject during a
-// write, a failed commit) removes the temporary file only. So after a crash
-// or a kill at any moment the file holds its old or its complete new
-// content. The temporary file is the file's name followed by ".tmp"
-// (and2.1.tmp), held under an advisory lock (flock) by its writer until the
-// rename or removal; a file left there by a writer that died is reused by
-// the next write of the same file, with no directory scan. Only while
-// another process is writing the same file does a write take a name of its
-// own, ".XXXXXX.tmp" with six random characters. A copy (vfpCopyObject)
-// goes the same way.
+// Writes are crash-safe. A write is committed by the physical close that
+// ends it (vfpObjReopen to another mode, or vfpCloseObject with
+// vfpCLOSE_COMMIT): the stream is flushed and closed, every error checked,
+// with vfpCLOSE_SYNC the temporary file is synced to disk, the temporary
+// file gets the old file's permission bits and, where the system allows,
+// its group, and it is renamed over the file (then, with vfpCLOSE_SYNC, the
+// directory is synced). A write that is discarded (vfpCLOSE_DISCARD,
+// vfpDeleteObject during a write, a failed commit) removes the temporary
+// file only. So after a crash or a kill at any moment the file holds its old
+// or its complete new content. The temporary file is the file's name
+// followed by ".tmp" (and2.1.tmp), created exclusively: a name already there
+// (a leftover, or a link planted by someone else) is never opened; the write
+// then takes a name of its own, ".XXXXXX.tmp" with six random characters. A
+// copy (vfpCopyObject) goes the same way. Block saves go through vfpObjSave
+// (below), which also keeps the backup.
 //
 // Close flags (vfpCloseObject; the object is always freed):
 //   0x01000 vfpCLOSE_COMMIT   commit a write in progress (also when neither
@@ -262,6 +261,75 @@ const char *vfpObjGetVersion(vfpObjId obj);
 // 1 if the object's file changed (modification time or size) since the
 // object last opened it, 0 if not or for a bad id.
 int vfpObjIsModified(vfpObjId obj);
+
+// ---- Saving -----------------------------------------------------------------------
+//
+// vfpObjSave replaces the content of a file object's file and keeps its old
+// content as a backup, so that no sequence of saves and failures loses an
+// original:
+//   - new content equal to the file's, byte for byte, writes nothing (no
+//     backup, no temporary file): a successful save;
+//   - a save fails (7) wherever opening the file for writing in place would
+//     (permission bits, ownership, an immutable file), although it writes
+//     through temporary files;
+//   - the backup replaces the older one only once the new content is in
+//     place: a failed save leaves the file and its previous backup exactly
+//     as they were. The backup is a hard link to the old file where the
+//     system allows one (else a copy keeping its permission bits and times);
+//   - after a kill or a power loss at any moment the file holds its old or
+//     its new content, and a file whose new content is in place has its
+//     backup (or the old content under the backup's temporary name, which
+//     the next open in the directory makes the backup).
+// The lock of the file is taken for the save when this process does not
+// hold it, and released when the save ends; a lock the process held before
+// stays (vfpUnlockObject releases it; while a save of the file waits for its
+// group's commit, that release waits for the commit).
+//
+// Grouping (vfpSetSaveGrouping): a save is staged (its temporary files
+// written) and committed later with the other saves of its group, by
+// vfpCommitSaves, by a later save or open of the same file, or by vfpExit.
+// A group costs two flushes of the file system however many saves it holds;
+// without grouping every save costs its own syncs. Each staged save gets a
+// ticket, and vfpCommitSaves reports every ticket's result.
+//
+// Leftovers: the first open of a file in a directory (per process) clears
+// what saves that died left there, each under its file's lock: temporary
+// files of new content are removed, and a backup's temporary file either
+// becomes the backup (the file was replaced) or goes (it was not).
+
+// The result of a save.
+struct vfpSaveResult {
+  int written; // 1 if new content was written; 0 if the file already held it
+  long ticket; // a staged save's ticket (grouping on), else 0
+};
+
+// Saves length bytes at content as the content of obj's file, with the old
+// content kept as the object of class backupCls beside it (same directory,
+// name and version; 0: no backup). 0 on success (committed, or staged with
+// a ticket); 7 when nothing could be written (the file, its backup and the
+// lock as they were), 18 for a lock held by someone else, 12 for a commit
+// that failed, 74 for a bad id.
+[[nodiscard]] int vfpObjSave(vfpObjId obj, int backupCls, const char *content, size_t length,
+                             vfpSaveResult *result);
+
+// Turns grouping on or off (off commits what is staged).
+void vfpSetSaveGrouping(int on);
+
+// The number of staged saves.
+int vfpSavesPending();
+
+// The ticket of the last save if it was staged, else 0.
+long vfpLastSaveTicket();
+
+// Called with each committed save's ticket and status (0, or 12: the file
+// and its backup as they were before the save, or, when only the last sync
+// failed, the file with either content).
+using vfpCommitProc = void (*)(long ticket, int status, void *user);
+
+// Commits every staged save, then reports each result not yet reported
+// (including those of commits a later save or open made) to proc (may be
+// null). The number of failed saves.
+int vfpCommitSaves(vfpCommitProc proc, void *user);
 
 // ---- Locks ------------------------------------------------------------------------
 

@@ -1,9 +1,14 @@
 // vfpInternal.h: what the files of the project database share inside.
 #pragma once
 
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstddef>
 #include <string>
 
 #include "vfp.h"
+#include "vfpFile.h"
 
 // One directory line as parsed: every field the line gave, empty when it
 // gave none or the parse stopped before it.
@@ -62,3 +67,55 @@ void vfpiReleaseLock(const char *spec);
 
 // 1 if this process holds the lock of the file at spec.
 bool vfpiHoldsLock(const char *spec);
+
+// ---- Saves and temporary files (vfpSave.cpp) ------------------------------------------
+
+// The directory part of path ("." without one, "/" for the root).
+std::string vfpiDirectoryOf(const std::string &path);
+
+// The file a write to path replaces: path itself, or the final target of the
+// symbolic links it passes through (which need not exist yet). *found tells
+// whether it exists; then *st describes it (vfpFile.cpp).
+std::string vfpiTargetOf(const std::string &path, struct stat *st, bool *found);
+
+// Creates the file name new and exclusively (never through a name or link
+// already there), for writing, with the permission bits mode and, where the
+// system allows, the group (-1: the process's own), and checks that it is a
+// regular file of this user. With removeLeftover a name already there is
+// removed first (its holder's lock makes it a leftover of a writer that
+// died). The descriptor, or -1 (errno set; nothing is left).
+int vfpiCreateExclusive(const std::string &name, mode_t mode, gid_t group, bool removeLeftover);
+
+// A save of the file at spec: content replaces it, and backup ("" for
+// none) gets its old content. releaseLock: spec's lock was taken for this
+// save and goes when it ends.
+struct vfpiSaveRequest {
+  std::string spec;
+  std::string backup;
+  const char *content;
+  size_t length;
+  bool releaseLock;
+};
+
+// Saves (see vfpObjSave). 0 or the failure (7: nothing was written, the
+// lock stays).
+[[nodiscard]] int vfpiSave(const vfpiSaveRequest &request, vfpSaveResult *result);
+
+// Commits every staged save.
+void vfpiCommitAll();
+
+// True if a staged save replaces the file at spec (or a link to it).
+bool vfpiSavePending(const std::string &spec);
+
+// When a staged save of the file at spec waits for its commit, its lock is
+// released by the commit instead of now: true. false when none does.
+bool vfpiReleaseDeferred(const std::string &spec);
+
+// Clears the leftovers of saves that died in directory dir (temporary files
+// of new content, backups not yet renamed), once per process, each under its
+// file's lock (className names the files' class in a lock it takes).
+void vfpiSweepSaves(const std::string &dir, const char *className);
+
+// The open object of the file at spec (if any) takes the file's current
+// state as its own, so that its save is no modification (vfpObjIsModified).
+void vfpiNoteSaved(const std::string &spec);

@@ -290,6 +290,7 @@ bool replaceContent(const std::string &path, long created, const char *className
 }
 
 void releaseAtExit() {
+  vfpiCommitAll();
   vfpReleaseAllLocks();
 }
 
@@ -700,6 +701,8 @@ int vfpiForeignLock(const char *spec) {
 }
 
 void vfpiReleaseLock(const char *spec) {
+  if (vfpiReleaseDeferred(spec))
+    return;
   const std::string path = vfpiLockPathOf(spec);
   State &s = state();
   auto it = s.held.find(path);
@@ -739,6 +742,10 @@ int vfpUnlockObj(vfpObjId obj) {
   const char *className = nullptr;
   if (const int st = lockOf(obj, path, className); st != vfpOK)
     return st;
+  // A save of the file waiting for its group's commit keeps the lock until
+  // its new content is on disk; the commit releases it.
+  if (vfpiReleaseDeferred(vfpObjGetPath(obj)))
+    return vfpOK;
   State &s = state();
   const bool held = s.held.erase(path) > 0;
   if ((vfpGetLockMode() & vfpLOCKMODE_FILES) == 0)

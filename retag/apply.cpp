@@ -81,8 +81,7 @@ void debug(const char *format, ...) {
 
 void logVa(const char *format, va_list args) __attribute__((format(printf, 1, 0)));
 void logVa(const char *format, va_list args) {
-  if (vaAMLogFileFpV != nullptr)
-    std::vfprintf(vaAMLogFileFpV, format, args);
+  vaam::logWrite(format, args);
 }
 
 // A line of the log that is information only.
@@ -327,6 +326,8 @@ int vaAMApplyAttributes(char *path, void *symbols) {
   }
   if ((vaAMPreviewV ? vaam::previewSave(block) : gpi_save()) != 1)
     logError("Could not save SYMBOL %s.%s\n", loadName.get(), extension);
+  else if (!vaAMPreviewV)
+    vaam::noteStagedSave(loadName.get(), extension);
   file.release();
   ++vaAMSymbolCountV;
   return vsLOOP;

@@ -15,6 +15,7 @@
 #include "ulCvt.h"
 #include "ulMem.h"
 #include "ulStr.h"
+#include "vfpFile.h"
 #include "vqRead.h"
 #include "vs.h"
 
@@ -85,7 +86,9 @@ FILE *openConfig(Run &run, const char *name) {
 int visitFile(char *path, void *symbols) {
   if (vaam::interruptSignal() != 0)
     return vsSTOP;
-  return vaAMApplyAttributes(path, symbols);
+  const int next = vaAMApplyAttributes(path, symbols);
+  vaam::commitSavesIfDue();
+  return next;
 }
 
 // Tells on standard output and in the log that the visit was cut short.
@@ -180,7 +183,12 @@ void vaAMRun(int argc, char **argv) {
   // From here on an interrupt ends the visit after the current symbol; a
   // signal that comes after the visit is absorbed and the run ends normally.
   vaam::catchInterrupts();
+  // Saves are committed in groups; the last group, also of an interrupted
+  // visit, is committed before anything else is written.
+  vfpSetSaveGrouping(1);
   const int visit = vsLoop2(symbolPattern, vsFILE, visitFile, run.symbols);
+  vaam::commitSaves();
+  vfpSetSaveGrouping(0);
   const int interrupted = vaam::interruptSignal();
   vaAMProgressEnd();
   if (visit == vsBADSPEC || visit == vsNOTFOUND) {

@@ -1,8 +1,10 @@
 // vqWrite.cpp: the save of a Block into its block file: lock, the bad-data
-// question, backup, the write into a temporary file, commit and unlock.
+// question, the body written into memory, the save with its backup, unlock.
 #include "vqWrite.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <unistd.h>
 
 #include "sbMsg.h"
@@ -27,6 +29,21 @@ bool saveBadDataAnyway() {
   return first == 'y' || first == 'Y';
 }
 
+// Writes the block's body into body. false when a write failed.
+bool writeBody(vqBlock *block, std::string &body) {
+  char *data = nullptr;
+  size_t size = 0;
+  FILE *memory = open_memstream(&data, &size);
+  if (memory == nullptr)
+    return false;
+  const bool ok = vqBlockWriteBody(block, memory) == 0;
+  const bool closed = std::fclose(memory) == 0;
+  if (ok && closed)
+    body.assign(data, size);
+  std::free(data);
+  return ok && closed;
+}
+
 } // namespace
 
 int q_write_data(vqBlock *block) {
@@ -37,18 +54,13 @@ int q_write_data(vqBlock *block) {
   block->locked = 1;
   if (q_bad_data != 0 && !saveBadDataAnyway())
     return 0;
-  if (!block->temporary && vqpFileCreateBackup(block->file, block->kind) == 0)
+  std::string body;
+  if (!writeBody(block, body))
     return 0;
-  if (vqBlockReopen(block, 3) != 1)
+  if (vqpFileSave(block->file, block->kind, block->temporary ? 0 : 1, body.data(), body.size(),
+                  nullptr) != 1)
     return 0;
-  FILE *stream = vqpFileStream(block->file);
-  if (stream == nullptr || vqBlockWriteBody(block, stream) != 0) {
-    (void)vqpFileDelete(block->file);
-    return 0;
-  }
-  int committed = vqpFileSuspend(block->file, 0);
-  // The body was written: the lock goes whether or not the commit held.
   if (vqpFileUnlock(block->kind, block->library, block->name, block->number) != 0)
     block->locked = 0;
-  return committed == 1 ? 1 : 0;
+  return 1;
 }

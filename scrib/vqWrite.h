@@ -1,35 +1,34 @@
 // vqWrite.h: the block file writer, which saves a Block into its block file.
 //
-// q_write_data is the save: it makes sure the block is ours to write, keeps a
-// backup of the old file, writes the new content into a temporary file of
-// the file access layer (vqp.h) and commits it by a rename, then releases
-// the block's lock. At every moment the block file holds its old or its
-// complete new content, never a mix.
+// q_write_data is the save: it makes sure the block is ours to write, writes
+// the new content, keeps a backup of the old file and releases the block's
+// lock, through the file access layer (vqpFileSave, vqp.h). At every moment
+// the block file holds its old or its complete new content, never a mix, and
+// a failed save leaves the file and its previous backup as they were.
 //
 // Calling sequence of a save (the GPI save does exactly this):
-//   if (q_write_data(block) == 1)    // 1: written; 0: file and backup as before
+//   if (q_write_data(block) == 1)    // 1: saved; 0: file and backup as before
 //     q_clear_changed_flag(block);
 //
 // Steps of q_write_data, each ending the save with 0 when it fails:
 //   1. A read-only Block is refused: nothing is locked or touched.
 //   2. The block's lock is taken, or confirmed when this process holds it
-//      (vqpFileLock). A lock held by another process refuses the save before
-//      the backup: the file and its backup stay as they are.
+//      (vqpFileLock). A lock held by another process refuses the save: the
+//      file and its backup stay as they are.
 //   3. When the database holds data marked bad (q_bad_data, vqRead.h),
 //      message 1175 asks whether to save anyway. The answer is read from
 //      standard input when that is a terminal (a line beginning with "y" or
 //      "Y" is yes); without a terminal (a batch run) nobody can answer, the
 //      answer is no and message 1176 says so: data the reader had to drop
 //      never overwrites a file unattended.
-//   4. Unless the Block is temporary, the old file is backed up beside itself
-//      (vqpFileCreateBackup; the backup keeps the name and version, ends in
-//      ".bac" and replaces an older backup). A failed backup stops here.
-//   5. The file is reopened for writing (vqBlockReopen mode 3), the body is
-//      written (vqBlockWriteBody), and on a failed write the temporary file
-//      is deleted (the block file keeps its old content, the backup stays).
-//   6. The file is closed, which commits the write (vqpFileSuspend mode 0),
-//      and the lock is released, whatever the commit reports. A failed
-//      commit leaves the old content and gives 0.
+//   4. The body is written into memory (vqBlockWriteBody).
+//   5. vqpFileSave replaces the file's content with it: content equal to the
+//      file's writes nothing; otherwise the old content becomes the backup
+//      (unless the Block is temporary), ".bac" beside the file, replacing
+//      the older backup once the new content is in place. With grouped
+//      saves (vfpSetSaveGrouping) the save is staged and committed with its
+//      group; its lock is then held until the commit.
+//   6. The lock is released (for a staged save: by its commit).
 // A changed Block that is not saved keeps its lock until the end of the run.
 //
 // The body, in this order:

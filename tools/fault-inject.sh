@@ -12,8 +12,8 @@
 #     content; one that holds the new content has a backup;
 #   - every backup that exists holds the old content of its block;
 #   - a second run, started right away, ends with status 0, leaves every block
-#     file as the reference run did, every backup holding the old or the new
-#     content, no lock file (those of the dead run are taken over as orphans)
+#     file as the reference run did, every backup holding the old content
+#     (the original), no lock file (those of the dead run are taken over as orphans)
 #     and a log equal to the reference log (so no lock stopped it);
 #   - after an interrupt (INT, TERM, HUP) also: the run ended by that signal,
 #     left no lock or temporary file, and the count of symbols processed in
@@ -81,7 +81,7 @@ rewrites=$(awk 'NR == FNR { old[$1] = $2; next } $1 !~ /\.bac$/ && old[$1] != $2
 # followed by one line per fault. Stage "killed": each
 # block holds its old or new content, a block with new content has a backup,
 # a backup holds the old content. Stage "rerun": each block holds its new
-# content, a backup the old or the new.
+# content, a backup the old (a rerun never replaces an original).
 check() {
   sums "$t" | awk -v stage="$1" '
     FILENAME == ARGV[1] { old[$1] = $2; next }
@@ -91,14 +91,17 @@ check() {
       for (f in old) {
         if (f ~ /\.bac$/) continue
         b = f ".bac"
+        # Killed between its two renames, a save leaves the old content under
+        # the backup temporary name, for the next run to make it the backup.
+        if (stage == "killed" && !(b in now) && ((b ".tmp") in now)) b = b ".tmp"
         if (now[f] == new[f] && now[f] != old[f]) {
           rewritten++
           if (stage == "killed" && !(b in now)) fault[++n] = f " rewritten without backup"
         } else if (now[f] != old[f] || stage == "rerun" && now[f] != new[f]) {
           lost++; fault[++n] = f " holds " (stage == "rerun" ? "not its new content" : "neither its old nor its new content")
         }
-        if ((b in now) && now[b] != old[f] && (stage == "killed" || now[b] != new[f])) {
-          lost++; fault[++n] = b " holds neither the old nor the new content"
+        if ((b in now) && now[b] != old[f]) {
+          lost++; fault[++n] = b " does not hold the old content"
         }
       }
       # Anything else is a temporary file (whatever its name).

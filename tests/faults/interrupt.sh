@@ -43,7 +43,8 @@ start() {
     >"$1/.out" 2>&1 </dev/null &
   pid=$!
   for ((i = 0; i < 500; i++)); do
-    [ -e "$1/lib/sym/s099.1.bac" ] && break
+    # A staged save holds its lock until its group is committed.
+    [ -e "$1/lib/sym/s099.1.bac" ] || [ -e "$1/lib/sym/lock/s099.1" ] && break
     sleep 0.01
   done
   sleep 0.2
