@@ -27,7 +27,10 @@
 #   bare       optional, empty: run copies of the commands that have their
 #              message files beside them but not the default scribant.ini
 #   setup      optional bash script run in the scratch directory before the
-#              runs (to generate large inputs, or to take permissions away);
+#              runs, with RETAG_BIN naming the directory of the commands
+#              and CASE_DIR the scenario directory
+#              (to generate large inputs, take permissions away, or run a
+#              command first);
 #              exit status 77 skips the scenario, and what the script printed
 #              says why (the test then reports as skipped, not passed)
 #   unprivileged  optional, empty: permission bits must hold during the runs.
@@ -67,7 +70,7 @@ if [ -f "$case/bare" ]; then
   bin=$work/.bin
 fi
 if [ -f "$case/setup" ]; then
-  (cd "$work" && bash "$case/setup")
+  (cd "$work" && RETAG_BIN="$bin" CASE_DIR="$case" bash "$case/setup")
   rc=$?
   if [ $rc -eq 77 ]; then
     echo "skipped (see the setup's reason above)"
