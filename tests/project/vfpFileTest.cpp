@@ -271,23 +271,86 @@ TEST_F(FileDb, AFailedCommitKeepsTheOldContentAndLeavesNoTemporaryFile) {
   EXPECT_EQ("new\n", readFile(file));
 }
 
-TEST_F(FileDb, TheNextWriteReusesATemporaryFileACrashLeftButNotALiveOne) {
+TEST_F(FileDb, AWriteNeverOpensATemporaryNameThatIsThereAndTheFirstOpenClearsLeftovers) {
   const std::string sym = lib + "/sym/";
   testsupport::writeFile(sym + "and2.1.tmp", "half of a dead write, longer than the new content");
   const vfpObjId o = openOld(vfpOPEN_ID);
-  ASSERT_EQ(0, save(o, "new\n"));
-  EXPECT_EQ("new\n", readFile(file));
   EXPECT_EQ((Strings{"and2.1", "lock"}), entries(lib + "/sym"));
-
-  // While another process writes the file (it holds the temporary file's
-  // lock), a write goes through a name of its own and leaves the other alone.
-  testsupport::writeFile(sym + "and2.1.tmp", "theirs");
-  const int theirs = ::open((sym + "and2.1.tmp").c_str(), O_RDONLY);
-  ASSERT_EQ(0, flock(theirs, LOCK_EX)); // another open file: another writer
+  // A name taken (a live write, a link planted there) is left alone: the
+  // write goes through a name of its own.
+  testsupport::writeFile(dir / "victim", "theirs");
+  ASSERT_EQ(0, symlink((dir / "victim").c_str(), (sym + "and2.1.tmp").c_str()));
   EXPECT_EQ(0, save(o, "mine\n"));
-  close(theirs);
-  EXPECT_EQ((Strings{"mine\n", "theirs"}), (Strings{readFile(file), readFile(file + ".tmp")}));
+  EXPECT_EQ((Strings{"mine\n", "theirs"}), (Strings{readFile(file), readFile(dir / "victim")}));
   EXPECT_EQ((Strings{"and2.1", "and2.1.tmp", "lock"}), entries(lib + "/sym"));
+}
+
+// Saves with a backup: equal content writes nothing; a new content keeps the
+// old file as the backup (a hard link here), replacing the older backup.
+TEST_F(FileDb, ASaveWritesOnlyNewContentAndKeepsTheOldFileAsTheBackup) {
+  const vfpObjId o = openOld(vfpOPEN_READ);
+  const int backupCls = vfpClassLookup("SYMBOL_BAC");
+  const std::string backup = file + ".bac";
+  testsupport::writeFile(backup, "older\n");
+  struct stat before, after;
+  ASSERT_EQ(0, stat(file.c_str(), &before));
+  vfpSaveResult r{};
+  EXPECT_EQ(0, vfpObjSave(o, backupCls, "old\n", 4, &r));
+  EXPECT_EQ((Ints{0, 0}), (Ints{r.written, r.ticket}));
+  ASSERT_EQ(0, stat(file.c_str(), &after));
+  EXPECT_EQ(before.st_ino, after.st_ino);
+  EXPECT_EQ("older\n", readFile(backup));
+
+  EXPECT_EQ(0, vfpObjSave(o, backupCls, "new\n", 4, &r));
+  EXPECT_EQ(1, r.written);
+  EXPECT_EQ((Strings{"new\n", "old\n"}), (Strings{readFile(file), readFile(backup)}));
+  ASSERT_EQ(0, stat(backup.c_str(), &after));
+  EXPECT_EQ(before.st_ino, after.st_ino);
+  EXPECT_EQ((Strings{"and2.1", "and2.1.bac", "lock"}), entries(lib + "/sym"));
+  EXPECT_FALSE(fs::exists(lib + "/sym/lock/and2.1")); // taken for the save, released
+}
+
+// Grouped saves: nothing is in place, and every lock is held, until the
+// commit; a save that cannot be committed is reported by its ticket and
+// leaves nothing behind, the others are in place.
+TEST_F(FileDb, GroupedSavesAreCommittedTogetherAndEachReportsItsResult) {
+  const int backupCls = vfpClassLookup("SYMBOL_BAC");
+  std::vector<vfpObjId> objs;
+  for (const char *name : {"a", "b", "c"}) {
+    testsupport::writeFile(lib + "/sym/" + name + ".1", "old\n");
+    int st = -1;
+    objs.push_back(open(name, vfpOPEN_READ, &st));
+    ASSERT_EQ(0, vfpLockObj(objs.back(), vfpLOCKTEST_ALL));
+  }
+  vfpSetSaveGrouping(1);
+  std::vector<long> tickets;
+  for (vfpObjId o : objs) {
+    vfpSaveResult r{};
+    ASSERT_EQ(0, vfpObjSave(o, backupCls, "new\n", 4, &r));
+    EXPECT_EQ(r.ticket, vfpLastSaveTicket());
+    tickets.push_back(r.ticket);
+    EXPECT_EQ(0, vfpUnlockObj(o)); // waits for the commit
+  }
+  EXPECT_EQ(3, vfpSavesPending());
+  EXPECT_EQ("old\n", readFile(lib + "/sym/b.1"));
+  EXPECT_EQ((Strings{"a.1", "b.1", "c.1"}), entries(lib + "/sym/lock"));
+  // b.1 turned into a directory: its rename fails.
+  fs::remove(lib + "/sym/b.1");
+  fs::create_directory(lib + "/sym/b.1");
+  std::vector<std::pair<long, int>> results;
+  const auto collect = [](long ticket, int status, void *user) {
+    static_cast<std::vector<std::pair<long, int>> *>(user)->emplace_back(ticket, status);
+  };
+  EXPECT_EQ(1, vfpCommitSaves(collect, &results));
+  EXPECT_EQ((std::vector<std::pair<long, int>>{
+                {tickets[0], 0}, {tickets[1], vfpGENERAL_FAILURE}, {tickets[2], 0}}),
+            results);
+  EXPECT_EQ((Strings{"new\n", "old\n", "new\n", "old\n"}),
+            (Strings{readFile(lib + "/sym/a.1"), readFile(lib + "/sym/a.1.bac"),
+                     readFile(lib + "/sym/c.1"), readFile(lib + "/sym/c.1.bac")}));
+  EXPECT_EQ((Strings{"a.1", "a.1.bac", "b.1", "c.1", "c.1.bac", "lock"}), entries(lib + "/sym"));
+  EXPECT_EQ(Strings{}, entries(lib + "/sym/lock"));
+  vfpSetSaveGrouping(0);
 }
 
 TEST_F(FileDb, ACopyIsCompleteOrAbsentAndKeepsTheSourcesBitsAndTime) {

@@ -15,8 +15,10 @@
 
 #include "gpi.h"
 #include "retag.h"
+#include "retagInternal.h"
 #include "support/TestSupport.h"
 #include "ulStr.h"
+#include "vfpFile.h"
 #include "vs.h"
 
 namespace {
@@ -225,6 +227,28 @@ TEST_F(Visit, NoProgressWhenStandardErrorIsNoTerminal) {
             }),
             "");
   vaAMFreeSymbolInfo(symbols);
+}
+
+// Grouped saves: the log lines wait for the commit, and a save that fails
+// there has its "Could not save" line at its own place, counted once.
+TEST_F(Visit, ASaveThatFailsAtItsGroupsCommitIsLoggedAtItsPlace) {
+  SymbolInfo *symbols = list("or2", 1, "NEW");
+  SymbolInfo *first = list("and2", 1, "NEW");
+  first->next = symbols;
+  vfpSetSaveGrouping(1);
+  ASSERT_EQ(visit(first), vsOK);
+  EXPECT_EQ(logged(), "");
+  // and2.1 turns into a directory before the commit: its rename fails.
+  std::filesystem::remove(dir / "lib/sym/and2.1");
+  std::filesystem::create_directory(dir / "lib/sym/and2.1");
+  vaam::commitSaves();
+  vfpSetSaveGrouping(0);
+  EXPECT_EQ(logged(), "Could not save SYMBOL mylib:and2.1\n"
+                      "SYMBOL mylib:and2.2 was not found in the LTF file. Continuing to next "
+                      "symbol.\n");
+  EXPECT_EQ((Ints{vaAMSymbolCountV, vaAMErrorCountV}), (Ints{2, 2}));
+  EXPECT_NE(testsupport::readFile(dir / "lib/sym/or2.1").find("PARTNAME=NEW"), std::string::npos);
+  vaAMFreeSymbolInfo(first);
 }
 
 TEST_F(Visit, ProgressLineOnATerminal) {
