@@ -65,6 +65,7 @@ struct FileObj {
   std::string target;             // mode 2: the file the commit replaces (a link's target)
   bool known = false;             // seen, mtime and size are set
   bool readBefore = false;        // the file was opened for reading before
+  struct stat readStat = {};      // mode 1: what the open file is
   bool seen = false;              // the file existed when last opened
   timespec mtime = {};            // its modification time then
   off_t size = 0;                 // and its size
@@ -209,14 +210,16 @@ int openFile(FileObj &f, int access) {
   if (access == vfpOPEN_READ) {
     // A file the object has read before is opened again without waiting:
     // a named pipe in a block's place has no second writer to wait for.
-    const int fd = open(f.spec.c_str(), O_RDONLY | O_CLOEXEC | (f.readBefore ? O_NONBLOCK : 0));
-    f.stream = fd < 0 ? nullptr : fdopen(fd, "r");
-    if (f.stream == nullptr) {
-      const int e = errno;
-      if (fd >= 0)
+    if (f.readBefore && !S_ISREG(f.readStat.st_mode)) {
+      const int fd = open(f.spec.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+      f.stream = fd < 0 ? nullptr : fdopen(fd, "r");
+      if (f.stream == nullptr && fd >= 0)
         close(fd);
-      return e == ENOENT || e == ENOTDIR ? vfpNO_OBJECT : vfpFILE_OPEN_ERROR;
+    } else {
+      f.stream = std::fopen(f.spec.c_str(), "re");
     }
+    if (f.stream == nullptr)
+      return errno == ENOENT || errno == ENOTDIR ? vfpNO_OBJECT : vfpFILE_OPEN_ERROR;
     if (fstat(fileno(f.stream), &st) != 0 || S_ISDIR(st.st_mode)) {
       std::fclose(f.stream);
       f.stream = nullptr;
@@ -225,6 +228,7 @@ int openFile(FileObj &f, int access) {
     noteFile(f, &st);
     bufferStream(f);
     f.readBefore = true;
+    f.readStat = st;
   } else if (access == vfpOPEN_WRITE) {
     // The new file keeps the permission bits and group of the one it replaces.
     bool existed = false;
@@ -777,7 +781,11 @@ int vfpObjSave(vfpObjId obj, int backupCls, const char *content, size_t length,
   bool took = false;
   if (const int st = lockForOpen(*f, vfpOPEN_WRITE, &took); st != vfpOK)
     return st;
-  vfpiSaveRequest request{f->spec, "", content, length, took};
+  vfpiSaveRequest request{f->spec, "", content, length, took, -1, {}};
+  if (f->mode == vfpOPEN_READ && f->stream != nullptr) {
+    request.readFd = fileno(f->stream);
+    request.readStat = f->readStat;
+  }
   if (backupCls != 0)
     request.backup = specOf(f->dirPath, backupCls, f->name, f->version);
   return vfpiSave(request, result);

@@ -50,6 +50,10 @@ void vfpiExitFiles();
 
 // ---- Locks, for the opens of vfpFile.cpp (vfpLock.cpp) ------------------------------
 
+// This process's id, asked of the system once per process (and again in a
+// forked child).
+pid_t vfpiOwnPid();
+
 // The lock file path of the file at spec: its directory, "/lock/", its name.
 std::string vfpiLockPathOf(const std::string &spec);
 
@@ -95,6 +99,8 @@ struct vfpiSaveRequest {
   const char *content;
   size_t length;
   bool releaseLock;
+  int readFd = -1;      // the object's file open for reading, or -1; then
+  struct stat readStat; // what it is (the file compared when it is the target)
 };
 
 // Saves (see vfpObjSave). 0 or the failure (7: nothing was written, the

@@ -507,6 +507,10 @@ bool intField(const char *line, int *out) {
 
 } // namespace
 
+pid_t vfpiOwnPid() {
+  return ownPid();
+}
+
 std::string vfpiLockPathOf(const std::string &spec) {
   const size_t slash = spec.rfind('/');
   const std::string dir = slash == std::string::npos ? "." : spec.substr(0, slash);

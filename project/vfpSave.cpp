@@ -77,23 +77,29 @@ bool writeAll(int fd, const char *content, size_t length) {
   return true;
 }
 
+// True if the regular file open at fd, of size bytes, holds exactly the
+// length bytes at content.
+bool sameContentAt(int fd, off_t size, const char *content, size_t length) {
+  if (static_cast<size_t>(size) != length)
+    return false;
+  // One byte more than expected is asked for, so that a file that grew since
+  // its size was taken is not taken as equal.
+  std::string now(length + 1, '\0');
+  size_t got = 0;
+  for (ssize_t n; got < now.size() &&
+                  (n = pread(fd, now.data() + got, now.size() - got, static_cast<off_t>(got))) > 0;)
+    got += static_cast<size_t>(n);
+  return got == length && std::memcmp(now.data(), content, length) == 0;
+}
+
 // True if the file at path holds exactly the length bytes at content.
 bool sameContent(const std::string &path, const char *content, size_t length) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0)
     return false;
   struct stat st;
-  bool same =
-      fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<size_t>(st.st_size) == length;
-  if (same) {
-    // One byte more than expected is asked for, so that a file that grew
-    // since the fstat is not taken as equal.
-    std::string now(length + 1, '\0');
-    size_t got = 0;
-    for (ssize_t n; got < now.size() && (n = read(fd, now.data() + got, now.size() - got)) > 0;)
-      got += static_cast<size_t>(n);
-    same = got == length && std::memcmp(now.data(), content, length) == 0;
-  }
+  const bool same =
+      fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && sameContentAt(fd, st.st_size, content, length);
   close(fd);
   return same;
 }
@@ -297,9 +303,11 @@ int vfpiSave(const vfpiSaveRequest &request, vfpSaveResult *result) {
   const std::string target = vfpiTargetOf(request.spec, &st, &found);
   if (found && !S_ISREG(st.st_mode))
     return refuse(vfpCANNOT_ACCESS);
-  if (found && sameContent(target, request.content, request.length)) {
+  // The object's own descriptor serves when it is open on the very file.
+  const bool own = found && request.readFd >= 0 && sameFile(st, request.readStat);
+  if (found && (own ? sameContentAt(request.readFd, st.st_size, request.content, request.length)
+                    : sameContent(target, request.content, request.length)))
     return refuse(vfpOK);
-  }
   // The save fails wherever writing the file in place would: permission
   // bits, ownership, a read-only or immutable file (the rename below would
   // not ask).
@@ -379,9 +387,9 @@ void vfpiCommitAll() {
 void vfpiSweepSaves(const std::string &dir, const char *className) {
   State &s = state();
   pid_t &sweptBy = s.swept[dir];
-  if (sweptBy == getpid())
+  if (sweptBy == vfpiOwnPid())
     return;
-  sweptBy = getpid();
+  sweptBy = vfpiOwnPid();
   std::vector<std::string> left;
   if (DIR *d = opendir(dir.c_str())) {
     while (const dirent *e = readdir(d))
