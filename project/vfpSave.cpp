@@ -259,9 +259,11 @@ std::string vfpiDirectoryOf(const std::string &path) {
 
 int vfpiCreateExclusive(const std::string &name, mode_t mode, gid_t group, bool removeLeftover) {
   static const uid_t self = geteuid();
-  int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  // The umask may take bits away; fchmod then puts them back.
+  const mode_t ask = mode;
+  int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, ask);
   if (fd < 0 && errno == EEXIST && removeLeftover && unlink(name.c_str()) == 0)
-    fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, ask);
   if (fd < 0)
     return -1;
   struct stat st;
@@ -269,7 +271,7 @@ int vfpiCreateExclusive(const std::string &name, mode_t mode, gid_t group, bool 
   bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == self;
   if (ok && group != static_cast<gid_t>(-1) && st.st_gid != group)
     (void)!fchown(fd, static_cast<uid_t>(-1), group);
-  ok = ok && fchmod(fd, mode) == 0;
+  ok = ok && ((st.st_mode & 07777) == mode || fchmod(fd, mode) == 0);
   if (!ok) {
     const int e = errno;
     close(fd);
