@@ -27,6 +27,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "ulBase.h"
@@ -51,8 +52,9 @@ struct State {
   long lastTicket = 0; // the ticket of the last save staged, 0 if none is
   long nextTicket = 1;
   std::vector<Pending> pending;
-  std::vector<std::pair<long, int>> results; // committed, not yet reported
-  std::map<std::string, pid_t> swept;        // directories cleared, by process
+  std::unordered_map<std::string, size_t> bySpec; // pending's index by spec and by target
+  std::vector<std::pair<long, int>> results;      // committed, not yet reported
+  std::map<std::string, pid_t> swept;             // directories cleared, by process
 };
 
 State &state() {
@@ -295,11 +297,8 @@ int vfpiSave(const vfpiSaveRequest &request, vfpSaveResult *result) {
   *result = vfpSaveResult{};
   s.lastTicket = 0;
   // A file saved twice in one group: the first save is committed first.
-  for (const Pending &p : s.pending)
-    if (p.spec == request.spec) {
-      vfpiCommitAll();
-      break;
-    }
+  if (s.bySpec.count(request.spec) != 0)
+    vfpiCommitAll();
   struct stat st;
   bool found = false;
   const std::string target = vfpiTargetOf(request.spec, &st, &found);
@@ -357,24 +356,23 @@ int vfpiSave(const vfpiSaveRequest &request, vfpSaveResult *result) {
   p.ticket = s.nextTicket++;
   s.lastTicket = p.ticket;
   result->ticket = p.ticket;
+  s.bySpec.emplace(p.spec, s.pending.size());
+  s.bySpec.emplace(p.target, s.pending.size());
   s.pending.push_back(std::move(p));
   return vfpOK;
 }
 
 bool vfpiReleaseDeferred(const std::string &spec) {
-  for (Pending &p : state().pending)
-    if (p.spec == spec) {
-      p.releaseLock = true;
-      return true;
-    }
-  return false;
+  State &s = state();
+  const auto it = s.bySpec.find(spec);
+  if (it == s.bySpec.end() || s.pending[it->second].spec != spec)
+    return false;
+  s.pending[it->second].releaseLock = true;
+  return true;
 }
 
 bool vfpiSavePending(const std::string &spec) {
-  for (const Pending &p : state().pending)
-    if (p.spec == spec || p.target == spec)
-      return true;
-  return false;
+  return state().bySpec.count(spec) != 0;
 }
 
 void vfpiCommitAll() {
@@ -382,6 +380,7 @@ void vfpiCommitAll() {
   if (!s.pending.empty()) {
     std::vector<Pending> group;
     group.swap(s.pending);
+    s.bySpec.clear();
     (void)commit(group);
   }
 }
