@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -45,6 +46,7 @@ struct Pending {
   std::string backup;       // the backup, "" for none
   std::string backupTemp;   // the old content under the backup's temporary name
   bool releaseLock = false; // release spec's lock once the commit ends
+  bool synced = false;      // its files' data were synced when staged
 };
 
 struct State {
@@ -175,17 +177,20 @@ void settleBackupTemp(const std::string &temp, const std::string &backup, const 
     unlink(temp.c_str());
 }
 
-// The flush of every file system that pending's files lie on: with one save,
-// its own files' directories (the files were synced when staged); with
-// more, one syncfs each. false on any failure.
+// The flush of every file system that pending's files lie on: for saves
+// whose files were synced when staged (a save on its own), their
+// directories; otherwise one syncfs of each file system. false on any
+// failure.
 bool flush(const std::vector<Pending> &pending) {
   std::set<std::string> dirs;
+  bool staged = true;
   for (const Pending &p : pending) {
     dirs.insert(vfpiDirectoryOf(p.target));
     if (!p.backup.empty())
       dirs.insert(vfpiDirectoryOf(p.backup));
+    staged = staged && p.synced;
   }
-  if (pending.size() == 1) {
+  if (staged) {
     for (const std::string &d : dirs)
       if (!ulSyncDirectory(d.c_str()))
         return false;
@@ -315,7 +320,7 @@ int vfpiSave(const vfpiSaveRequest &request, vfpSaveResult *result) {
   if (found && faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
     return refuse(vfpCANNOT_ACCESS);
   struct stat bst;
-  if (!request.backup.empty() && stat(request.backup.c_str(), &bst) == 0 && S_ISDIR(bst.st_mode))
+  if (!request.backup.empty() && lstat(request.backup.c_str(), &bst) == 0 && S_ISDIR(bst.st_mode))
     return refuse(vfpCANNOT_ACCESS);
 
   Pending p;
@@ -324,6 +329,7 @@ int vfpiSave(const vfpiSaveRequest &request, vfpSaveResult *result) {
   p.temp = target + kTemp;
   p.releaseLock = request.releaseLock;
   const bool alone = !s.grouping;
+  p.synced = alone;
   if (found && !request.backup.empty()) {
     p.backup = request.backup;
     p.backupTemp = request.backup + kTemp;
@@ -406,6 +412,12 @@ void vfpiSweepSaves(const std::string &dir, const char *className) {
     const bool backup = endsWith(copy, ".bac");
     const bool other = endsWith(copy, ".sav");
     const std::string spec = backup || other ? copy.substr(0, copy.size() - 4) : copy;
+    // A block's file is NAME.VERSION, its name without a dot: anything else
+    // (a write under a name of its own, NAME.N.XXXXXX.tmp) is not settled
+    // here.
+    const std::string base = spec.substr(dir.size() + 1);
+    if (std::count(base.begin(), base.end(), '.') != 1)
+      continue;
     // Only under the file's lock, which no live save of it lacks: a lock
     // held by this process means the leftover may be one of its own saves.
     if (vfpiHoldsLock(spec.c_str()) ||
