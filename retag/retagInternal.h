@@ -98,13 +98,13 @@ const char *signalName(int sig);
 [[noreturn]] void endByInterrupt(int sig);
 
 // Grouped saves. A visit stages its saves (vfpSetSaveGrouping) and commits
-// them in groups: after a second of work or 1,024 saves (commitSavesIfDue,
-// after each file), and at the end of the visit, interrupted or not
-// (commitSaves). While saves wait, the lines of the log are held in memory
-// (logWrite), each staged save with the place where its failure line would
-// stand (noteStagedSave); a commit writes them out in order, with "Could not
-// save SYMBOL ..." and one error for each save that failed to commit, so
-// that the log reads as if each save had been committed on its own.
+// them in groups: after 1,024 saves or a second of work (longer while
+// commits are slow, at most five seconds; commitSavesIfDue, after each
+// file), and at the end of the visit, interrupted or not (commitSaves). While saves wait, the lines
+// of the log are held in memory (logWrite), each staged save with the place where its failure line
+// would stand (noteStagedSave); a commit writes them out in order, with "Could not save SYMBOL ..."
+// and one error for each save that failed to commit, so that the log reads as if each save had been
+// committed on its own.
 void logWrite(const char *format, va_list args) __attribute__((format(printf, 1, 0)));
 // After a gpi_save that returned 1: notes the save if it was staged.
 void noteStagedSave(const char *loadName, const char *extension);

@@ -2,6 +2,7 @@
 // wait for them (see retagInternal.h).
 #include <ctime>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <set>
@@ -14,11 +15,14 @@
 
 namespace {
 
-// A group is committed once it is this old or this large: a second bounds how
-// long its blocks stay locked and what an interrupt waits for, while a
-// group of a second's saves makes the two flushes of a commit cheap against
-// the saves themselves.
-constexpr long kGroupNs = 1'000'000'000;
+// A group is committed once it holds kGroupSaves saves, or once it is a
+// second old and at least four times as old as the last commit took (at
+// most five seconds): its blocks stay locked and an interrupt waits for a
+// short while only, and the two flushes of a commit, slow on a busy disk,
+// cost little against the saves themselves.
+constexpr long kSecondNs = 1'000'000'000;
+constexpr long kGroupMinNs = kSecondNs;
+constexpr long kGroupMaxNs = 5 * kSecondNs;
 constexpr size_t kGroupSaves = 1024;
 
 // Where a staged save's failure line would stand in the held log.
@@ -32,6 +36,7 @@ struct State {
   std::string held;        // log lines written since the group's first save
   std::vector<Hole> holes; // one per staged save, in order
   timespec started{};      // when the group's first save was staged
+  long lastCommitNs = 0;   // how long the last commit took
 };
 
 State &state() {
@@ -43,6 +48,10 @@ timespec now() {
   timespec t{};
   clock_gettime(CLOCK_MONOTONIC, &t);
   return t;
+}
+
+long nsBetween(const timespec &from, const timespec &to) {
+  return (to.tv_sec - from.tv_sec) * kSecondNs + (to.tv_nsec - from.tv_nsec);
 }
 
 void collectFailure(long ticket, int status, void *user) {
@@ -88,16 +97,17 @@ void vaam::commitSavesIfDue() {
   const State &s = state();
   if (s.holes.empty())
     return;
-  const timespec t = now();
-  const long age = (t.tv_sec - s.started.tv_sec) * 1'000'000'000L + (t.tv_nsec - s.started.tv_nsec);
-  if (age >= kGroupNs || s.holes.size() >= kGroupSaves)
+  const long due = std::clamp(4 * s.lastCommitNs, kGroupMinNs, kGroupMaxNs);
+  if (s.holes.size() >= kGroupSaves || nsBetween(s.started, now()) >= due)
     commitSaves();
 }
 
 void vaam::commitSaves() {
   State &s = state();
   std::set<long> failed;
+  const timespec start = now();
   (void)vfpCommitSaves(collectFailure, &failed);
+  s.lastCommitNs = nsBetween(start, now());
   if (s.holes.empty())
     return;
   size_t from = 0;
