@@ -10,13 +10,6 @@
 
 namespace {
 
-// How a file is named in the messages: relative to the current directory
-// when it lies below it, else in full.
-std::string shown(const std::string &path) {
-  char relative[vsMAXPATH];
-  return vsRelPath2(path.c_str(), relative) == vsOK ? relative : path;
-}
-
 // The file being checked, for the reader's sink.
 struct Checked {
   const char *path;
@@ -43,11 +36,8 @@ void report(const vqBlock *, int severity, int line, const char *text, void *use
   while (!message.empty() && message.back() == ' ')
     message.pop_back();
   const bool warning = severity == kWarning;
-  if (line > 0)
-    std::printf("%s:%d: %s: %s\n", checked->path, line, warning ? "warning" : "error",
-                message.c_str());
-  else
-    std::printf("%s: %s: %s\n", checked->path, warning ? "warning" : "error", message.c_str());
+  vaAMEmit(checked->counts->kept,
+           {checked->path, line > 0 ? line : 0, warning ? "warning" : "error", message});
   ++(warning ? checked->counts->warnings : checked->counts->errors);
 }
 
@@ -72,12 +62,12 @@ private:
 
 void vaAMCheckBlockFile(const char *path, const char *alias, const char *name, int number,
                         vaAMCheckCounts *counts) {
-  ++counts->blocks;
-  const std::string shownPath = shown(path);
+  const std::string shownPath = vaAMShownPath(path);
   FILE *file = std::fopen(path, "r");
   if (file == nullptr) {
-    std::printf("%s: error: cannot be opened\n", shownPath.c_str());
+    vaAMEmit(counts->kept, {shownPath, 0, "error", "cannot be opened"});
     ++counts->errors;
+    ++counts->unreadable;
     return;
   }
   // A Block of its own, on no loaded-block list: nothing else of the
@@ -87,10 +77,13 @@ void vaAMCheckBlockFile(const char *path, const char *alias, const char *name, i
   block->library = ulStrCpy(alias);
   block->number = number;
   Checked checked{shownPath.c_str(), counts};
+  int read = 0;
   {
     SinkScope sink(&checked);
-    vqBlockReadStream(block, file);
+    read = vqBlockReadStream(block, file);
   }
+  // The reader has said why a file it refused is no block.
+  ++(read == 1 ? counts->blocks : counts->unreadable);
   std::fclose(file);
   q_free_block(block);
 }
@@ -124,12 +117,14 @@ void vaAMCheckLibrary(const char *libraryPath, const char *alias, char *const *n
     }
     if (!found) {
       const std::string missing = std::string(libraryPath) + "/sym/" + names[i];
-      std::printf("%s: error: no such block file\n", shown(missing).c_str());
+      vaAMEmit(counts->kept, {vaAMShownPath(missing), 0, "error", "no such block file"});
       ++counts->errors;
     }
   }
 }
 
 int vaAMCheckStatus(const vaAMCheckCounts *counts) {
+  if (counts->unreadable > 0)
+    return 4;
   return counts->errors > 0 ? 2 : counts->warnings > 0 ? 1 : 0;
 }

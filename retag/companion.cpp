@@ -1,28 +1,101 @@
 // companion.cpp: what the companion commands of retag share: their start,
-// their fatal exit, their arguments and the visit of a library's symbols.
+// their command line, their fatal exit and the visit of a library's symbols.
 #include "companion.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "gpi.h"
 #include "retag.h"
 #include "retagInternal.h"
-#include "ulCvt.h"
 #include "ulStr.h"
 #include "vs.h"
 
-void vaAMStartCommand(const char *program, const char *title) {
-  vsSetexedir(program);
-  if (title != nullptr)
-    ulBanner(title, "1.8.8");
+#ifndef RETAG_VERSION
+#error "RETAG_VERSION must be defined by the build (the project's version)"
+#endif
+
+bool vaAMCompanionArgs::has(const char *flag) const {
+  for (const std::string &f : flags)
+    if (f == flag)
+      return true;
+  return false;
+}
+
+namespace {
+
+bool beginsWith(const char *text, const char *head) {
+  return std::strncmp(text, head, std::strlen(head)) == 0;
+}
+
+} // namespace
+
+vaAMCompanionArgs vaAMParseCompanionArgs(int argc, char **argv, const vaAMCompanionSpec &spec) {
+  for (int i = 1; i < argc; ++i)
+    ulStrLoc(argv[i]);
+  bool help = argc <= 1;
+  bool version = false;
+  const char *unknown = nullptr;
+  vaAMCompanionArgs args;
+  bool optionsEnded = false;
+  for (int i = 1; i < argc; ++i) {
+    char *arg = argv[i];
+    if (optionsEnded || arg[0] != '-' || arg[1] == '\0') {
+      args.positional.push_back(arg);
+      continue;
+    }
+    if (std::strcmp(arg, "--") == 0) {
+      optionsEnded = true;
+    } else if (std::strcmp(arg, "--help") == 0 || beginsWith(arg, "-help")) {
+      help = true;
+    } else if (std::strcmp(arg, "--version") == 0) {
+      version = true;
+    } else {
+      bool known = false;
+      for (const char *option : spec.options)
+        if (std::strcmp(arg, option) == 0) {
+          args.flags.emplace_back(arg);
+          known = true;
+        }
+      for (const char *head : spec.passThrough)
+        if (!known && beginsWith(arg, head)) {
+          args.positional.push_back(arg);
+          known = true;
+        }
+      if (!known && unknown == nullptr)
+        unknown = arg;
+    }
+  }
+  // The usage is asked for in so many ways (retag's "-help" anywhere among
+  // them) that it wins over everything else on the line.
+  if (help) {
+    std::fputs(spec.usage, stdout);
+    std::exit(0);
+  }
+  if (version) {
+    std::printf("%s (retag) %s\n", spec.name, RETAG_VERSION);
+    std::exit(0);
+  }
+  if (unknown != nullptr) {
+    std::fprintf(stderr, "%s: unknown option '%s'\nTry '%s --help' for more information.\n",
+                 spec.name, unknown, spec.name);
+    std::exit(3);
+  }
+  return args;
+}
+
+vaAMCompanionArgs vaAMStartCompanion(int argc, char **argv, const vaAMCompanionSpec &spec) {
+  vaAMCompanionArgs args = vaAMParseCompanionArgs(argc, argv, spec);
+  vsSetexedir(argv[0]);
   if (gpi_init() == 0) {
     vaAMSetError("Unable to initialize GPI");
-    vaAMCompanionFatal(program);
+    vaAMCompanionFatal(argv[0]);
   }
   ProjectID = vfpObjGetCurObj(vfpOvDatabaseID, vfpClassPROJECT);
+  return args;
 }
 
 void vaAMCompanionFatal(const char *program) {
@@ -33,17 +106,6 @@ void vaAMCompanionFatal(const char *program) {
   std::fflush(stdout);
   std::fprintf(stderr, "%s: %s\n", slash != nullptr ? slash + 1 : program, message.c_str());
   std::exit(3);
-}
-
-int vaAMParseCompanionArgs(int argc, char **argv) {
-  for (int i = 1; i < argc; ++i)
-    ulStrLoc(argv[i]);
-  if (argc <= 1)
-    return 1;
-  for (int i = 1; i < argc; ++i)
-    if (std::strncmp(argv[i], "-help", 5) == 0)
-      return 1;
-  return 0;
 }
 
 namespace {
@@ -66,4 +128,22 @@ int vaAMForEachSymbolFile(const char *libraryPath, const char *pattern,
   const std::string files = std::string(libraryPath) + "/sym/" + pattern + ".*";
   return vsLoop2(files.c_str(), vsFILE, visitFile,
                  const_cast<vaAMSymbolFileProc *>(&visit)); // read back as const
+}
+
+void vaAMEmit(vaAMMessages *kept, vaAMMessage message) {
+  if (kept != nullptr) {
+    kept->push_back(std::move(message));
+    return;
+  }
+  if (message.line > 0)
+    std::printf("%s:%d: %s: %s\n", message.file.c_str(), message.line, message.severity.c_str(),
+                message.text.c_str());
+  else
+    std::printf("%s: %s: %s\n", message.file.c_str(), message.severity.c_str(),
+                message.text.c_str());
+}
+
+std::string vaAMShownPath(const std::string &path) {
+  char relative[vsMAXPATH];
+  return vsRelPath2(path.c_str(), relative) == vsOK ? relative : path;
 }

@@ -10,8 +10,7 @@
 // vaAMPreviewV set, retag.h) and needs nothing of this header.
 //
 // Calling sequence of a command's main:
-//   vaAMStartCommand(argv[0], nullptr);     // GPI, current project
-//   if (vaAMParseCompanionArgs(argc, argv)) ... usage, exit 0 ...
+//   vaAMCompanionArgs args = vaAMStartCompanion(argc, argv, spec); // options, GPI
 //   vaAMResolveLibraryToRead(alias, &path)  // retag.h; fatal on 1
 //   ... the command's work ...
 // A command visits the same files retag does: the files of the library
@@ -27,26 +26,54 @@
 #pragma once
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "symlist.h"
 #include "vqBlock.h"
 
 // ---- Shared by the commands -------------------------------------------------------
 
-// Records the program's directory (for its message files and default
-// scribant.ini), prints the banner with title unless title is null, starts
-// the GPI layer and takes the current project into ProjectID. A GPI that
-// cannot start ends the process: "Unable to initialize GPI", status 3.
-void vaAMStartCommand(const char *program, const char *title);
+// A companion's command line, as its start-up parsed it.
+struct vaAMCompanionArgs {
+  std::vector<char *> positional; // the arguments that are not options, in order
+  std::vector<std::string> flags; // the options given (lower case), in order
+
+  bool has(const char *flag) const;
+};
+
+// What a companion accepts on its command line.
+struct vaAMCompanionSpec {
+  const char *name;  // the program's name, for --version and messages
+  const char *usage; // the text --help prints on standard output
+  // The options the command takes besides --help and --version, in lower
+  // case ("--json", "-n"); an argument equal to one of them is an option.
+  std::vector<const char *> options;
+  // Arguments that begin with one of these are retag's own switches
+  // ("-debug", "-override"): kept among the positional arguments, in place.
+  std::vector<const char *> passThrough;
+};
+
+// The start of every companion. Lower-cases every argument after the
+// program name in place, as retag does, and parses them before anything is
+// touched: "--help", an argument beginning with "-help" or no argument at
+// all prints the usage and exits with status 0; "--version" prints
+// "NAME (retag) VERSION" and exits with status 0; an argument beginning
+// with "-" that is no option of the command prints "NAME: unknown option
+// 'ARG'" and a pointer to --help on standard error and exits with status 3.
+// "--" ends the options; a lone "-" is positional. Then records the
+// program's directory (for its message files and default scribant.ini),
+// starts the GPI layer and takes the current project into ProjectID; a GPI
+// that cannot start ends the process: "Unable to initialize GPI", status 3.
+vaAMCompanionArgs vaAMStartCompanion(int argc, char **argv, const vaAMCompanionSpec &spec);
+
+// Only the parsing of vaAMStartCompanion, for retagplan, whose run starts
+// the GPI layer itself.
+vaAMCompanionArgs vaAMParseCompanionArgs(int argc, char **argv, const vaAMCompanionSpec &spec);
 
 // Prints the message of vaAMErrorBufferV on standard error as "program:
 // message" (its own line end dropped) and exits with status 3.
 [[noreturn]] void vaAMCompanionFatal(const char *program);
-
-// Lower-cases every argument after the program name in place, as retag does,
-// and tells whether the usage is wanted: no argument, or an argument that
-// begins with "-help". Returns 1 for the usage, else 0.
-int vaAMParseCompanionArgs(int argc, char **argv);
 
 // Calls visit(path, name, number) for every file of libraryPath/sym whose
 // name part matches pattern ("*" for all) and whose extension is a number,
@@ -58,11 +85,31 @@ int vaAMForEachSymbolFile(const char *libraryPath, const char *pattern,
 
 // ---- blkcheck ---------------------------------------------------------------------
 
+// One message of a companion: "file:line: severity: text", or "file:
+// severity: text" for a message about a whole file (line 0).
+struct vaAMMessage {
+  std::string file;
+  int line;
+  std::string severity; // "error", "warning" or "note"
+  std::string text;
+};
+using vaAMMessages = std::vector<vaAMMessage>;
+
+// How a file is named in messages: relative to the current directory when
+// it lies below it, else as given.
+std::string vaAMShownPath(const std::string &path);
+
+// Prints the message on standard output, or, when kept is not null (the
+// command writes JSON), appends it to kept instead.
+void vaAMEmit(vaAMMessages *kept, vaAMMessage message);
+
 // What a check found.
 struct vaAMCheckCounts {
-  int blocks;   // block files read
-  int warnings; // problems the reader counts as warnings
-  int errors;   // problems counted as errors, blocks that could not be read
+  int blocks;                   // block files read
+  int warnings;                 // problems the reader counts as warnings
+  int errors;                   // problems counted as errors, files that could not be read
+  int unreadable = 0;           // files that could not be opened or read as a block
+  vaAMMessages *kept = nullptr; // where the messages go instead of standard output
 };
 
 // Reads the symbol block file at path (block name and number of library
@@ -70,7 +117,9 @@ struct vaAMCheckCounts {
 // without writing anything, and frees it again. Each problem is printed on
 // standard output as "path:line: warning: text" or "path:line: error: text"
 // ("path: error: text" for a problem of the whole block), and counted. A
-// file that cannot be opened is one error.
+// file that cannot be opened, or that the reader refuses as a block (no
+// version line, a version not accepted), counts as unreadable, not as read,
+// besides its error.
 void vaAMCheckBlockFile(const char *path, const char *alias, const char *name, int number,
                         vaAMCheckCounts *counts);
 
@@ -82,7 +131,8 @@ void vaAMCheckBlockFile(const char *path, const char *alias, const char *name, i
 void vaAMCheckLibrary(const char *libraryPath, const char *alias, char *const *names, int count,
                       vaAMCheckCounts *counts);
 
-// The exit status of a check: 0 clean, 1 warnings only, 2 errors.
+// The exit status of a check: 0 clean, 1 warnings only, 2 errors, 4 when a
+// block file could not be read (whatever else was found).
 int vaAMCheckStatus(const vaAMCheckCounts *counts);
 
 // ---- ltfextract -------------------------------------------------------------------

@@ -51,11 +51,15 @@ std::string onPin(const vqText *a) {
 
 } // namespace
 
+const char *const vaam::kPreviewUsage =
+    "usage: retagplan [-debug] LTF_file_name destination_lib_alias [-override]\n"
+    "       retagplan --help | --version\n\n"
+    "Shows what retag would do with the same arguments: each attribute it\n"
+    "would rewrite or add, and what its log would hold. Nothing is written.\n"
+    "Exit status: 0 shown, 3 could not run (as retag would end).\n\n";
+
 void vaAMPreviewUsage() {
-  std::printf("usage: retagplan LTF_file_name destination_lib_alias [-override]\n");
-  std::printf("       retagplan -help\n\n");
-  std::printf("Shows what retag would do with the same arguments: each attribute it\n");
-  std::printf("would rewrite or add, and what its log would hold. Nothing is written.\n\n");
+  std::fputs(vaam::kPreviewUsage, stdout);
 }
 
 void vaam::previewBegin(const vqBlock *block, const char *loadName, const char *extension) {

@@ -77,6 +77,8 @@ void forgetSymbolIndex(const SymbolInfo *list);
 // and new text and its settings when they changed, or added) and a summary
 // line, drops the Block's changed state (so that the release frees it) and
 // returns 1, as a good save does.
+// retagplan's usage text.
+extern const char *const kPreviewUsage;
 void previewBegin(const vqBlock *block, const char *loadName, const char *extension);
 int previewSave(vqBlock *block);
 

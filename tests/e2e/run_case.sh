@@ -15,7 +15,8 @@
 #              whose files are copied there first (the example project)
 #   env        optional VAR=value lines added to the environment (@TMP@ is the scratch directory)
 #   status     expected exit status of each run, in order (default 0 each)
-#   stdout     expected standard output of all runs, byte for byte (@TMP@ as above)
+#   stdout     expected standard output of all runs, byte for byte (@TMP@ as
+#              above, @VERSION@ the project's version)
 #   stderr     optional: expected standard error of all runs, byte for byte (@TMP@ as above)
 #   expected/  files that must exist in the scratch directory afterwards, byte for byte
 #   absent     optional list of paths (one a line) that must not exist afterwards
@@ -52,8 +53,9 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+root=$(realpath "$(dirname "$0")/../..")
+version=$(sed -n 's/^project(retag VERSION \([^ ]*\).*/\1/p' "$root/CMakeLists.txt")
 if [ -f "$case/project_from" ]; then
-  root=$(realpath "$(dirname "$0")/../..")
   cp -r "$root/$(tr -d '\n' <"$case/project_from")/." "$work/"
 fi
 [ -d "$case/project" ] && cp -r "$case/project/." "$work/"
@@ -126,7 +128,8 @@ if [ "$status" != "$want" ]; then
   fail=1
 fi
 if [ -f "$case/stdout" ]; then
-  if ! diff -u <(sed "s|@TMP@|$work|g" "$case/stdout") "$work/.stdout"; then
+  if ! diff -u <(sed -e "s|@TMP@|$work|g" -e "s|@VERSION@|$version|g" "$case/stdout") \
+    "$work/.stdout"; then
     echo "standard output differs (above)"
     fail=1
   fi
