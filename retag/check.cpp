@@ -44,8 +44,8 @@ void report(const vqBlock *, int severity, int line, const char *text, void *use
 // Restores the sink and the line-number setting the reader had.
 class SinkScope {
 public:
-  explicit SinkScope(Checked *checked)
-      : sink_(vqReadSetSink(report, checked)), lines_(vqReadPrintLineNumber(1)) {}
+  SinkScope(vqReadSink sink, void *user)
+      : sink_(vqReadSetSink(sink, user)), lines_(vqReadPrintLineNumber(1)) {}
   ~SinkScope() {
     vqReadSetSink(sink_, nullptr);
     vqReadPrintLineNumber(lines_);
@@ -60,31 +60,57 @@ private:
 
 } // namespace
 
+namespace {
+
+// Reads the block file at path into a Block of its own, on no loaded-block
+// list: nothing else of the process sees it, it is never changed, so never
+// locked or written. The reader's messages go to sink. Null when the file
+// cannot be opened; *read is what the reader returned.
+vqBlock *readOwnBlock(const char *path, const char *alias, const char *name, int number,
+                      vqReadSink sink, void *user, int *read) {
+  FILE *file = std::fopen(path, "r");
+  if (file == nullptr)
+    return nullptr;
+  vqBlock *block = q_alloc_block(vqBLOCK_SYMBOL);
+  block->name = ulStrCpy(name);
+  block->library = ulStrCpy(alias);
+  block->number = number;
+  {
+    SinkScope scope(sink, user);
+    *read = vqBlockReadStream(block, file);
+  }
+  std::fclose(file);
+  return block;
+}
+
+void ignore(const vqBlock *, int, int, const char *, void *) {}
+
+} // namespace
+
+vqBlock *vaAMReadBlockQuietly(const char *path, const char *alias, const char *name, int number) {
+  int read = 0;
+  vqBlock *block = readOwnBlock(path, alias, name, number, ignore, nullptr, &read);
+  if (block != nullptr && read != 1) {
+    q_free_block(block);
+    return nullptr;
+  }
+  return block;
+}
+
 void vaAMCheckBlockFile(const char *path, const char *alias, const char *name, int number,
                         vaAMCheckCounts *counts) {
   const std::string shownPath = vaAMShownPath(path);
-  FILE *file = std::fopen(path, "r");
-  if (file == nullptr) {
+  Checked checked{shownPath.c_str(), counts};
+  int read = 0;
+  vqBlock *block = readOwnBlock(path, alias, name, number, report, &checked, &read);
+  if (block == nullptr) {
     vaAMEmit(counts->kept, {shownPath, 0, "error", "cannot be opened"});
     ++counts->errors;
     ++counts->unreadable;
     return;
   }
-  // A Block of its own, on no loaded-block list: nothing else of the
-  // process sees it, it is never changed, so never locked or written.
-  vqBlock *block = q_alloc_block(vqBLOCK_SYMBOL);
-  block->name = ulStrCpy(name);
-  block->library = ulStrCpy(alias);
-  block->number = number;
-  Checked checked{shownPath.c_str(), counts};
-  int read = 0;
-  {
-    SinkScope sink(&checked);
-    read = vqBlockReadStream(block, file);
-  }
   // The reader has said why a file it refused is no block.
   ++(read == 1 ? counts->blocks : counts->unreadable);
-  std::fclose(file);
   q_free_block(block);
 }
 

@@ -123,6 +123,11 @@ struct vaAMCheckCounts {
 void vaAMCheckBlockFile(const char *path, const char *alias, const char *name, int number,
                         vaAMCheckCounts *counts);
 
+// Reads the symbol block file at path as vaAMCheckBlockFile does, without a
+// word; the Block, which the caller frees with q_free_block, or null when the
+// file cannot be opened or the reader refuses it as a block.
+vqBlock *vaAMReadBlockQuietly(const char *path, const char *alias, const char *name, int number);
+
 // Checks the symbol block files of the library directory libraryPath of
 // library alias: every one, or those named in names (count of them): a name
 // with a numeric extension names one file, a name without extension every
@@ -171,3 +176,45 @@ int vaAMExtractSymbol(const vqBlock *block, SymbolInfo **list, vaAMExtractCounts
 // be written (the file is then as it was).
 int vaAMExtractLibrary(const char *libraryPath, const char *alias, const char *fileName,
                        vaAMExtractCounts *counts);
+
+// ---- ltfcheck ---------------------------------------------------------------------
+
+// One S record of a checked list and what retag would do with it.
+struct vaAMListSymbol {
+  std::string name; // as the list writes it
+  int sheet;
+  int line;          // its physical line in the list file
+  std::string block; // the block file it is applied to, "" when none
+  // "apply": retag applies it; "fail": retag would fail the symbol and leave
+  // it unsaved; "repeated": a later S record of the same symbol wins;
+  // "no block": the library has no such block.
+  std::string result;
+};
+
+// What a check of a list found: its messages (list problems first, in line
+// order, then those of library blocks, in name order) and the list's
+// symbols, in file order.
+struct vaAMListCheck {
+  vaAMMessages messages;
+  std::vector<vaAMListSymbol> symbols;
+  int blocks = 0; // symbol block files of the library
+  int warnings = 0;
+  int errors = 0;
+};
+
+// Checks the LTF list fileName (named shownName in messages) against the
+// symbol blocks of the library directory libraryPath of alias, as retag
+// would apply it, reading the list exactly as retag does; nothing is locked
+// or written. Errors are what would make retag log an error, skip or fail a
+// symbol, or stop: a parse error of the list (the check ends there), a
+// header in the wrong case, a library block the list lacks, a pin attribute
+// of a block on a pin the list's symbol lacks, a block symbol attribute whose
+// name differs from the list's only in case. Warnings: a repeated S record,
+// a list symbol the library lacks, a value that will be upper-cased or
+// trimmed. Returns 0, or 1 with "File NAME could not be opened." in
+// vaAMErrorBufferV.
+int vaAMCheckList(const char *fileName, const char *shownName, const char *libraryPath,
+                  const char *alias, vaAMListCheck *check);
+
+// The exit status of a list check: 0 clean, 1 warnings only, 2 errors.
+int vaAMListStatus(const vaAMListCheck *check);

@@ -3,11 +3,12 @@
 #
 #   run_case.sh RETAG CASE_DIR
 #
-# The other commands (ltfextract, blkcheck, retagplan) are taken from the
-# directory of RETAG. A scenario directory holds:
+# The other commands (the companions) are taken from the directory of RETAG.
+# A scenario directory holds:
 #   cmd        the arguments, as shell words (required); a first word that
-#              names a command (retag, ltfextract, blkcheck, retagplan) runs
-#              that command, anything else is retag's first argument. Each
+#              names a command (retag or a companion) runs that command,
+#              "patch" runs the system's patch, anything else is retag's
+#              first argument. Each
 #              line is one run, in order, in the same scratch directory (an
 #              empty file is one run of retag without arguments)
 #   project/   files copied into a fresh scratch directory, the working directory of the run
@@ -60,9 +61,10 @@ if [ -f "$case/project_from" ]; then
 fi
 [ -d "$case/project" ] && cp -r "$case/project/." "$work/"
 bin=$(dirname "$retag")
+companions="retag ltfextract blkcheck retagplan ltfcheck retagrestore"
 if [ -f "$case/bare" ]; then
   mkdir "$work/.bin"
-  for c in retag ltfextract blkcheck retagplan; do
+  for c in $companions; do
     [ -x "$bin/$c" ] && cp "$bin/$c" "$work/.bin/"
   done
   cp "$bin"/*.umb "$work/.bin/"
@@ -106,14 +108,15 @@ statuses=()
 : >"$work/.stderr"
 for run in "${runs[@]}"; do
   eval "args=($run)"
-  command=retag
-  case "${args[0]-}" in
-  retag | ltfextract | blkcheck | retagplan)
-    command=${args[0]}
+  command=$bin/retag
+  if [ "${args[0]-}" = patch ]; then
+    command=$(command -v patch)
     args=("${args[@]:1}")
-    ;;
-  esac
-  (cd "$work" && eval "$limits" && env -i "${envs[@]}" "${runner[@]}" "$bin/$command" \
+  elif [[ " $companions " == *" ${args[0]-} "* ]]; then
+    command=$bin/${args[0]}
+    args=("${args[@]:1}")
+  fi
+  (cd "$work" && eval "$limits" && env -i "${envs[@]}" "${runner[@]}" "$command" \
     "${args[@]}") >>"$work/.stdout" 2>>"$work/.stderr" </dev/null
   statuses+=($?)
 done

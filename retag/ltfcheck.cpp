@@ -1,0 +1,47 @@
+// ltfcheck: checks an LTF list against a library before retag applies it,
+// with the list's own line numbers. See companion.h and docs/ltfcheck.1.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "companion.h"
+#include "retag.h"
+#include "ulMem.h"
+
+namespace {
+
+const vaAMCompanionSpec kSpec{
+    "ltfcheck",
+    "usage: ltfcheck LTF_file_name destination_lib_alias\n"
+    "       ltfcheck --help | --version\n\n"
+    "Reads LTF_file_name.ltf as retag does and reports, with its line numbers,\n"
+    "what retag would refuse, fail, skip or change of it in the library.\n"
+    "Exit status: 0 clean, 1 warnings only, 2 retag would log errors or skip\n"
+    "symbols, 3 could not run.\n",
+    {},
+    {}};
+
+} // namespace
+
+int main(int argc, char **argv) {
+  const vaAMCompanionArgs args = vaAMStartCompanion(argc, argv, kSpec);
+  if (args.positional.size() < 2) {
+    vaAMSetError("Insufficient command line");
+    vaAMCompanionFatal(argv[0]);
+  }
+  const std::string fileName = std::string(args.positional[0]) + ".ltf";
+  const char *alias = args.positional[1];
+  char *libraryPath = nullptr;
+  if (vaAMResolveLibraryToRead(alias, &libraryPath) != 0)
+    vaAMCompanionFatal(argv[0]);
+  vaAMListCheck check;
+  if (vaAMCheckList(fileName.c_str(), vaAMShownPath(fileName).c_str(), libraryPath, alias,
+                    &check) != 0)
+    vaAMCompanionFatal(argv[0]);
+  for (vaAMMessage &m : check.messages)
+    vaAMEmit(nullptr, m);
+  std::printf("ltfcheck: symbols %d, blocks %d, warnings %d, errors %d\n",
+              static_cast<int>(check.symbols.size()), check.blocks, check.warnings, check.errors);
+  ulMemFree(libraryPath);
+  std::exit(vaAMListStatus(&check));
+}
