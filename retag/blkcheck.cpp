@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <nlohmann/json.hpp>
+
 #include "companion.h"
 #include "retag.h"
 #include "ulMem.h"
@@ -12,13 +14,14 @@ namespace {
 
 const vaAMCompanionSpec kSpec{
     "blkcheck",
-    "usage: blkcheck destination_lib_alias [block_name ...]\n"
+    "usage: blkcheck [--json] destination_lib_alias [block_name ...]\n"
     "       blkcheck --help | --version\n\n"
     "Reads every symbol block file of the library, or the ones named\n"
     "(name.number for one file, name for each number of it), and reports\n"
-    "each problem. Exit status: 0 clean, 1 warnings, 2 errors, 3 could not\n"
-    "run, 4 a block file could not be read.\n",
-    {},
+    "each problem; --json writes one JSON document instead. Exit status:\n"
+    "0 clean, 1 warnings, 2 errors, 3 could not run, 4 a block file could\n"
+    "not be read.\n",
+    {"--json"},
     {}};
 
 } // namespace
@@ -35,11 +38,36 @@ int main(int argc, char **argv) {
   char *libraryPath = nullptr;
   if (vaAMResolveLibraryToRead(alias, &libraryPath) != 0)
     vaAMCompanionFatal(argv[0]);
+  const bool json = args.has("--json");
+  vaAMMessages messages;
+  std::vector<vaAMCheckedFile> files;
   vaAMCheckCounts counts{};
+  if (json) {
+    counts.kept = &messages;
+    counts.files = &files;
+  }
   vaAMCheckLibrary(libraryPath, alias, args.positional.data() + 1,
                    static_cast<int>(args.positional.size()) - 1, &counts);
-  std::printf("blkcheck: blocks read %d, unreadable %d, warnings %d, errors %d\n", counts.blocks,
-              counts.unreadable, counts.warnings, counts.errors);
+  const int status = vaAMCheckStatus(&counts);
+  if (json) {
+    nlohmann::json blocks = nlohmann::json::array();
+    for (const vaAMCheckedFile &f : files)
+      blocks.push_back(
+          {{"file", f.file}, {"read", f.read}, {"warnings", f.warnings}, {"errors", f.errors}});
+    vaAMPrintJson(stdout, {{"command", "blkcheck"},
+                           {"library", alias},
+                           {"blocks", blocks},
+                           {"messages", vaAMMessagesJson(messages)},
+                           {"counts",
+                            {{"read", counts.blocks},
+                             {"unreadable", counts.unreadable},
+                             {"warnings", counts.warnings},
+                             {"errors", counts.errors}}},
+                           {"status", status}});
+  } else {
+    std::printf("blkcheck: blocks read %d, unreadable %d, warnings %d, errors %d\n", counts.blocks,
+                counts.unreadable, counts.warnings, counts.errors);
+  }
   ulMemFree(libraryPath);
-  std::exit(vaAMCheckStatus(&counts));
+  std::exit(status);
 }

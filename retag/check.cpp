@@ -101,17 +101,22 @@ void vaAMCheckBlockFile(const char *path, const char *alias, const char *name, i
                         vaAMCheckCounts *counts) {
   const std::string shownPath = vaAMShownPath(path);
   Checked checked{shownPath.c_str(), counts};
+  const int warnings = counts->warnings;
+  const int errors = counts->errors;
   int read = 0;
   vqBlock *block = readOwnBlock(path, alias, name, number, report, &checked, &read);
   if (block == nullptr) {
     vaAMEmit(counts->kept, {shownPath, 0, "error", "cannot be opened"});
     ++counts->errors;
-    ++counts->unreadable;
-    return;
+  } else {
+    q_free_block(block);
   }
   // The reader has said why a file it refused is no block.
-  ++(read == 1 ? counts->blocks : counts->unreadable);
-  q_free_block(block);
+  const bool wasRead = block != nullptr && read == 1;
+  ++(wasRead ? counts->blocks : counts->unreadable);
+  if (counts->files != nullptr)
+    counts->files->push_back(
+        {shownPath, wasRead, counts->warnings - warnings, counts->errors - errors});
 }
 
 void vaAMCheckLibrary(const char *libraryPath, const char *alias, char *const *names, int count,

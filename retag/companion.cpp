@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+#include <nlohmann/json.hpp>
+
 #include "gpi.h"
 #include "retag.h"
 #include "retagInternal.h"
@@ -146,4 +148,20 @@ void vaAMEmit(vaAMMessages *kept, vaAMMessage message) {
 std::string vaAMShownPath(const std::string &path) {
   char relative[vsMAXPATH];
   return vsRelPath2(path.c_str(), relative) == vsOK ? relative : path;
+}
+
+nlohmann::json vaAMMessagesJson(const vaAMMessages &messages) {
+  nlohmann::json array = nlohmann::json::array();
+  for (const vaAMMessage &m : messages)
+    array.push_back({{"file", m.file},
+                     {"line", m.line > 0 ? nlohmann::json(m.line) : nlohmann::json(nullptr)},
+                     {"severity", m.severity},
+                     {"text", m.text}});
+  return array;
+}
+
+void vaAMPrintJson(FILE *stream, const nlohmann::json &document) {
+  const std::string text = document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+  std::fprintf(stream, "%s\n", text.c_str());
+  std::fflush(stream);
 }

@@ -25,9 +25,12 @@
 // freeing. Single-threaded, like the whole system.
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json_fwd.hpp>
 
 #include "symlist.h"
 #include "vqBlock.h"
@@ -103,6 +106,23 @@ std::string vaAMShownPath(const std::string &path);
 // command writes JSON), appends it to kept instead.
 void vaAMEmit(vaAMMessages *kept, vaAMMessage message);
 
+// The messages as a JSON array of objects {"file", "line", "severity",
+// "text"}; line is null for a message about a whole file.
+nlohmann::json vaAMMessagesJson(const vaAMMessages &messages);
+
+// Writes document on stream as the one JSON document of a command's output
+// (indented, a line end after it). Text that is not valid UTF-8 is written
+// with U+FFFD in place of each bad byte.
+void vaAMPrintJson(FILE *stream, const nlohmann::json &document);
+
+// One block file a check looked at.
+struct vaAMCheckedFile {
+  std::string file; // as messages name it
+  bool read;        // false: it could not be opened or was refused as a block
+  int warnings;
+  int errors;
+};
+
 // What a check found.
 struct vaAMCheckCounts {
   int blocks;                   // block files read
@@ -110,6 +130,7 @@ struct vaAMCheckCounts {
   int errors;                   // problems counted as errors, files that could not be read
   int unreadable = 0;           // files that could not be opened or read as a block
   vaAMMessages *kept = nullptr; // where the messages go instead of standard output
+  std::vector<vaAMCheckedFile> *files = nullptr; // when set, each file checked is added
 };
 
 // Reads the symbol block file at path (block name and number of library

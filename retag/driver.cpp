@@ -85,6 +85,8 @@ FILE *openConfig(Run &run, const char *name) {
 int visitFile(char *path, void *symbols) {
   if (vaam::interruptSignal() != 0)
     return vsSTOP;
+  if (vaAMPreviewV)
+    vaam::previewVisit(path);
   return vaAMApplyAttributes(path, symbols);
 }
 
@@ -175,7 +177,7 @@ void vaAMRun(int argc, char **argv) {
   if (vaAMPreviewV) {
     // Blocks loaded read-only are never locked, whatever is done to them.
     vqSetBlockReadOnly(1);
-    vaAMLogFileFpV = stdout;
+    vaAMLogFileFpV = vaam::previewLog();
   }
   // From here on an interrupt ends the visit after the current symbol; a
   // signal that comes after the visit is absorbed and the run ends normally.
@@ -191,6 +193,8 @@ void vaAMRun(int argc, char **argv) {
     fatal(run);
   }
 
+  if (vaAMPreviewV)
+    vaam::previewEnd(ltfName, alias);
   if (interrupted != 0)
     reportInterrupt(interrupted);
   std::fprintf(vaAMLogFileFpV, "%d symbols were processed successfully.\n", vaAMSymbolCountV);

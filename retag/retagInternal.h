@@ -79,6 +79,28 @@ void forgetSymbolIndex(const SymbolInfo *list);
 // returns 1, as a good save does.
 // retagplan's usage text.
 extern const char *const kPreviewUsage;
+
+// What retagplan prints on standard output: the text above (the default), a
+// unified diff of every block file a save would change (--diff), or one
+// JSON document (--json). The last two are set before the run: standard
+// output then carries the diff or the document alone, and everything else
+// the run prints goes to standard error. previewLog is the stream the run
+// writes its log lines to (standard output, or for JSON a stand-in that
+// keeps them as the document's messages); the driver calls previewVisit
+// with each file before its visit and previewEnd after the visit, which
+// writes the JSON document (list and alias name the run).
+enum class PreviewFormat { Text, Diff, Json };
+void previewSetFormat(PreviewFormat format);
+FILE *previewLog();
+void previewVisit(const char *path);
+void previewEnd(const char *ltfName, const char *alias);
+
+// The unified diff of before and after, both files named label ("---" and
+// "+++" lines, then "@@" hunks with three lines of context); "" when they are
+// equal. A last line without line end is marked as diff marks it.
+std::string unifiedDiff(const std::string &label, const std::string &before,
+                        const std::string &after);
+
 void previewBegin(const vqBlock *block, const char *loadName, const char *extension);
 int previewSave(vqBlock *block);
 

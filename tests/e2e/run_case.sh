@@ -7,8 +7,7 @@
 # A scenario directory holds:
 #   cmd        the arguments, as shell words (required); a first word that
 #              names a command (retag or a companion) runs that command,
-#              "patch" runs the system's patch, anything else is retag's
-#              first argument. Each
+#              anything else is retag's first argument. Each
 #              line is one run, in order, in the same scratch directory (an
 #              empty file is one run of retag without arguments)
 #   project/   files copied into a fresh scratch directory, the working directory of the run
@@ -18,6 +17,9 @@
 #   status     expected exit status of each run, in order (default 0 each)
 #   stdout     expected standard output of all runs, byte for byte (@TMP@ as
 #              above, @VERSION@ the project's version)
+#   json       optional: the JSON documents of standard output, flattened by
+#              jsonflat (one "pointer value" line each, $JSONFLAT or
+#              bin/jsonflat beside RETAG), line for line (@TMP@ as above)
 #   stderr     optional: expected standard error of all runs, byte for byte (@TMP@ as above)
 #   expected/  files that must exist in the scratch directory afterwards, byte for byte
 #   absent     optional list of paths (one a line) that must not exist afterwards
@@ -109,10 +111,7 @@ statuses=()
 for run in "${runs[@]}"; do
   eval "args=($run)"
   command=$bin/retag
-  if [ "${args[0]-}" = patch ]; then
-    command=$(command -v patch)
-    args=("${args[@]:1}")
-  elif [[ " $companions " == *" ${args[0]-} "* ]]; then
+  if [[ " $companions " == *" ${args[0]-} "* ]]; then
     command=$bin/${args[0]}
     args=("${args[@]:1}")
   fi
@@ -134,6 +133,13 @@ if [ -f "$case/stdout" ]; then
   if ! diff -u <(sed -e "s|@TMP@|$work|g" -e "s|@VERSION@|$version|g" "$case/stdout") \
     "$work/.stdout"; then
     echo "standard output differs (above)"
+    fail=1
+  fi
+fi
+if [ -f "$case/json" ]; then
+  flat=${JSONFLAT:-$(dirname "$retag")/jsonflat}
+  if ! diff -u <(sed "s|@TMP@|$work|g" "$case/json") <("$flat" <"$work/.stdout"); then
+    echo "the JSON documents differ (above)"
     fail=1
   fi
 fi
