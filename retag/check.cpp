@@ -121,37 +121,15 @@ void vaAMCheckBlockFile(const char *path, const char *alias, const char *name, i
 
 void vaAMCheckLibrary(const char *libraryPath, const char *alias, char *const *names, int count,
                       vaAMCheckCounts *counts) {
-  auto check = [&](const char *path, const char *name, int number) {
-    vaAMCheckBlockFile(path, alias, name, number, counts);
-  };
-  if (count == 0) {
-    (void)vaAMForEachSymbolFile(libraryPath, "*", check);
-    return;
-  }
-  for (int i = 0; i < count; ++i) {
-    // "and2.1" names one file, "and2" every numbered file of and2.
-    char device[vsMAXPATH], directory[vsMAXPATH], name[vsMAXPATH], extension[vsMAXPATH];
-    bool found = false;
-    if (vsParse(names[i], device, directory, name, extension) == vsOK && directory[0] == '\0') {
-      const bool oneFile = extension[0] != '\0' && ulStrIsnum(extension);
-      const std::string tail = std::string("/") + names[i];
-      (void)vaAMForEachSymbolFile(libraryPath, oneFile ? name : names[i],
-                                  [&](const char *path, const char *fileName, int number) {
-                                    const std::string p = path;
-                                    if (oneFile &&
-                                        (p.size() < tail.size() ||
-                                         p.compare(p.size() - tail.size(), tail.size(), tail) != 0))
-                                      return;
-                                    found = true;
-                                    check(path, fileName, number);
-                                  });
-    }
-    if (!found) {
-      const std::string missing = std::string(libraryPath) + "/sym/" + names[i];
-      vaAMEmit(counts->kept, {vaAMShownPath(missing), 0, "error", "no such block file"});
-      ++counts->errors;
-    }
-  }
+  vaAMForEachNamedSymbolFile(
+      libraryPath, names, count,
+      [&](const char *path, const char *name, int number) {
+        vaAMCheckBlockFile(path, alias, name, number, counts);
+      },
+      [&](const char *missing) {
+        vaAMEmit(counts->kept, {vaAMShownPath(missing), 0, "error", "no such block file"});
+        ++counts->errors;
+      });
 }
 
 int vaAMCheckStatus(const vaAMCheckCounts *counts) {

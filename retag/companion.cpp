@@ -165,3 +165,33 @@ void vaAMPrintJson(FILE *stream, const nlohmann::json &document) {
   std::fprintf(stream, "%s\n", text.c_str());
   std::fflush(stream);
 }
+
+void vaAMForEachNamedSymbolFile(const char *libraryPath, char *const *names, int count,
+                                const vaAMSymbolFileProc &visit,
+                                const std::function<void(const char *path)> &missing) {
+  if (count == 0) {
+    (void)vaAMForEachSymbolFile(libraryPath, "*", visit);
+    return;
+  }
+  for (int i = 0; i < count; ++i) {
+    // "and2.1" names one file, "and2" every numbered file of and2.
+    char device[vsMAXPATH], directory[vsMAXPATH], name[vsMAXPATH], extension[vsMAXPATH];
+    bool found = false;
+    if (vsParse(names[i], device, directory, name, extension) == vsOK && directory[0] == '\0') {
+      const bool oneFile = extension[0] != '\0' && ulStrIsnum(extension);
+      const std::string tail = std::string("/") + names[i];
+      (void)vaAMForEachSymbolFile(libraryPath, oneFile ? name : names[i],
+                                  [&](const char *path, const char *fileName, int number) {
+                                    const std::string p = path;
+                                    if (oneFile &&
+                                        (p.size() < tail.size() ||
+                                         p.compare(p.size() - tail.size(), tail.size(), tail) != 0))
+                                      return;
+                                    found = true;
+                                    visit(path, fileName, number);
+                                  });
+    }
+    if (!found)
+      missing((std::string(libraryPath) + "/sym/" + names[i]).c_str());
+  }
+}

@@ -86,6 +86,15 @@ using vaAMSymbolFileProc = std::function<void(const char *path, const char *name
 int vaAMForEachSymbolFile(const char *libraryPath, const char *pattern,
                           const vaAMSymbolFileProc &visit);
 
+// Calls visit for the symbol block files named by names (count of them), in
+// the order of the names, or for every one (vaAMForEachSymbolFile) when
+// count is 0: a name with a numeric extension names one file, a name without
+// extension every numbered file of that name. A name that matches no file
+// calls missing with the path it would have (libraryPath/sym/name).
+void vaAMForEachNamedSymbolFile(const char *libraryPath, char *const *names, int count,
+                                const vaAMSymbolFileProc &visit,
+                                const std::function<void(const char *path)> &missing);
+
 // ---- blkcheck ---------------------------------------------------------------------
 
 // One message of a companion: "file:line: severity: text", or "file:
@@ -239,3 +248,43 @@ int vaAMCheckList(const char *fileName, const char *shownName, const char *libra
 
 // The exit status of a list check: 0 clean, 1 warnings only, 2 errors.
 int vaAMListStatus(const vaAMListCheck *check);
+
+// ---- retagrestore -----------------------------------------------------------------
+
+// One block retagrestore looked at.
+struct vaAMRestored {
+  std::string file;   // the block file, as messages name it
+  std::string backup; // its backup
+  // "swapped", "would swap" (-n), "locked", "refused" (write-protected, not
+  // a regular file), "no backup" (a named block only), "failed".
+  std::string result;
+  std::string reason; // "" when swapped or to be swapped, else why not
+};
+
+// What a restore did.
+struct vaAMRestore {
+  bool named = false;           // blocks were named: one without backup is refused
+  vaAMMessages *kept = nullptr; // where the messages go instead of standard output
+  std::vector<vaAMRestored> blocks;
+  int swapped = 0; // swapped, or to be swapped with -n
+  int refused = 0;
+};
+
+// Exchanges the symbol block file at path (block name and number of library
+// alias) with its backup (path.bac), so that the block holds what the last
+// save replaced and the backup what the block held; a second exchange
+// undoes the first. Done as a save is done: under the block's lock, taken
+// first (a lock of another process refuses the block, naming its holder),
+// refused for a block file that is write-protected or not a regular file.
+// The exchange is one atomic step where the system has one, else a
+// sequence in which the block always holds one of the two contents. A
+// block without backup is passed over (refused when restore->named). With
+// dryRun nothing is locked or changed: the block is only looked at. Prints
+// "swapped FILE with BACKUP" ("would swap" with dryRun) on standard output,
+// or "FILE: error: not restored: REASON" (vaAMEmit), and counts.
+void vaAMRestoreBlock(const char *path, const char *alias, const char *name, int number,
+                      bool dryRun, vaAMRestore *restore);
+
+// The exit status of a restore: 0 every block swapped (or to be swapped),
+// 2 when one was refused or failed.
+int vaAMRestoreStatus(const vaAMRestore *restore);
