@@ -6,8 +6,10 @@
 #include <initializer_list>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "apply.h"
+#include "companion.h"
 #include "gpi.h"
 #include "retag.h"
 #include "retagInternal.h"
@@ -182,6 +184,15 @@ void vaAMRun(int argc, char **argv) {
   // From here on an interrupt ends the visit after the current symbol; a
   // signal that comes after the visit is absorbed and the run ends normally.
   vaam::catchInterrupts();
+  // A terminal gets the progress with the total and the time left, and a
+  // word for each wait for a lock; a log or a pipe gets nothing extra.
+  if (!vaAMDebugV && isatty(STDERR_FILENO) == 1) {
+    int total = 0;
+    (void)vaAMForEachSymbolFile(libraryPath, "*",
+                                [&](const char *, const char *, int) { ++total; });
+    vaam::progressTotal(total);
+    vaam::watchLockWaits();
+  }
   const int visit = vsLoop2(symbolPattern, vsFILE, visitFile, run.symbols);
   const int interrupted = vaam::interruptSignal();
   vaAMProgressEnd();

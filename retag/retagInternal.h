@@ -104,6 +104,23 @@ std::string unifiedDiff(const std::string &label, const std::string &before,
 void previewBegin(const vqBlock *block, const char *loadName, const char *extension);
 int previewSave(vqBlock *block);
 
+// The status line of a run on standard error, for a terminal only (the
+// caller decides): statusShow draws text on it (cut to the terminal's width,
+// blanks over what a longer text left), statusClear erases it. The progress
+// of the visit and the lock waits share it.
+void statusShow(const std::string &text);
+void statusClear();
+
+// Shows each wait for a lock file that cannot be read yet on the status
+// line ("waiting for the lock of ALIAS:NAME held by PID@HOST"), erased when
+// the wait ends (vfpLockWaitNoteV). Only while standard error is a terminal.
+void watchLockWaits();
+
+// The number of block files the visit will pass, for the progress line
+// (visited/total and the time left); 0, the default, shows no total. Starts
+// the clock of the estimate.
+void progressTotal(int total);
+
 // Interrupts. The driver calls catchInterrupts right before the visit of the
 // library: from then on SIGINT, SIGTERM, SIGHUP and SIGPIPE (those not ignored
 // when the run began) only set a flag, which interruptSignal reads. The driver checks
