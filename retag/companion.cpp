@@ -2,10 +2,14 @@
 // their command line, their fatal exit and the visit of a library's symbols.
 #include "companion.h"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/utsname.h>
+#include <unistd.h>
 #include <utility>
 
 #include <nlohmann/json.hpp>
@@ -14,6 +18,7 @@
 #include "retag.h"
 #include "retagInternal.h"
 #include "ulStr.h"
+#include "vqp.h"
 #include "vs.h"
 
 #ifndef RETAG_VERSION
@@ -194,4 +199,39 @@ void vaAMForEachNamedSymbolFile(const char *libraryPath, char *const *names, int
     if (!found)
       missing((std::string(libraryPath) + "/sym/" + names[i]).c_str());
   }
+}
+
+std::string vaAMLockHolder(const char *alias, const char *name, int number) {
+  const BlockFileId file = vqpFileGetID(vqpKIND_SYMBOL, alias, name, number);
+  if (file == 0)
+    return "locked";
+  const int pid = vqpGetLockPID(file);
+  if (pid <= 0)
+    return "locked (its lock file cannot be read)";
+  // The owner and host share one buffer of the lock layer: each is copied
+  // before the next call.
+  const std::string owner = vqpGetLockOwner(file);
+  const std::string host = vqpGetLockHost(file);
+  return "locked by " + owner + " on " + host + " (process " + std::to_string(pid) + ")";
+}
+
+std::string vaAMSaveObstacle(const char *path, const char *alias, const char *name, int number) {
+  const BlockFileId file = vqpFileGetID(vqpKIND_SYMBOL, alias, name, number);
+  if (file != 0 && vqpIsFileLocked(file) == 1 && vqpIsMyLock(file) == 0) {
+    // A lock whose process of this host is gone is an orphan, which a save
+    // takes over.
+    const int pid = vqpGetLockPID(file);
+    const std::string host = vqpGetLockHost(file);
+    utsname self{};
+    const bool orphan = pid > 0 && uname(&self) == 0 && host == self.nodename &&
+                        kill(pid, 0) != 0 && errno == ESRCH;
+    if (!orphan)
+      return "it is " + vaAMLockHolder(alias, name, number);
+  }
+  if (access(path, W_OK) != 0 && errno != ENOENT)
+    return std::string("the block file cannot be written (") + std::strerror(errno) + ")";
+  const std::string directory = std::string(path).substr(0, std::string(path).rfind('/'));
+  if (access(directory.c_str(), W_OK) != 0)
+    return "its directory cannot be written (" + std::string(std::strerror(errno)) + ")";
+  return "";
 }

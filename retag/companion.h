@@ -95,6 +95,19 @@ void vaAMForEachNamedSymbolFile(const char *libraryPath, char *const *names, int
                                 const vaAMSymbolFileProc &visit,
                                 const std::function<void(const char *path)> &missing);
 
+// "locked by OWNER on HOST (process PID)" for the lock of the symbol block
+// name.number of library alias, or "locked (its lock file cannot be read)".
+std::string vaAMLockHolder(const char *alias, const char *name, int number);
+
+// Why a save of the symbol block file at path (block name and number of
+// library alias) would be refused now, as far as can be seen without
+// writing or locking; "" when nothing stands in its way. A lock another
+// live process holds ("it is locked by ..."; an orphan of this host, which a
+// save takes over, does not count), a block file that cannot be written
+// ("the block file cannot be written (Permission denied)"), a directory
+// that cannot be written (for the backup and the new file).
+std::string vaAMSaveObstacle(const char *path, const char *alias, const char *name, int number);
+
 // ---- blkcheck ---------------------------------------------------------------------
 
 // One message of a companion: "file:line: severity: text", or "file:

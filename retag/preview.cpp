@@ -280,8 +280,22 @@ int vaam::previewSave(vqBlock *block) {
            {"pin", (*a)->owner != nullptr ? nlohmann::json(onPin(*a).substr(8)) : nullptr},
            {"settings", Look(*a).json()}});
   }
-  std::printf("  save: %d rewritten, %d added\n", rewritten, static_cast<int>(added.size()));
   Output &o = output();
+  // What would refuse the save is told here; the run then logs its failed
+  // save, as retag would.
+  const std::string obstacle = vaAMSaveObstacle(
+      o.path.c_str(), AliasName != nullptr ? AliasName : "", block->name, block->number);
+  if (!obstacle.empty()) {
+    std::printf("  save would fail: %s\n", obstacle.c_str());
+    if (o.format == PreviewFormat::Json) {
+      currentSymbol()["result"] = "save fails";
+      currentSymbol()["reason"] = obstacle;
+    }
+    noted().clear();
+    q_clear_changed_flag(block);
+    return 0;
+  }
+  std::printf("  save: %d rewritten, %d added\n", rewritten, static_cast<int>(added.size()));
   if (o.format == PreviewFormat::Json)
     currentSymbol()["result"] = "save";
   if (o.format == PreviewFormat::Diff && o.document != nullptr) {

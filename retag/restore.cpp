@@ -52,19 +52,6 @@ int exchange(const std::string &a, const std::string &b, const std::string &dire
   return 0;
 }
 
-// "locked by OWNER on HOST (process PID)" for the block's lock.
-std::string lockHolder(const char *alias, const char *name, int number) {
-  const BlockFileId file = vqpFileGetID(vqpKIND_SYMBOL, alias, name, number);
-  if (file == 0)
-    return "locked";
-  // The owner and host share one buffer of the lock layer: each is copied
-  // before the next call.
-  const std::string owner = vqpGetLockOwner(file);
-  const std::string host = vqpGetLockHost(file);
-  return "locked by " + owner + " on " + host + " (process " + std::to_string(vqpGetLockPID(file)) +
-         ")";
-}
-
 } // namespace
 
 void vaAMRestoreBlock(const char *path, const char *alias, const char *name, int number,
@@ -99,16 +86,17 @@ void vaAMRestoreBlock(const char *path, const char *alias, const char *name, int
     return;
   }
   if (dryRun) {
-    const BlockFileId file = vqpFileGetID(vqpKIND_SYMBOL, alias, name, number);
-    if (file != 0 && vqpIsFileLocked(file) == 1 && vqpIsMyLock(file) == 0)
-      finish("locked", "it is " + lockHolder(alias, name, number));
-    else
+    // What a save would meet, the lock above all.
+    const std::string obstacle = vaAMSaveObstacle(path, alias, name, number);
+    if (obstacle.empty())
       finish("would swap", "");
+    else
+      finish(obstacle.rfind("it is locked", 0) == 0 ? "locked" : "refused", obstacle);
     return;
   }
   // As a save: the block's lock is taken first; another's lock refuses.
   if (vqpFileLock(vqpKIND_SYMBOL, alias, name, number) != 1) {
-    finish("locked", "it is " + lockHolder(alias, name, number));
+    finish("locked", "it is " + vaAMLockHolder(alias, name, number));
     return;
   }
   const std::string directory = block.substr(0, block.rfind('/'));
