@@ -2,6 +2,7 @@
 // file of the destination library (see apply.h).
 #include "apply.h"
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -210,7 +211,7 @@ void progressStep() {
   const long elapsed = nsSince(p.start, now);
   if (total > p.visited && elapsed >= kEstimateAfterNs) {
     const double left = static_cast<double>(elapsed) / p.visited * (total - p.visited) / 1e9;
-    line += ", about " + duration(static_cast<long>(left + 0.5)) + " left";
+    line += ", about " + duration(std::lround(left)) + " left";
   }
   vaam::statusShow(line);
 }

@@ -3,6 +3,7 @@
 // docs/blkcheck.1.
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 
 #include <nlohmann/json.hpp>
 
@@ -24,9 +25,7 @@ const vaAMCompanionSpec kSpec{
     {"--json"},
     {}};
 
-} // namespace
-
-int main(int argc, char **argv) {
+int run(int argc, char **argv) {
   // No banner: the output is meant for scripts and editors, one line a
   // problem and the summary.
   const vaAMCompanionArgs args = vaAMStartCompanion(argc, argv, kSpec);
@@ -70,4 +69,14 @@ int main(int argc, char **argv) {
   }
   ulMemFree(libraryPath);
   std::exit(status);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  try {
+    return run(argc, argv);
+  } catch (const std::exception &e) {
+    return vaAMCompanionFailed(argv[0], e.what());
+  }
 }

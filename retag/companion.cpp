@@ -105,6 +105,13 @@ vaAMCompanionArgs vaAMStartCompanion(int argc, char **argv, const vaAMCompanionS
   return args;
 }
 
+int vaAMCompanionFailed(const char *program, const char *what) {
+  const char *slash = std::strrchr(program, '/');
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s: %s\n", slash != nullptr ? slash + 1 : program, what);
+  return 3;
+}
+
 void vaAMCompanionFatal(const char *program) {
   const char *slash = std::strrchr(program, '/');
   std::string message = vaAMErrorBufferV;

@@ -74,6 +74,11 @@ vaAMCompanionArgs vaAMStartCompanion(int argc, char **argv, const vaAMCompanionS
 // the GPI layer itself.
 vaAMCompanionArgs vaAMParseCompanionArgs(int argc, char **argv, const vaAMCompanionSpec &spec);
 
+// The end of a companion whose work threw (memory exhausted while its
+// JSON document was built): prints "program: what" on standard error and
+// returns 3, for main to return.
+int vaAMCompanionFailed(const char *program, const char *what);
+
 // Prints the message of vaAMErrorBufferV on standard error as "program:
 // message" (its own line end dropped) and exits with status 3.
 [[noreturn]] void vaAMCompanionFatal(const char *program);

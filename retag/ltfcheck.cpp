@@ -2,6 +2,7 @@
 // with the list's own line numbers. See companion.h and docs/ltfcheck.1.
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -24,9 +25,7 @@ const vaAMCompanionSpec kSpec{
     {"--json"},
     {}};
 
-} // namespace
-
-int main(int argc, char **argv) {
+int run(int argc, char **argv) {
   const vaAMCompanionArgs args = vaAMStartCompanion(argc, argv, kSpec);
   if (args.positional.size() < 2) {
     vaAMSetError("Insufficient command line");
@@ -70,4 +69,14 @@ int main(int argc, char **argv) {
   }
   ulMemFree(libraryPath);
   std::exit(status);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  try {
+    return run(argc, argv);
+  } catch (const std::exception &e) {
+    return vaAMCompanionFailed(argv[0], e.what());
+  }
 }

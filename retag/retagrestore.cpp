@@ -3,6 +3,7 @@
 // docs/retagrestore.1.
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 
 #include <nlohmann/json.hpp>
 
@@ -24,9 +25,7 @@ const vaAMCompanionSpec kSpec{
     {"-n", "--json"},
     {}};
 
-} // namespace
-
-int main(int argc, char **argv) {
+int run(int argc, char **argv) {
   const vaAMCompanionArgs args = vaAMStartCompanion(argc, argv, kSpec);
   if (args.positional.empty()) {
     vaAMSetError("Insufficient command line");
@@ -74,4 +73,14 @@ int main(int argc, char **argv) {
   }
   ulMemFree(libraryPath);
   std::exit(status);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  try {
+    return run(argc, argv);
+  } catch (const std::exception &e) {
+    return vaAMCompanionFailed(argv[0], e.what());
+  }
 }
