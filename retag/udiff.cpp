@@ -23,8 +23,13 @@ std::vector<std::string> linesOf(const std::string &text) {
 
 enum class Op { Keep, Remove, Add };
 
+// The most values the rounds of the edit script may keep (64 MiB): texts
+// further apart than that are given as one replacement.
+constexpr size_t kTraceBudget = 16U << 20;
+
 // The shortest edit script from a to b (Myers' greedy algorithm): Keep and
-// Remove step through a, Keep and Add through b.
+// Remove step through a, Keep and Add through b. Beyond the budget, every
+// line of a removed and every line of b added.
 std::vector<Op> editScript(const std::vector<std::string> &a, const std::vector<std::string> &b) {
   const int n = static_cast<int>(a.size());
   const int m = static_cast<int>(b.size());
@@ -34,6 +39,11 @@ std::vector<Op> editScript(const std::vector<std::string> &a, const std::vector<
   int x = 0;
   int y = 0;
   for (int d = 0; d <= n + m; ++d) {
+    if ((trace.size() + 1) * v.size() > kTraceBudget) {
+      std::vector<Op> replace(static_cast<size_t>(n), Op::Remove);
+      replace.insert(replace.end(), static_cast<size_t>(m), Op::Add);
+      return replace;
+    }
     trace.push_back(v);
     bool done = false;
     for (int k = -d; k <= d && !done; k += 2) {
