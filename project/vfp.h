@@ -309,3 +309,14 @@ int vfpObjMegafile(LibraryDirId lib);
 // read-only, gave no type or was refused, or the id is no library directory.
 // Else 0.
 int vfpObjReadonly(LibraryDirId lib);
+
+// ---- Lock waits ---------------------------------------------------------------------
+
+// Told about a wait for a lock file that cannot be read yet (the retries of
+// the lock reader, about 25 seconds at most), when set (null by default):
+// with waiting 1 before each pause, with the lock file's path and what of
+// its holder the last attempt could read (pid -1 and host "" when nothing),
+// and once with waiting 0 when the wait is over, however it ended. The
+// project layer prints nothing itself; a command that keeps a status line
+// on a terminal shows the wait there.
+extern void (*vfpLockWaitNoteV)(int waiting, const char *path, int pid, const char *host);

@@ -28,6 +28,7 @@
 
 int vfpLockRetryDelayV = 1;
 int (*vfpLockWaitCancelV)() = nullptr;
+void (*vfpLockWaitNoteV)(int waiting, const char *path, int pid, const char *host) = nullptr;
 
 namespace {
 
@@ -619,8 +620,45 @@ int vfpiDecodeLock(FILE *stream, LockInfo *info) {
   return vfpOK;
 }
 
+namespace {
+
+// Tells vfpLockWaitNoteV that the wait for path is over, on every way out of
+// a read that paused.
+class WaitNote {
+public:
+  explicit WaitNote(const char *path) : path_(path) {}
+  ~WaitNote() {
+    if (waited_ && vfpLockWaitNoteV != nullptr)
+      vfpLockWaitNoteV(0, path_, -1, "");
+  }
+  WaitNote(const WaitNote &) = delete;
+  WaitNote &operator=(const WaitNote &) = delete;
+  // Before a pause: the holder as far as the file can be read now (the
+  // reader's own record starts with this process's values, so it cannot
+  // tell what was read).
+  void pausing() {
+    waited_ = true;
+    if (vfpLockWaitNoteV == nullptr)
+      return;
+    LockInfo seen{};
+    seen.pid = -1;
+    if (FILE *stream = std::fopen(path_, "r")) {
+      (void)vfpiDecodeLock(stream, &seen);
+      std::fclose(stream);
+    }
+    vfpLockWaitNoteV(1, path_, seen.pid, seen.host);
+  }
+
+private:
+  const char *path_;
+  bool waited_ = false;
+};
+
+} // namespace
+
 int vfpiReadLock(const char *path, LockInfo *info) {
   vfpGetOwnLockInfo(info);
+  WaitNote note(path);
   trace("\nTesting for orphaned lock file: %s.", path);
   trace("\n  Retry count1: %d, count2: %d delay %d.", kSeries, kAttempts, vfpLockRetryDelayV);
   bool read = false;
@@ -642,8 +680,10 @@ int vfpiReadLock(const char *path, LockInfo *info) {
       info->state = vfpLOCK_OPEN; // not judged orphaned: nobody waited long enough
       return vfpLOCKED;
     }
-    if (vfpLockRetryDelayV > 0)
+    if (vfpLockRetryDelayV > 0) {
+      note.pausing();
       sleep(static_cast<unsigned>(vfpLockRetryDelayV));
+    }
   }
   if (!read) {
     unreadable(info);

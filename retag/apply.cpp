@@ -2,6 +2,7 @@
 // file of the destination library (see apply.h).
 #include "apply.h"
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,9 @@ constexpr const char *kNoPin = "<no pin>";
 // Least time between two drawings of the progress line.
 constexpr long kProgressIntervalNs = 100'000'000;
 
+// The visit's time before the progress line estimates the time left.
+constexpr long kEstimateAfterNs = 1'000'000'000;
+
 // A pooled string owned for one scope.
 class Pooled {
 public:
@@ -44,8 +48,11 @@ private:
 struct Progress {
   bool decided = false;
   bool enabled = false;
+  bool drawn = false;   // the line was drawn since the last erasure
+  bool started = false; // start holds the visit's beginning
   int visited = 0;
-  int drawnLength = 0;    // characters of the line on screen, 0 when none
+  int total = 0;          // files the visit passes, 0 when unknown
+  timespec start = {};    // when the visit began
   timespec lastDraw = {}; // when it was drawn last
 };
 
@@ -166,7 +173,16 @@ long nsSince(const timespec &then, const timespec &now) {
   return (now.tv_sec - then.tv_sec) * 1'000'000'000L + (now.tv_nsec - then.tv_nsec);
 }
 
-// Counts one visited symbol and redraws the line when it is due.
+// "12 s" or "3 min 5 s".
+std::string duration(long seconds) {
+  if (seconds < 60)
+    return std::to_string(seconds) + " s";
+  return std::to_string(seconds / 60) + " min " + std::to_string(seconds % 60) + " s";
+}
+
+// Counts one visited symbol and redraws the line when it is due:
+// "12/53 symbols visited, 1 errors so far, about 4 s left" (the total and
+// the estimate when known).
 void progressStep() {
   Progress &p = state().progress;
   if (!p.decided) {
@@ -178,16 +194,25 @@ void progressStep() {
     return;
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  if (p.drawnLength > 0 && nsSince(p.lastDraw, now) < kProgressIntervalNs)
+  if (!p.started) {
+    p.started = true;
+    p.start = now;
+  }
+  if (p.drawn && nsSince(p.lastDraw, now) < kProgressIntervalNs)
     return;
   p.lastDraw = now;
-  char line[96];
-  const int n = std::snprintf(line, sizeof line, "%d symbols visited, %d errors so far", p.visited,
-                              vaAMErrorCountV);
-  // Both counts only grow, so each drawing covers the one before.
-  std::fprintf(stderr, "\r%s", line);
-  std::fflush(stderr);
-  p.drawnLength = n;
+  p.drawn = true;
+  const int total = p.total >= p.visited ? p.total : 0;
+  std::string line = std::to_string(p.visited);
+  if (total > 0)
+    line += "/" + std::to_string(total);
+  line += " symbols visited, " + std::to_string(vaAMErrorCountV) + " errors so far";
+  const long elapsed = nsSince(p.start, now);
+  if (total > p.visited && elapsed >= kEstimateAfterNs) {
+    const double left = static_cast<double>(elapsed) / p.visited * (total - p.visited) / 1e9;
+    line += ", about " + duration(std::lround(left)) + " left";
+  }
+  vaam::statusShow(line);
 }
 
 // Counts the file as visited on every way out of the callback.
@@ -233,12 +258,18 @@ void vaam::forgetSymbolIndex(const SymbolInfo *list) {
   }
 }
 
+void vaam::progressTotal(int total) {
+  Progress &p = state().progress;
+  p.total = total;
+  p.started = true;
+  clock_gettime(CLOCK_MONOTONIC, &p.start);
+}
+
 void vaAMProgressEnd() {
   Progress &p = state().progress;
-  if (p.drawnLength > 0) {
-    std::fprintf(stderr, "\r%*s\r", p.drawnLength, "");
-    std::fflush(stderr);
-    p.drawnLength = 0;
+  if (p.drawn) {
+    vaam::statusClear();
+    p.drawn = false;
   }
 }
 

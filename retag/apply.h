@@ -48,8 +48,10 @@
 // line per applier result on standard output.
 //
 // Progress. While standard error is a terminal (and debug mode is off), the
-// visit keeps one line there, redrawn at most ten times a second, with the
-// symbols visited and the errors so far; main erases it after the loop with
+// visit keeps one line there (the status line of retagInternal.h), redrawn
+// at most ten times a second, with the symbols visited (of the total the
+// driver gave, vaam::progressTotal), the errors so far and, after a second,
+// an estimate of the time left; main erases it after the loop with
 // vaAMProgressEnd. Otherwise nothing extra is printed.
 //
 // The current GPI block is this module's from a load to its release; between

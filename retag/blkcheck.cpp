@@ -3,30 +3,80 @@
 // docs/blkcheck.1.
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
+
+#include <nlohmann/json.hpp>
 
 #include "companion.h"
 #include "retag.h"
 #include "ulMem.h"
 
-int main(int argc, char **argv) {
+namespace {
+
+const vaAMCompanionSpec kSpec{
+    "blkcheck",
+    "usage: blkcheck [--json] destination_lib_alias [block_name ...]\n"
+    "       blkcheck --help | --version\n\n"
+    "Reads every symbol block file of the library, or the ones named\n"
+    "(name.number for one file, name for each number of it), and reports\n"
+    "each problem; --json writes one JSON document instead. Exit status:\n"
+    "0 clean, 1 warnings, 2 errors, 3 could not run, 4 a block file could\n"
+    "not be read.\n",
+    {"--json"},
+    {}};
+
+int run(int argc, char **argv) {
   // No banner: the output is meant for scripts and editors, one line a
   // problem and the summary.
-  vaAMStartCommand(argv[0], nullptr);
-  if (vaAMParseCompanionArgs(argc, argv) != 0) {
-    std::printf("usage: blkcheck destination_lib_alias [block_name ...]\n"
-                "       blkcheck -help\n\n"
-                "Reads every symbol block file of the library, or the ones named\n"
-                "(name.number for one file, name for each number of it), and reports\n"
-                "each problem. Exit status: 0 clean, 1 warnings, 2 errors, 3 could not run.\n");
-    std::exit(0);
-  }
-  char *libraryPath = nullptr;
-  if (vaAMResolveLibraryToRead(argv[1], &libraryPath) != 0)
+  const vaAMCompanionArgs args = vaAMStartCompanion(argc, argv, kSpec);
+  if (args.positional.empty()) {
+    vaAMSetError("Insufficient command line");
     vaAMCompanionFatal(argv[0]);
+  }
+  const char *alias = args.positional[0];
+  char *libraryPath = nullptr;
+  if (vaAMResolveLibraryToRead(alias, &libraryPath) != 0)
+    vaAMCompanionFatal(argv[0]);
+  const bool json = args.has("--json");
+  vaAMMessages messages;
+  std::vector<vaAMCheckedFile> files;
   vaAMCheckCounts counts{};
-  vaAMCheckLibrary(libraryPath, argv[1], argv + 2, argc - 2, &counts);
-  std::printf("blkcheck: blocks read %d, warnings %d, errors %d\n", counts.blocks, counts.warnings,
-              counts.errors);
+  if (json) {
+    counts.kept = &messages;
+    counts.files = &files;
+  }
+  vaAMCheckLibrary(libraryPath, alias, args.positional.data() + 1,
+                   static_cast<int>(args.positional.size()) - 1, &counts);
+  const int status = vaAMCheckStatus(&counts);
+  if (json) {
+    nlohmann::json blocks = nlohmann::json::array();
+    for (const vaAMCheckedFile &f : files)
+      blocks.push_back(
+          {{"file", f.file}, {"read", f.read}, {"warnings", f.warnings}, {"errors", f.errors}});
+    vaAMPrintJson(stdout, {{"command", "blkcheck"},
+                           {"library", alias},
+                           {"blocks", blocks},
+                           {"messages", vaAMMessagesJson(messages)},
+                           {"counts",
+                            {{"read", counts.blocks},
+                             {"unreadable", counts.unreadable},
+                             {"warnings", counts.warnings},
+                             {"errors", counts.errors}}},
+                           {"status", status}});
+  } else {
+    std::printf("blkcheck: blocks read %d, unreadable %d, warnings %d, errors %d\n", counts.blocks,
+                counts.unreadable, counts.warnings, counts.errors);
+  }
   ulMemFree(libraryPath);
-  std::exit(vaAMCheckStatus(&counts));
+  std::exit(status);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  try {
+    return run(argc, argv);
+  } catch (const std::exception &e) {
+    return vaAMCompanionFailed(argv[0], e.what());
+  }
 }

@@ -10,13 +10,6 @@
 
 namespace {
 
-// How a file is named in the messages: relative to the current directory
-// when it lies below it, else in full.
-std::string shown(const std::string &path) {
-  char relative[vsMAXPATH];
-  return vsRelPath2(path.c_str(), relative) == vsOK ? relative : path;
-}
-
 // The file being checked, for the reader's sink.
 struct Checked {
   const char *path;
@@ -43,19 +36,16 @@ void report(const vqBlock *, int severity, int line, const char *text, void *use
   while (!message.empty() && message.back() == ' ')
     message.pop_back();
   const bool warning = severity == kWarning;
-  if (line > 0)
-    std::printf("%s:%d: %s: %s\n", checked->path, line, warning ? "warning" : "error",
-                message.c_str());
-  else
-    std::printf("%s: %s: %s\n", checked->path, warning ? "warning" : "error", message.c_str());
+  vaAMEmit(checked->counts->kept,
+           {checked->path, line > 0 ? line : 0, warning ? "warning" : "error", message});
   ++(warning ? checked->counts->warnings : checked->counts->errors);
 }
 
 // Restores the sink and the line-number setting the reader had.
 class SinkScope {
 public:
-  explicit SinkScope(Checked *checked)
-      : sink_(vqReadSetSink(report, checked)), lines_(vqReadPrintLineNumber(1)) {}
+  SinkScope(vqReadSink sink, void *user)
+      : sink_(vqReadSetSink(sink, user)), lines_(vqReadPrintLineNumber(1)) {}
   ~SinkScope() {
     vqReadSetSink(sink_, nullptr);
     vqReadPrintLineNumber(lines_);
@@ -70,66 +60,80 @@ private:
 
 } // namespace
 
-void vaAMCheckBlockFile(const char *path, const char *alias, const char *name, int number,
-                        vaAMCheckCounts *counts) {
-  ++counts->blocks;
-  const std::string shownPath = shown(path);
+namespace {
+
+// Reads the block file at path into a Block of its own, on no loaded-block
+// list: nothing else of the process sees it, it is never changed, so never
+// locked or written. The reader's messages go to sink. Null when the file
+// cannot be opened; *read is what the reader returned.
+vqBlock *readOwnBlock(const char *path, const char *alias, const char *name, int number,
+                      vqReadSink sink, void *user, int *read) {
   FILE *file = std::fopen(path, "r");
-  if (file == nullptr) {
-    std::printf("%s: error: cannot be opened\n", shownPath.c_str());
-    ++counts->errors;
-    return;
-  }
-  // A Block of its own, on no loaded-block list: nothing else of the
-  // process sees it, it is never changed, so never locked or written.
+  if (file == nullptr)
+    return nullptr;
   vqBlock *block = q_alloc_block(vqBLOCK_SYMBOL);
   block->name = ulStrCpy(name);
   block->library = ulStrCpy(alias);
   block->number = number;
-  Checked checked{shownPath.c_str(), counts};
   {
-    SinkScope sink(&checked);
-    vqBlockReadStream(block, file);
+    SinkScope scope(sink, user);
+    *read = vqBlockReadStream(block, file);
   }
   std::fclose(file);
-  q_free_block(block);
+  return block;
+}
+
+void ignore(const vqBlock *, int, int, const char *, void *) {}
+
+} // namespace
+
+vqBlock *vaAMReadBlockQuietly(const char *path, const char *alias, const char *name, int number) {
+  int read = 0;
+  vqBlock *block = readOwnBlock(path, alias, name, number, ignore, nullptr, &read);
+  if (block != nullptr && read != 1) {
+    q_free_block(block);
+    return nullptr;
+  }
+  return block;
+}
+
+void vaAMCheckBlockFile(const char *path, const char *alias, const char *name, int number,
+                        vaAMCheckCounts *counts) {
+  const std::string shownPath = vaAMShownPath(path);
+  Checked checked{shownPath.c_str(), counts};
+  const int warnings = counts->warnings;
+  const int errors = counts->errors;
+  int read = 0;
+  vqBlock *block = readOwnBlock(path, alias, name, number, report, &checked, &read);
+  if (block == nullptr) {
+    vaAMEmit(counts->kept, {shownPath, 0, "error", "cannot be opened"});
+    ++counts->errors;
+  } else {
+    q_free_block(block);
+  }
+  // The reader has said why a file it refused is no block.
+  const bool wasRead = block != nullptr && read == 1;
+  ++(wasRead ? counts->blocks : counts->unreadable);
+  if (counts->files != nullptr)
+    counts->files->push_back(
+        {shownPath, wasRead, counts->warnings - warnings, counts->errors - errors});
 }
 
 void vaAMCheckLibrary(const char *libraryPath, const char *alias, char *const *names, int count,
                       vaAMCheckCounts *counts) {
-  auto check = [&](const char *path, const char *name, int number) {
-    vaAMCheckBlockFile(path, alias, name, number, counts);
-  };
-  if (count == 0) {
-    (void)vaAMForEachSymbolFile(libraryPath, "*", check);
-    return;
-  }
-  for (int i = 0; i < count; ++i) {
-    // "and2.1" names one file, "and2" every numbered file of and2.
-    char device[vsMAXPATH], directory[vsMAXPATH], name[vsMAXPATH], extension[vsMAXPATH];
-    bool found = false;
-    if (vsParse(names[i], device, directory, name, extension) == vsOK && directory[0] == '\0') {
-      const bool oneFile = extension[0] != '\0' && ulStrIsnum(extension);
-      const std::string tail = std::string("/") + names[i];
-      (void)vaAMForEachSymbolFile(libraryPath, oneFile ? name : names[i],
-                                  [&](const char *path, const char *fileName, int number) {
-                                    const std::string p = path;
-                                    if (oneFile &&
-                                        (p.size() < tail.size() ||
-                                         p.compare(p.size() - tail.size(), tail.size(), tail) != 0))
-                                      return;
-                                    found = true;
-                                    check(path, fileName, number);
-                                  });
-    }
-    if (!found) {
-      const std::string missing = std::string(libraryPath) + "/sym/" + names[i];
-      std::printf("%s: error: no such block file\n", shown(missing).c_str());
-      ++counts->errors;
-    }
-  }
+  vaAMForEachNamedSymbolFile(
+      libraryPath, names, count,
+      [&](const char *path, const char *name, int number) {
+        vaAMCheckBlockFile(path, alias, name, number, counts);
+      },
+      [&](const char *missing) {
+        vaAMEmit(counts->kept, {vaAMShownPath(missing), 0, "error", "no such block file"});
+        ++counts->errors;
+      });
 }
 
 int vaAMCheckStatus(const vaAMCheckCounts *counts) {
+  if (counts->unreadable > 0)
+    return 4;
   return counts->errors > 0 ? 2 : counts->warnings > 0 ? 1 : 0;
 }

@@ -10,8 +10,7 @@
 // vaAMPreviewV set, retag.h) and needs nothing of this header.
 //
 // Calling sequence of a command's main:
-//   vaAMStartCommand(argv[0], nullptr);     // GPI, current project
-//   if (vaAMParseCompanionArgs(argc, argv)) ... usage, exit 0 ...
+//   vaAMCompanionArgs args = vaAMStartCompanion(argc, argv, spec); // options, GPI
 //   vaAMResolveLibraryToRead(alias, &path)  // retag.h; fatal on 1
 //   ... the command's work ...
 // A command visits the same files retag does: the files of the library
@@ -26,27 +25,63 @@
 // freeing. Single-threaded, like the whole system.
 #pragma once
 
+#include <cstdio>
 #include <functional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json_fwd.hpp>
 
 #include "symlist.h"
 #include "vqBlock.h"
 
 // ---- Shared by the commands -------------------------------------------------------
 
-// Records the program's directory (for its message files and default
-// scribant.ini), prints the banner with title unless title is null, starts
-// the GPI layer and takes the current project into ProjectID. A GPI that
-// cannot start ends the process: "Unable to initialize GPI", status 3.
-void vaAMStartCommand(const char *program, const char *title);
+// A companion's command line, as its start-up parsed it.
+struct vaAMCompanionArgs {
+  std::vector<char *> positional; // the arguments that are not options, in order
+  std::vector<std::string> flags; // the options given (lower case), in order
+
+  bool has(const char *flag) const;
+};
+
+// What a companion accepts on its command line.
+struct vaAMCompanionSpec {
+  const char *name;  // the program's name, for --version and messages
+  const char *usage; // the text --help prints on standard output
+  // The options the command takes besides --help and --version, in lower
+  // case ("--json", "-n"); an argument equal to one of them is an option.
+  std::vector<const char *> options;
+  // Arguments that begin with one of these are retag's own switches
+  // ("-debug", "-override"): kept among the positional arguments, in place.
+  std::vector<const char *> passThrough;
+};
+
+// The start of every companion. Lower-cases every argument after the
+// program name in place, as retag does, and parses them before anything is
+// touched: "--help", an argument beginning with "-help" or no argument at
+// all prints the usage and exits with status 0; "--version" prints
+// "NAME (retag) VERSION" and exits with status 0; an argument beginning
+// with "-" that is no option of the command prints "NAME: unknown option
+// 'ARG'" and a pointer to --help on standard error and exits with status 3.
+// "--" ends the options; a lone "-" is positional. Then records the
+// program's directory (for its message files and default scribant.ini),
+// starts the GPI layer and takes the current project into ProjectID; a GPI
+// that cannot start ends the process: "Unable to initialize GPI", status 3.
+vaAMCompanionArgs vaAMStartCompanion(int argc, char **argv, const vaAMCompanionSpec &spec);
+
+// Only the parsing of vaAMStartCompanion, for retagplan, whose run starts
+// the GPI layer itself.
+vaAMCompanionArgs vaAMParseCompanionArgs(int argc, char **argv, const vaAMCompanionSpec &spec);
+
+// The end of a companion whose work threw (memory exhausted while its
+// JSON document was built): prints "program: what" on standard error and
+// returns 3, for main to return.
+int vaAMCompanionFailed(const char *program, const char *what);
 
 // Prints the message of vaAMErrorBufferV on standard error as "program:
 // message" (its own line end dropped) and exits with status 3.
 [[noreturn]] void vaAMCompanionFatal(const char *program);
-
-// Lower-cases every argument after the program name in place, as retag does,
-// and tells whether the usage is wanted: no argument, or an argument that
-// begins with "-help". Returns 1 for the usage, else 0.
-int vaAMParseCompanionArgs(int argc, char **argv);
 
 // Calls visit(path, name, number) for every file of libraryPath/sym whose
 // name part matches pattern ("*" for all) and whose extension is a number,
@@ -56,13 +91,73 @@ using vaAMSymbolFileProc = std::function<void(const char *path, const char *name
 int vaAMForEachSymbolFile(const char *libraryPath, const char *pattern,
                           const vaAMSymbolFileProc &visit);
 
+// Calls visit for the symbol block files named by names (count of them), in
+// the order of the names, or for every one (vaAMForEachSymbolFile) when
+// count is 0: a name with a numeric extension names one file, a name without
+// extension every numbered file of that name. A name that matches no file
+// calls missing with the path it would have (libraryPath/sym/name).
+void vaAMForEachNamedSymbolFile(const char *libraryPath, char *const *names, int count,
+                                const vaAMSymbolFileProc &visit,
+                                const std::function<void(const char *path)> &missing);
+
+// "locked by OWNER on HOST (process PID)" for the lock of the symbol block
+// name.number of library alias, or "locked (its lock file cannot be read)".
+std::string vaAMLockHolder(const char *alias, const char *name, int number);
+
+// Why a save of the symbol block file at path (block name and number of
+// library alias) would be refused now, as far as can be seen without
+// writing or locking; "" when nothing stands in its way. A lock another
+// live process holds ("it is locked by ..."; an orphan of this host, which a
+// save takes over, does not count), a block file that cannot be written
+// ("the block file cannot be written (Permission denied)"), a directory
+// that cannot be written (for the backup and the new file).
+std::string vaAMSaveObstacle(const char *path, const char *alias, const char *name, int number);
+
 // ---- blkcheck ---------------------------------------------------------------------
+
+// One message of a companion: "file:line: severity: text", or "file:
+// severity: text" for a message about a whole file (line 0).
+struct vaAMMessage {
+  std::string file;
+  int line;
+  std::string severity; // "error", "warning" or "note"
+  std::string text;
+};
+using vaAMMessages = std::vector<vaAMMessage>;
+
+// How a file is named in messages: relative to the current directory when
+// it lies below it, else as given.
+std::string vaAMShownPath(const std::string &path);
+
+// Prints the message on standard output, or, when kept is not null (the
+// command writes JSON), appends it to kept instead.
+void vaAMEmit(vaAMMessages *kept, vaAMMessage message);
+
+// The messages as a JSON array of objects {"file", "line", "severity",
+// "text"}; line is null for a message about a whole file.
+nlohmann::json vaAMMessagesJson(const vaAMMessages &messages);
+
+// Writes document on stream as the one JSON document of a command's output
+// (indented, a line end after it). Text that is not valid UTF-8 is written
+// with U+FFFD in place of each bad byte.
+void vaAMPrintJson(FILE *stream, const nlohmann::json &document);
+
+// One block file a check looked at.
+struct vaAMCheckedFile {
+  std::string file; // as messages name it
+  bool read;        // false: it could not be opened or was refused as a block
+  int warnings;
+  int errors;
+};
 
 // What a check found.
 struct vaAMCheckCounts {
-  int blocks;   // block files read
-  int warnings; // problems the reader counts as warnings
-  int errors;   // problems counted as errors, blocks that could not be read
+  int blocks;                   // block files read
+  int warnings;                 // problems the reader counts as warnings
+  int errors;                   // problems counted as errors, files that could not be read
+  int unreadable = 0;           // files that could not be opened or read as a block
+  vaAMMessages *kept = nullptr; // where the messages go instead of standard output
+  std::vector<vaAMCheckedFile> *files = nullptr; // when set, each file checked is added
 };
 
 // Reads the symbol block file at path (block name and number of library
@@ -70,9 +165,16 @@ struct vaAMCheckCounts {
 // without writing anything, and frees it again. Each problem is printed on
 // standard output as "path:line: warning: text" or "path:line: error: text"
 // ("path: error: text" for a problem of the whole block), and counted. A
-// file that cannot be opened is one error.
+// file that cannot be opened, or that the reader refuses as a block (no
+// version line, a version not accepted), counts as unreadable, not as read,
+// besides its error.
 void vaAMCheckBlockFile(const char *path, const char *alias, const char *name, int number,
                         vaAMCheckCounts *counts);
+
+// Reads the symbol block file at path as vaAMCheckBlockFile does, without a
+// word; the Block, which the caller frees with q_free_block, or null when the
+// file cannot be opened or the reader refuses it as a block.
+vqBlock *vaAMReadBlockQuietly(const char *path, const char *alias, const char *name, int number);
 
 // Checks the symbol block files of the library directory libraryPath of
 // library alias: every one, or those named in names (count of them): a name
@@ -82,7 +184,8 @@ void vaAMCheckBlockFile(const char *path, const char *alias, const char *name, i
 void vaAMCheckLibrary(const char *libraryPath, const char *alias, char *const *names, int count,
                       vaAMCheckCounts *counts);
 
-// The exit status of a check: 0 clean, 1 warnings only, 2 errors.
+// The exit status of a check: 0 clean, 1 warnings only, 2 errors, 4 when a
+// block file could not be read (whatever else was found).
 int vaAMCheckStatus(const vaAMCheckCounts *counts);
 
 // ---- ltfextract -------------------------------------------------------------------
@@ -121,3 +224,85 @@ int vaAMExtractSymbol(const vqBlock *block, SymbolInfo **list, vaAMExtractCounts
 // be written (the file is then as it was).
 int vaAMExtractLibrary(const char *libraryPath, const char *alias, const char *fileName,
                        vaAMExtractCounts *counts);
+
+// ---- ltfcheck ---------------------------------------------------------------------
+
+// One S record of a checked list and what retag would do with it.
+struct vaAMListSymbol {
+  std::string name; // as the list writes it
+  int sheet;
+  int line;          // its physical line in the list file
+  std::string block; // the block file it is applied to, "" when none
+  // "apply": retag applies it; "fail": retag would fail the symbol and leave
+  // it unsaved; "repeated": a later S record of the same symbol wins;
+  // "no block": the library has no such block.
+  std::string result;
+};
+
+// What a check of a list found: its messages (list problems first, in line
+// order, then those of library blocks, in name order) and the list's
+// symbols, in file order.
+struct vaAMListCheck {
+  vaAMMessages messages;
+  std::vector<vaAMListSymbol> symbols;
+  int blocks = 0; // symbol block files of the library
+  int warnings = 0;
+  int errors = 0;
+};
+
+// Checks the LTF list fileName (named shownName in messages) against the
+// symbol blocks of the library directory libraryPath of alias, as retag
+// would apply it, reading the list exactly as retag does; nothing is locked
+// or written. Errors are what would make retag log an error, skip or fail a
+// symbol, or stop: a parse error of the list (the check ends there), a
+// header in the wrong case, a library block the list lacks, a pin attribute
+// of a block on a pin the list's symbol lacks, a block symbol attribute whose
+// name differs from the list's only in case. Warnings: a repeated S record,
+// a list symbol the library lacks, a value that will be upper-cased or
+// trimmed. Returns 0, or 1 with "File NAME could not be opened." in
+// vaAMErrorBufferV.
+int vaAMCheckList(const char *fileName, const char *shownName, const char *libraryPath,
+                  const char *alias, vaAMListCheck *check);
+
+// The exit status of a list check: 0 clean, 1 warnings only, 2 errors.
+int vaAMListStatus(const vaAMListCheck *check);
+
+// ---- retagrestore -----------------------------------------------------------------
+
+// One block retagrestore looked at.
+struct vaAMRestored {
+  std::string file;   // the block file, as messages name it
+  std::string backup; // its backup
+  // "swapped", "would swap" (-n), "locked", "refused" (write-protected, not
+  // a regular file), "no backup" (a named block only), "failed".
+  std::string result;
+  std::string reason; // "" when swapped or to be swapped, else why not
+};
+
+// What a restore did.
+struct vaAMRestore {
+  bool named = false;           // blocks were named: one without backup is refused
+  vaAMMessages *kept = nullptr; // where the messages go instead of standard output
+  std::vector<vaAMRestored> blocks;
+  int swapped = 0; // swapped, or to be swapped with -n
+  int refused = 0;
+};
+
+// Exchanges the symbol block file at path (block name and number of library
+// alias) with its backup (path.bac), so that the block holds what the last
+// save replaced and the backup what the block held; a second exchange
+// undoes the first. Done as a save is done: under the block's lock, taken
+// first (a lock of another process refuses the block, naming its holder),
+// refused for a block file that is write-protected or not a regular file.
+// The exchange is one atomic step where the system has one, else a
+// sequence in which the block always holds one of the two contents. A
+// block without backup is passed over (refused when restore->named). With
+// dryRun nothing is locked or changed: the block is only looked at. Prints
+// "swapped FILE with BACKUP" ("would swap" with dryRun) on standard output,
+// or "FILE: error: not restored: REASON" (vaAMEmit), and counts.
+void vaAMRestoreBlock(const char *path, const char *alias, const char *name, int number,
+                      bool dryRun, vaAMRestore *restore);
+
+// The exit status of a restore: 0 every block swapped (or to be swapped),
+// 2 when one was refused or failed.
+int vaAMRestoreStatus(const vaAMRestore *restore);

@@ -6,8 +6,10 @@
 #include <initializer_list>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "apply.h"
+#include "companion.h"
 #include "gpi.h"
 #include "retag.h"
 #include "retagInternal.h"
@@ -86,6 +88,8 @@ FILE *openConfig(Run &run, const char *name) {
 int visitFile(char *path, void *symbols) {
   if (vaam::interruptSignal() != 0)
     return vsSTOP;
+  if (vaAMPreviewV)
+    vaam::previewVisit(path);
   const int next = vaAMApplyAttributes(path, symbols);
   vaam::commitSavesIfDue();
   return next;
@@ -178,11 +182,20 @@ void vaAMRun(int argc, char **argv) {
   if (vaAMPreviewV) {
     // Blocks loaded read-only are never locked, whatever is done to them.
     vqSetBlockReadOnly(1);
-    vaAMLogFileFpV = stdout;
+    vaAMLogFileFpV = vaam::previewLog();
   }
   // From here on an interrupt ends the visit after the current symbol; a
   // signal that comes after the visit is absorbed and the run ends normally.
   vaam::catchInterrupts();
+  // A terminal gets the progress with the total and the time left, and a
+  // word for each wait for a lock; a log or a pipe gets nothing extra.
+  if (!vaAMDebugV && isatty(STDERR_FILENO) == 1) {
+    int total = 0;
+    (void)vaAMForEachSymbolFile(libraryPath, "*",
+                                [&](const char *, const char *, int) { ++total; });
+    vaam::progressTotal(total);
+    vaam::watchLockWaits();
+  }
   // Saves are committed in groups; the last group, also of an interrupted
   // visit, is committed before anything else is written.
   vfpSetSaveGrouping(1);
@@ -199,6 +212,8 @@ void vaAMRun(int argc, char **argv) {
     fatal(run);
   }
 
+  if (vaAMPreviewV)
+    vaam::previewEnd(ltfName, alias);
   if (interrupted != 0)
     reportInterrupt(interrupted);
   std::fprintf(vaAMLogFileFpV, "%d symbols were processed successfully.\n", vaAMSymbolCountV);

@@ -9,29 +9,36 @@
 #include "ulMem.h"
 #include "ulStr.h"
 
+namespace {
+
+const vaAMCompanionSpec kSpec{
+    "ltfextract",
+    "usage: ltfextract destination_lib_alias LTF_file_name\n"
+    "       ltfextract --help | --version\n\n"
+    "Writes the symbol and pin attributes of every symbol of the library\n"
+    "into LTF_file_name.ltf (give the name without its extension), in the\n"
+    "form retag reads. Exit status: 0 written, 1 written with attributes or\n"
+    "symbols left out, 3 nothing written.\n",
+    {},
+    {}};
+
+} // namespace
+
 int main(int argc, char **argv) {
-  vaAMStartCommand(argv[0], nullptr);
-  if (vaAMParseCompanionArgs(argc, argv) != 0) {
-    std::printf("usage: ltfextract destination_lib_alias LTF_file_name\n"
-                "       ltfextract -help\n\n"
-                "Writes the symbol and pin attributes of every symbol of the library\n"
-                "into LTF_file_name.ltf (give the name without its extension), in the\n"
-                "form retag reads. Exit status: 0 written, 1 written with attributes or\n"
-                "symbols left out, 3 nothing written.\n");
-    std::exit(0);
-  }
-  if (argc < 3) {
+  const vaAMCompanionArgs args = vaAMStartCompanion(argc, argv, kSpec);
+  if (args.positional.size() < 2) {
     vaAMSetError("Insufficient command line");
     vaAMCompanionFatal(argv[0]);
   }
-  if (argc > 3)
+  if (args.positional.size() > 2)
     std::printf("Ignoring extra command line options.\n");
+  const char *alias = args.positional[0];
   char *libraryPath = nullptr;
-  if (vaAMResolveLibraryToRead(argv[1], &libraryPath) != 0)
+  if (vaAMResolveLibraryToRead(alias, &libraryPath) != 0)
     vaAMCompanionFatal(argv[0]);
-  char *fileName = ulStrCatAlloc(argv[2], ".ltf");
+  char *fileName = ulStrCatAlloc(args.positional[1], ".ltf");
   vaAMExtractCounts counts{};
-  if (vaAMExtractLibrary(libraryPath, argv[1], fileName, &counts) != 0)
+  if (vaAMExtractLibrary(libraryPath, alias, fileName, &counts) != 0)
     vaAMCompanionFatal(argv[0]);
   std::printf("ltfextract: %s written: symbols %d, warnings %d\n", fileName, counts.symbols,
               counts.warnings);

@@ -16,6 +16,32 @@
 
 HashEntry *vaAMHashTableV[vaAM_HASH_SIZE];
 
+namespace {
+
+// The reader's observer (vaAMSetLtfObserver): none in retag.
+struct Observer {
+  vaAMLtfObserver proc = nullptr;
+  void *user = nullptr;
+};
+
+Observer &observer() {
+  static Observer o;
+  return o;
+}
+
+// Tells the observer, if there is one, about the word just read.
+inline void observe(FILE *fp, int id, const char *word, void *record) {
+  const Observer &o = observer();
+  if (o.proc != nullptr) [[unlikely]]
+    o.proc(id, word, std::ftell(fp) - 1, record, o.user);
+}
+
+} // namespace
+
+void vaAMSetLtfObserver(vaAMLtfObserver proc, void *user) {
+  observer() = Observer{proc, user};
+}
+
 using vaam::kLineSize;
 using vaam::kNullPointer;
 using vaam::setError;
@@ -455,6 +481,7 @@ int vaAMReadLTFFile(FILE *fp, SymbolInfo **list, KeywordEntry *keywords, const c
       ++line; // one per word read here: record keywords and preamble words
 
     if (id == vaAM_LTF_BEGIN) {
+      observe(fp, id, word, nullptr);
       putBack();
       if (!header) {
         header = true;
@@ -464,6 +491,7 @@ int vaAMReadLTFFile(FILE *fp, SymbolInfo **list, KeywordEntry *keywords, const c
       return 1;
     }
     if (!header) {
+      observe(fp, id, word, nullptr);
       putBack();
       continue;
     }
@@ -480,21 +508,25 @@ int vaAMReadLTFFile(FILE *fp, SymbolInfo **list, KeywordEntry *keywords, const c
       }
       *list = symbol = head;
       pinContext = false;
+      observe(fp, id, word, symbol);
       if (!readRest() || parseSymbolLine(rest, symbol, line, fileName) != 0)
         return 1;
       break;
     }
     case vaAM_LTF_PIN:
       if (vaAMAllocatePin(symbol) == nullptr) {
+        observe(fp, id, word, nullptr);
         putBack();
         return 1;
       }
       pinContext = true;
+      observe(fp, id, word, symbol->pins);
       if (!readRest() || parsePinLine(rest, symbol, line, fileName) != 0)
         return 1;
       break;
     case vaAM_LTF_ATTRIBUTE: {
       if (symbol == nullptr) {
+        observe(fp, id, word, nullptr);
         putBack();
         parseError(line, fileName, "Attribute record before any symbol record");
         return 1;
@@ -506,15 +538,18 @@ int vaAMReadLTFFile(FILE *fp, SymbolInfo **list, KeywordEntry *keywords, const c
         return 1;
       }
       owner = head;
+      observe(fp, id, word, head);
       if (!readRest() || parseAttributeLine(rest, head, line, fileName) != 0)
         return 1;
       break;
     }
     case vaAM_LTF_END:
+      observe(fp, id, word, nullptr);
       putBack();
       std::printf("\n");
       return 0;
     default:
+      observe(fp, id, word, nullptr);
       putBack();
       parseError(line, fileName, "Unrecognized token '", word, "'", static_cast<size_t>(length));
       return 1;

@@ -78,8 +78,49 @@ void forgetSymbolIndex(const SymbolInfo *list);
 // and new text and its settings when they changed, or added) and a summary
 // line, drops the Block's changed state (so that the release frees it) and
 // returns 1, as a good save does.
+// retagplan's usage text.
+extern const char *const kPreviewUsage;
+
+// What retagplan prints on standard output: the text above (the default), a
+// unified diff of every block file a save would change (--diff), or one
+// JSON document (--json). The last two are set before the run: standard
+// output then carries the diff or the document alone, and everything else
+// the run prints goes to standard error. previewLog is the stream the run
+// writes its log lines to (standard output, or for JSON a stand-in that
+// keeps them as the document's messages); the driver calls previewVisit
+// with each file before its visit and previewEnd after the visit, which
+// writes the JSON document (list and alias name the run).
+enum class PreviewFormat { Text, Diff, Json };
+void previewSetFormat(PreviewFormat format);
+FILE *previewLog();
+void previewVisit(const char *path);
+void previewEnd(const char *ltfName, const char *alias);
+
+// The unified diff of before and after, both files named label ("---" and
+// "+++" lines, then "@@" hunks with three lines of context); "" when they are
+// equal. A last line without line end is marked as diff marks it.
+std::string unifiedDiff(const std::string &label, const std::string &before,
+                        const std::string &after);
+
 void previewBegin(const vqBlock *block, const char *loadName, const char *extension);
 int previewSave(vqBlock *block);
+
+// The status line of a run on standard error, for a terminal only (the
+// caller decides): statusShow draws text on it (cut to the terminal's width,
+// blanks over what a longer text left), statusClear erases it. The progress
+// of the visit and the lock waits share it.
+void statusShow(const std::string &text);
+void statusClear();
+
+// Shows each wait for a lock file that cannot be read yet on the status
+// line ("waiting for the lock of ALIAS:NAME held by PID@HOST"), erased when
+// the wait ends (vfpLockWaitNoteV). Only while standard error is a terminal.
+void watchLockWaits();
+
+// The number of block files the visit will pass, for the progress line
+// (visited/total and the time left); 0, the default, shows no total. Starts
+// the clock of the estimate.
+void progressTotal(int total);
 
 // Interrupts. The driver calls catchInterrupts right before the visit of the
 // library: from then on SIGINT, SIGTERM, SIGHUP and SIGPIPE (those not ignored

@@ -222,6 +222,19 @@ int vaAMTransList(SymbolInfo *list);
 // records read so far stay in *list for the caller to free.
 int vaAMReadLTFFile(FILE *fp, SymbolInfo **list, KeywordEntry *keywords, const char *fileName);
 
+// An observer of the reader, for a checker that needs to know where each
+// record stands in the file (retag has none). Called once for every word the
+// reader takes as a record keyword or passes over in the preamble, in file
+// order, before the rest of a record's line is read: id is the word's keyword
+// id (0 for none), word the word, offset the file offset of a byte of the
+// word's line (its last character or the line end behind it), and record
+// the record the line fills: the new SymbolInfo of an S line, the new
+// PinInfo of a P line, the new AttributeInfo of an A line, null for any
+// other word. When the read fails, the failing line is the one last
+// observed. proc null removes the observer.
+using vaAMLtfObserver = void (*)(int id, const char *word, long offset, void *record, void *user);
+void vaAMSetLtfObserver(vaAMLtfObserver proc, void *user);
+
 // Line readers for the three record kinds: each reads the rest of the current
 // line from fp and fills the record that the caller has just put at the head
 // of its list (symbol: the symbol itself; pin: the symbol's first pin;

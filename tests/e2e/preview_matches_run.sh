@@ -9,7 +9,7 @@
 #   - The log equals what the preview printed of it: every line of the
 #     preview that is not its own (banner, reading notes, the SYMBOL headers
 #     and the rewrite, add and save lines) nor a note of the override
-#     ("WRONG...") in the same order.
+#     ("WRONG...") nor a save it says would fail, in the same order.
 #   - A block file the preview did not announce a save for is unchanged.
 #   - For a block file it did, the attribute records the run removed and
 #     added (each as pin, text and the six numbers, the pin being the first
@@ -24,7 +24,8 @@ trap 'rm -rf "$work"' EXIT
 # The preview's own output ends with the two counts; retag's output follows.
 awk '/ errors were generated\.$/ { print; exit } { print }' .stdout >"$work/preview"
 grep -v -e '^Retag preview - ' -e '^Copyright ' -e '^Reading ' -e 'symbol records found\.\.\.' \
-  -e '^SYMBOL [^ ]*$' -e '^  rewrite ' -e '^  add ' -e '^  save: ' -e '^WRONG\.' "$work/preview" |
+  -e '^SYMBOL [^ ]*$' -e '^  rewrite ' -e '^  add ' -e '^  save: ' \
+  -e '^  save would fail: ' -e '^WRONG\.' "$work/preview" |
   sed '/^$/d' >"$work/logged"
 if ! diff -u "$log" "$work/logged"; then
   echo "the log differs from what the preview printed of it (above)"

@@ -3,11 +3,11 @@
 #
 #   run_case.sh RETAG CASE_DIR
 #
-# The other commands (ltfextract, blkcheck, retagplan) are taken from the
-# directory of RETAG. A scenario directory holds:
+# The other commands (the companions) are taken from the directory of RETAG.
+# A scenario directory holds:
 #   cmd        the arguments, as shell words (required); a first word that
-#              names a command (retag, ltfextract, blkcheck, retagplan) runs
-#              that command, anything else is retag's first argument. Each
+#              names a command (retag or a companion) runs that command,
+#              anything else is retag's first argument. Each
 #              line is one run, in order, in the same scratch directory (an
 #              empty file is one run of retag without arguments)
 #   project/   files copied into a fresh scratch directory, the working directory of the run
@@ -15,7 +15,11 @@
 #              whose files are copied there first (the example project)
 #   env        optional VAR=value lines added to the environment (@TMP@ is the scratch directory)
 #   status     expected exit status of each run, in order (default 0 each)
-#   stdout     expected standard output of all runs, byte for byte (@TMP@ as above)
+#   stdout     expected standard output of all runs, byte for byte (@TMP@ as
+#              above, @VERSION@ the project's version)
+#   json       optional: the JSON documents of standard output, flattened by
+#              jsonflat (one "pointer value" line each, $JSONFLAT or
+#              bin/jsonflat beside RETAG), line for line (@TMP@ as above)
 #   stderr     optional: expected standard error of all runs, byte for byte (@TMP@ as above)
 #   expected/  files that must exist in the scratch directory afterwards, byte for byte
 #   absent     optional list of paths (one a line) that must not exist afterwards
@@ -55,15 +59,17 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+root=$(realpath "$(dirname "$0")/../..")
+version=$(sed -n 's/^project(retag VERSION \([^ ]*\).*/\1/p' "$root/CMakeLists.txt")
 if [ -f "$case/project_from" ]; then
-  root=$(realpath "$(dirname "$0")/../..")
   cp -r "$root/$(tr -d '\n' <"$case/project_from")/." "$work/"
 fi
 [ -d "$case/project" ] && cp -r "$case/project/." "$work/"
 bin=$(dirname "$retag")
+companions="retag ltfextract blkcheck retagplan ltfcheck retagrestore"
 if [ -f "$case/bare" ]; then
   mkdir "$work/.bin"
-  for c in retag ltfextract blkcheck retagplan; do
+  for c in $companions; do
     [ -x "$bin/$c" ] && cp "$bin/$c" "$work/.bin/"
   done
   cp "$bin"/*.umb "$work/.bin/"
@@ -107,14 +113,12 @@ statuses=()
 : >"$work/.stderr"
 for run in "${runs[@]}"; do
   eval "args=($run)"
-  command=retag
-  case "${args[0]-}" in
-  retag | ltfextract | blkcheck | retagplan)
-    command=${args[0]}
+  command=$bin/retag
+  if [[ " $companions " == *" ${args[0]-} "* ]]; then
+    command=$bin/${args[0]}
     args=("${args[@]:1}")
-    ;;
-  esac
-  (cd "$work" && eval "$limits" && env -i "${envs[@]}" "${runner[@]}" "$bin/$command" \
+  fi
+  (cd "$work" && eval "$limits" && env -i "${envs[@]}" "${runner[@]}" "$command" \
     "${args[@]}") >>"$work/.stdout" 2>>"$work/.stderr" </dev/null
   statuses+=($?)
 done
@@ -129,8 +133,16 @@ if [ "$status" != "$want" ]; then
   fail=1
 fi
 if [ -f "$case/stdout" ]; then
-  if ! diff -u <(sed "s|@TMP@|$work|g" "$case/stdout") "$work/.stdout"; then
+  if ! diff -u <(sed -e "s|@TMP@|$work|g" -e "s|@VERSION@|$version|g" "$case/stdout") \
+    "$work/.stdout"; then
     echo "standard output differs (above)"
+    fail=1
+  fi
+fi
+if [ -f "$case/json" ]; then
+  flat=${JSONFLAT:-$(dirname "$retag")/jsonflat}
+  if ! diff -u <(sed "s|@TMP@|$work|g" "$case/json") <("$flat" <"$work/.stdout"); then
+    echo "the JSON documents differ (above)"
     fail=1
   fi
 fi

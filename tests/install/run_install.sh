@@ -25,10 +25,11 @@ if ! cmake --install "$build" --prefix "$prefix" >"$work/install.out" 2>&1; then
   exit 1
 fi
 
-want=$(printf '%s\n' bin/blkcheck bin/ltfextract bin/retag bin/retagplan bin/scrib.umb \
-  bin/scribant.ini bin/ullib.umb bin/vslib.umb \
-  share/man/man1/blkcheck.1 share/man/man1/ltfextract.1 share/man/man1/retag.1 \
-  share/man/man1/retagplan.1 share/man/man5/blockfiles.5 share/man/man5/blockformat.5 \
+want=$(printf '%s\n' bin/blkcheck bin/ltfcheck bin/ltfextract bin/retag bin/retagplan \
+  bin/retagrestore bin/scrib.umb bin/scribant.ini bin/ullib.umb bin/vslib.umb \
+  share/man/man1/blkcheck.1 share/man/man1/ltfcheck.1 share/man/man1/ltfextract.1 \
+  share/man/man1/retag.1 share/man/man1/retagplan.1 share/man/man1/retagrestore.1 \
+  share/man/man5/blockfiles.5 share/man/man5/blockformat.5 \
   share/man/man5/ltf.5 share/man/man5/retagcfg.ini.5 share/man/man5/scribant.ini.5)
 got=$(cd "$prefix" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
 if [ "$want" != "$got" ]; then
