@@ -745,10 +745,12 @@ int vfpUnlockObj(vfpObjId obj) {
     return held ? vfpOK : vfpNOT_LOCKED;
   LockInfo cur;
   const int st = vfpiReadLock(path.c_str(), &cur);
+  // Without a lock file there is nothing to delete: the delete fails.
   if (st == vfpNOT_LOCKED)
-    return st;
+    return vfpGENERAL_FAILURE;
   // Only a lock of this user that is ours by its tests, or orphaned, goes:
-  // a live lock of another process is never broken by an unlock.
+  // a live lock of another process is never broken by an unlock, even one
+  // of the same user, so that two runs of one user stay apart.
   if (ownUser() != cur.owner)
     return vfpLOCK_ERROR;
   if (st != vfpOK) {
@@ -760,7 +762,7 @@ int vfpUnlockObj(vfpObjId obj) {
   } else if (vfpiTestLock(&cur) != vfpOK) {
     return vfpLOCK_ERROR;
   }
-  return unlink(path.c_str()) == 0 || errno == ENOENT ? vfpOK : vfpGENERAL_FAILURE;
+  return unlink(path.c_str()) == 0 ? vfpOK : vfpGENERAL_FAILURE;
 }
 
 int vfpBreakLock(const char *reference) {
