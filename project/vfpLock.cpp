@@ -62,6 +62,9 @@ struct State {
   // Lock directories already cleared of dead temporary files, with the
   // process that did it (a forked child clears them again).
   std::map<std::string, pid_t> swept;
+  // Lock directories this process made, with the process: removed at the
+  // end when they are empty, so that a run leaves none behind.
+  std::map<std::string, pid_t> made;
 };
 
 State &state() {
@@ -233,7 +236,9 @@ int createTempLock(const std::string &path, std::string &temp) {
     int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno == ENOENT) { // the first lock of the directory: make it
       const std::string dir = path.substr(0, path.rfind('/'));
-      if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST)
+      if (mkdir(dir.c_str(), 0777) == 0)
+        state().made[dir] = ownPid();
+      else if (errno != EEXIST)
         return -1;
       fd = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     }
@@ -825,5 +830,12 @@ int vfpReleaseAllLocks() {
       ++released;
   }
   s.held.clear();
+  // A directory that still holds a lock (another process's, or a lock
+  // being made right now) is not empty, and rmdir leaves it; one that a
+  // process needs after this makes it again.
+  for (const auto &[dir, pid] : s.made)
+    if (pid == ownPid())
+      rmdir(dir.c_str());
+  s.made.clear();
   return released;
 }
