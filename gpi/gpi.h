@@ -207,16 +207,21 @@ int gpi_report();
 // 0 for a pin. Every operation returns 1 when done and 0 when refused, and
 // prints nothing (except gpi_a_attribute on a net without a segment).
 
-// Replaces the text of an attribute (kind 6) by a pooled copy of text, with
-// its trailing blanks removed. Refused when the object is no attribute, text
-// is null, or the name of text differs from the attribute's name (exact
-// comparison, at most 131 characters). Position, text settings and the
-// Block's changed state are not touched.
-int gpi_m_attr(const char *text, vqObject *attribute);
+// Replaces the text of an attribute (kind 6) by a pooled copy of text. The
+// name is split from text itself (q_attr_name), which removes text's
+// trailing blanks IN PLACE, so that the caller holds exactly the text the
+// attribute holds. Refused when the object is no attribute, text is null,
+// or the name of text differs from the attribute's name (exact comparison,
+// at most 131 characters). Position, text settings and the Block's changed
+// state are not touched.
+int gpi_m_attr(char *text, vqObject *attribute);
 
 // Adds an attribute with text to owner (null: to the current block itself)
-// at the owner part. Refused (0, Block unchanged) when owner is given and is
-// no instance, net or pin, when the name may not be added there (an existing
+// at the owner part. text loses its trailing blanks in place, as in
+// gpi_m_attr, and the new attribute holds a pooled copy of what is left, so
+// that the caller finds it by comparing with text. Refused (0, Block
+// unchanged) when owner is given and is no instance, net or pin, when the
+// name may not be added there (an existing
 // name is allowed again in a symbol, and elsewhere only SIGNAL and EQUATE on
 // an instance with part 0, PARAM anywhere, PROBE on a net; a new REFDES on an
 // instance that has a reference designator and a new "#" on a connection
@@ -232,7 +237,7 @@ int gpi_m_attr(const char *text, vqObject *attribute);
 // on an instance whose symbol has an attribute of the same name and part,
 // it takes that attribute's look and position carried through the
 // instance's placement (vqTransform.h). Marks the Block changed.
-int gpi_a_attribute(const char *text, vqObject *owner, vqId part);
+int gpi_a_attribute(char *text, vqObject *owner, vqId part);
 
 // Deletes an attribute (kind 6) from the current block's object list and
 // its owner's attached chain, and frees it. Refused for any other object or

@@ -279,12 +279,13 @@ vqText *addAttribute(vqBlock *block, char *text, const std::string &name, vqObje
   return a;
 }
 
-// Rewrites attribute a with text (pooled, taken over) when the names agree;
-// else frees text. Does not mark the Block changed.
-bool rewrite(vqText *a, char *text) {
+// Rewrites attribute a with text (pooled, taken over, its trailing blanks
+// already removed) when the names agree; else frees text. Does not mark the
+// Block changed.
+bool rewrite(vqText *a, char *text, const std::string &name) {
   std::string oldText = a->text != nullptr ? a->text : "";
   std::string oldName = a->text != nullptr ? nameOf(oldText.data()) : "";
-  if (!ulStrEqu(oldName.c_str(), q_attr_name(text))) {
+  if (oldName != name) {
     ulStrFree(text);
     return false;
   }
@@ -298,7 +299,7 @@ bool rewrite(vqText *a, char *text) {
 bool setInstanceAttribute(vqBlock *block, char *text, const std::string &name, vqComp *c,
                           vqId part) {
   if (vqText *old = q_get_inst_attribute(name.c_str(), c, part)) {
-    if (!rewrite(old, text))
+    if (!rewrite(old, text, name))
       return false;
     q_set_changed_flag(block);
     return true;
@@ -308,14 +309,17 @@ bool setInstanceAttribute(vqBlock *block, char *text, const std::string &name, v
 
 } // namespace
 
-int gpi_m_attr(const char *text, vqObject *attribute) {
+int gpi_m_attr(char *text, vqObject *attribute) {
   vqText *a = asAttribute(attribute);
   if (a == nullptr || text == nullptr)
     return 0;
-  return rewrite(a, ulStrCpy(text)) ? 1 : 0;
+  // The name is taken from the caller's text, which loses its trailing
+  // blanks in place: the caller then holds the text the attribute holds.
+  std::string name = nameOf(text);
+  return rewrite(a, ulStrCpy(text), name) ? 1 : 0;
 }
 
-int gpi_a_attribute(const char *text, vqObject *owner, vqId part) {
+int gpi_a_attribute(char *text, vqObject *owner, vqId part) {
   vqBlock *block = q_get_block();
   if (block == nullptr || text == nullptr)
     return 0;
@@ -324,13 +328,12 @@ int gpi_a_attribute(const char *text, vqObject *owner, vqId part) {
     return 0;
   if (isKind(owner, vqKIND_PIN))
     part = 0;
-  char *copy = ulStrCpy(text);
-  std::string name = nameOf(copy);
-  if (!mayAdd(block, name, owner, part)) {
-    ulStrFree(copy);
+  // As in gpi_m_attr, the caller's text is trimmed in place: a caller that
+  // looks for the new attribute by its text finds it.
+  std::string name = nameOf(text);
+  if (!mayAdd(block, name, owner, part))
     return 0;
-  }
-  return addAttribute(block, copy, name, owner, part) != nullptr ? 1 : 0;
+  return addAttribute(block, ulStrCpy(text), name, owner, part) != nullptr ? 1 : 0;
 }
 
 int gpi_d_attr(vqObject *attribute) {

@@ -272,9 +272,10 @@ int vqpIsFileModified(BlockFileId file);
 // process holds it or it cannot be made.
 int vqpFileLock(int kind, const char *alias, const char *name, int version);
 
-// Releases the block's lock. 1 when the lock file is gone afterwards (also
-// when there was none); 0 when it belongs to another process or cannot be
-// removed.
+// Releases the block's lock: 1 when its lock file was removed; 0 when there
+// was none (nothing to remove), when it cannot be removed, or when it
+// belongs to another process, also a live one of the same user (two runs of
+// one user stay apart).
 int vqpFileUnlock(int kind, const char *alias, const char *name, int version);
 
 // Looks at the block's lock. When it is orphaned (its process on this host

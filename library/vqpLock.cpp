@@ -68,8 +68,7 @@ int vqpFileUnlock(int kind, const char *alias, const char *name, int version) {
   char ref[vfpREF_SIZE];
   if (vqpiBuildRef(ref, kind, alias, name, version) != vfpOK)
     return 0;
-  const int st = vfpUnlockObject(ref);
-  return st == vfpOK || st == vfpNOT_LOCKED ? 1 : 0;
+  return vfpUnlockObject(ref) == vfpOK ? 1 : 0;
 }
 
 BlockFileId vqpFileReclaimOrphanLock(int kind, const char *alias, const char *name, int version,

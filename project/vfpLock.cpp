@@ -63,6 +63,9 @@ struct State {
   // Lock directories already cleared of dead temporary files, with the
   // process that did it (a forked child clears them again).
   std::map<std::string, pid_t> swept;
+  // Lock directories this process made, with the process: removed at the
+  // end when they are empty, so that a run leaves none behind.
+  std::map<std::string, pid_t> made;
 };
 
 State &state() {
@@ -234,7 +237,9 @@ int createTempLock(const std::string &path, std::string &temp) {
     int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno == ENOENT) { // the first lock of the directory: make it
       const std::string dir = path.substr(0, path.rfind('/'));
-      if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST)
+      if (mkdir(dir.c_str(), 0777) == 0)
+        state().made[dir] = ownPid();
+      else if (errno != EEXIST)
         return -1;
       fd = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     }
@@ -796,10 +801,12 @@ int vfpUnlockObj(vfpObjId obj) {
     return held ? vfpOK : vfpNOT_LOCKED;
   LockInfo cur;
   const int st = vfpiReadLock(path.c_str(), &cur);
+  // Without a lock file there is nothing to delete: the delete fails.
   if (st == vfpNOT_LOCKED)
-    return st;
+    return vfpGENERAL_FAILURE;
   // Only a lock of this user that is ours by its tests, or orphaned, goes:
-  // a live lock of another process is never broken by an unlock.
+  // a live lock of another process is never broken by an unlock, even one
+  // of the same user, so that two runs of one user stay apart.
   if (ownUser() != cur.owner)
     return vfpLOCK_ERROR;
   if (st != vfpOK) {
@@ -811,7 +818,7 @@ int vfpUnlockObj(vfpObjId obj) {
   } else if (vfpiTestLock(&cur) != vfpOK) {
     return vfpLOCK_ERROR;
   }
-  return unlink(path.c_str()) == 0 || errno == ENOENT ? vfpOK : vfpGENERAL_FAILURE;
+  return unlink(path.c_str()) == 0 ? vfpOK : vfpGENERAL_FAILURE;
 }
 
 int vfpBreakLock(const char *reference) {
@@ -874,5 +881,12 @@ int vfpReleaseAllLocks() {
       ++released;
   }
   s.held.clear();
+  // A directory that still holds a lock (another process's, or a lock
+  // being made right now) is not empty, and rmdir leaves it; one that a
+  // process needs after this makes it again.
+  for (const auto &[dir, pid] : s.made)
+    if (pid == ownPid())
+      rmdir(dir.c_str());
+  s.made.clear();
   return released;
 }

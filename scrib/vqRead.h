@@ -42,15 +42,18 @@
 //     outside 0..32766 is reported as 2236 and the arc dropped.
 //   - A value out of range in a line, box, circle, arc, text, U attribute or
 //     pin record, and in any other record where the format leaves the
-//     outcome open, is reported and kept as read, cut to the width of the
-//     field it is stored in (a coordinate to 32 bits, an origin to its 4 bits
-//     of the placement word, a pin side to 8 bits). A Q colour or line style
-//     out of range becomes the kind's default (q_objects), as an invalid font
-//     or fill style does.
-//   - A point count of a line above 4096 is reported as 2228 and the line
-//     dropped, so that a damaged file cannot make the reader allocate without
-//     bound; a logical line is cut after 64 KiB, and more than 1024
-//     continuation lines are not joined.
+//     outcome open, is reported and kept as read when its field holds it.
+//     A value that its field cannot hold keeps the field's nearest value,
+//     never a wrapped one: a number beyond 32 bits becomes the nearest int
+//     before its range check (so V 4294967346 is version 2147483647, which
+//     is not accepted), an origin of 20 the 15 of its 4 bits, a pin side of
+//     300 the 255 of its byte, a negative identifier 0. A Q colour or line
+//     style out of range becomes the kind's default (q_objects), as an
+//     invalid font or fill style does.
+//   - A line of any point count is read and kept: the points are taken as
+//     the file holds them, so a count beyond the file costs no memory. A
+//     logical line is cut after 64 KiB, and more than 1024 continuation
+//     lines are not joined (the writer never comes near either).
 //   - Ownership (A, L and Q records): an A or L record attaches to the
 //     current owner, the component instance, pin or net read last (a net's
 //     last segment); records A, L, C, X, J, S, B and Q never become the owner.
@@ -63,13 +66,26 @@
 //     symbol cannot be had keeps its names and has no symbol.
 //   - A missing identifier, header value or pin number is "missing field"
 //     (2252); a token that does not begin with a number counts as missing.
-//     A missing last id (i) counts as 0; an I record without scale (2253)
-//     gets the scale 1.0 and no trailing text.
+//     A missing last id (i) is -1, as a missing V, Y, Z or D value is; the
+//     last id keeps -1 (and any negative value) as its all-ones 32 bits,
+//     4294967295, which is also how it is written and read back, and which
+//     the identifier checks take as -1: below 1, so the first identifier
+//     raises it (2235). Its other values are 0..4294967294: a larger last id
+//     or identifier raises it no further. An i record that follows
+//     identifiers never takes the last id below the highest of them (2235).
+//     An I record without scale (2253) gets the scale 1.0 and no trailing
+//     text.
 //   - A Q record with no object created just before it is reported as 2247.
+//   - A text field is trimmed again after its cut to 132 characters, and a
+//     carriage return in it is a blank; an I record whose name has no
+//     component part (":" or "lib:") misses a field (2252). The writer could
+//     not give any of these back as read: what the reader accepts, written,
+//     reads back into the same records.
 //
 // Finishing, after the last record:
 //   - a text, attribute or label that repeats an earlier one exactly is
-//     removed;
+//     removed (in schematics again once the nets below are removed, for the
+//     texts they leave without owner);
 //   - schematics: nets whose joints and segments do not hold together are
 //     removed (2237; their texts stay, without owner); each C record is tied
 //     to the joint at its position in the net it names (a net or joint that

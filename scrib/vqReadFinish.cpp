@@ -266,7 +266,9 @@ void removeDuplicateTexts(vqBlock *block) {
     vqBlockDeleteObject(block, t);
 }
 
-void removeBadNets(vqBlock *block) {
+// Removes the nets that do not hold together; whether there was one.
+bool removeBadNets(vqBlock *block) {
+  bool removed = false;
   for (vqObject *o = block->objects, *next; o != nullptr; o = next) {
     next = o->next;
     if (o->kind != vqKIND_NET)
@@ -283,7 +285,9 @@ void removeBadNets(vqBlock *block) {
     noteAlone(kError, sbMsgBuild(2237, fullName(block), static_cast<long>(net->id)));
     // Its labels and attributes stay in the list without owner.
     vqBlockDeleteObject(block, net);
+    removed = true;
   }
+  return removed;
 }
 
 // Ties the C records to their nets and joints; a net or joint that is not
@@ -379,7 +383,10 @@ void finishBlock(Reader &r) {
     ripperVersion(block);
   removeDuplicateTexts(block);
   if (block->kind == vqBLOCK_SCHEMATIC) {
-    removeBadNets(block);
+    // Texts that lost their net may now repeat each other: as they are
+    // written, a second read would find them duplicates.
+    if (removeBadNets(block))
+      removeDuplicateTexts(block);
     resolveConnections(r);
     std::unordered_set<vqJoint *> reached;
     finishInstances(r, reached);

@@ -18,12 +18,10 @@
 namespace vqread {
 
 // Longest numeric token (longer ones are split), longest logical line kept,
-// most continuation lines joined into one logical line, most points of a
-// line record.
+// most continuation lines joined into one logical line.
 inline constexpr int kTokenMax = 50;
 inline constexpr int kLineMax = 64 * 1024;
 inline constexpr int kContinuationMax = 1024;
-inline constexpr int kPointsMax = 4096;
 
 // The reader's severities: 2 counts a warning, 3 an error; 1, 4 and 5 are
 // printed without being counted.
@@ -49,6 +47,7 @@ struct Reader {
   int lineNo = 0;            // physical lines read so far
   bool badVersion = false;   // 2251 or 2254 was reported
   bool finishing = false;    // past the records: messages are about the whole block
+  long highestId = -1;       // highest N, I or P identifier read, as the last id holds it
 
   vqObject *tail = nullptr;    // last object of the block's list
   vqObject *owner = nullptr;   // instance, pin or net read last (A, L owner)
@@ -99,7 +98,8 @@ void noteAlone(int severity, const char *text);
 // characters up to a blank or the line end). false when the line holds no
 // further token or the token does not begin with a number.
 bool nextLong(Reader &r, long *value);
-// The same, cut to int (the field width of most values).
+// The same as an int (the field width of most values); a number beyond the
+// int range gives the nearest int.
 bool nextInt(Reader &r, int *value);
 // The next field as a floating-point number.
 bool nextDouble(Reader &r, double *value);
@@ -107,8 +107,9 @@ bool nextDouble(Reader &r, double *value);
 // kept) into out; false when there is none.
 bool nextWord(Reader &r, char *out, int size);
 // The text field: the rest of the line, leading blanks skipped, trailing
-// white space removed, cut to vqTEXT_MAX characters; a missing text gives ""
-// and warning 2259. A pooled string, the caller's.
+// white space removed, cut to vqTEXT_MAX characters and trimmed again after
+// the cut; a carriage return in it is a blank. A missing text gives "" and
+// warning 2259. A pooled string, the caller's.
 char *textField(Reader &r);
 // Reads the next logical line into r.line and sets r.pos to its start;
 // false at end of file.

@@ -211,8 +211,9 @@ bool nextInt(Reader &r, int *value) {
   long v;
   if (!nextLong(r, &v))
     return false;
-  // Kept as read, cut to the 32 bits of the field.
-  *value = static_cast<int>(static_cast<unsigned long>(v) & 0xffffffffUL);
+  // A number beyond the field keeps its nearest value, so that the range
+  // check of the field sees it out of range instead of a wrapped value.
+  *value = static_cast<int>(std::clamp<long>(v, INT_MIN, INT_MAX));
   return true;
 }
 
@@ -244,24 +245,37 @@ bool nextWord(Reader &r, char *out, int size) {
   return true;
 }
 
-char *textField(Reader &r) {
-  const char *p = r.pos;
-  while (*p == ' ')
-    ++p;
-  const char *end = p + std::strlen(p);
-  while (end > p && (end[-1] == ' ' || end[-1] == '\t' || end[-1] == '\n' || end[-1] == '\r'))
+namespace {
+
+// The end of [from, end) without its trailing white space.
+const char *trimEnd(const char *from, const char *end) {
+  while (end > from && (end[-1] == ' ' || end[-1] == '\t' || end[-1] == '\n' || end[-1] == '\r'))
     --end;
+  return end;
+}
+
+} // namespace
+
+char *textField(Reader &r) {
+  // A carriage return inside a text is a blank, as the writer writes it.
+  const char *p = r.pos;
+  while (*p == ' ' || *p == '\r')
+    ++p;
+  const char *end = trimEnd(p, p + std::strlen(p));
   r.pos = end;
   if (end == p) {
     note(r.block, kWarning, sbMsgBuild(2259, lineText(r)));
     return ulStrCpy("");
   }
-  long n = end - p;
-  if (n > vqTEXT_MAX)
-    n = vqTEXT_MAX;
+  // A text cut just after a blank is trimmed again: it must read back as
+  // the writer writes it.
+  if (end - p > vqTEXT_MAX)
+    end = trimEnd(p, p + vqTEXT_MAX);
+  const long n = end - p;
   char *text = ulStrAlloc(static_cast<int>(n) + 1);
   std::memcpy(text, p, static_cast<size_t>(n));
   text[n] = '\0';
+  std::replace(text, text + n, '\r', ' ');
   return text;
 }
 

@@ -2,18 +2,22 @@
 //
 // Each parser reads its numeric fields first (a missing one is 2252 and
 // drops an object record), then checks the values in field order (a value
-// out of range is reported and, unless a step below says otherwise, kept as
-// read, cut to its field), then reads the text field, and finally makes the
-// object, appends it and makes it the current object for A, L and Q.
+// out of range is reported and, unless a step below says otherwise, kept:
+// as read where the field holds it, else as the field's nearest value), then
+// reads the text field, and finally makes the object, appends it and makes
+// it the current object for A, L and Q.
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <numbers>
 #include <string>
 
 #include "qInit.h"
 #include "sbMsg.h"
 #include "ulBus.h"
+#include "ulStr.h"
 #include "vqName.h"
 #include "vqReadInternal.h"
 #include "vqValidate.h"
@@ -53,6 +57,28 @@ void dropCurrent(Reader &r) {
 
 // ---- Value checks -------------------------------------------------------------------
 
+// v as a field of type T holds it: the nearest value of T's range. A value
+// beyond the field never wraps around to another, possibly valid, one.
+template <class T> T fit(long v) {
+  return static_cast<T>(
+      std::clamp<long>(v, std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
+}
+
+// The same for a bit field of the placement word or an object that holds
+// 0..high.
+int fitBits(int v, int high) {
+  return std::clamp(v, 0, high);
+}
+
+// The last id holds -1 (no identifier declared: a missing or negative i
+// record) as its all-ones 32 bits, so its other values are 0..kNoLastId - 1.
+constexpr vqId kNoLastId = std::numeric_limits<vqId>::max();
+
+// The block's last id as the identifier checks compare it.
+long declaredLastId(const vqBlock *block) {
+  return block->lastId == kNoLastId ? -1L : static_cast<long>(block->lastId);
+}
+
 void coordinate(Reader &r, int v) {
   if (!vqValidateCoordinate(v))
     note(r.block, kError, sbMsgBuild(2229, v, lineText(r)));
@@ -84,16 +110,20 @@ void sense(Reader &r, int v) {
 }
 
 // The identifier of an N, I or P record against the block's last id: a last
-// id below 1 or below the identifier is raised to it (2235); then an
-// identifier below 1 is reported with lowMessage. Returns the identifier cut
-// to 32 bits.
+// id below 1 or below the identifier is raised to it (2235, which tells the
+// last id that results); then an identifier below 1 is reported with
+// lowMessage. Returns the identifier as its 32 bits hold it.
 vqId identifier(Reader &r, long id, int lowMessage) {
-  vqId cut = static_cast<vqId>(static_cast<unsigned long>(id) & 0xffffffffUL);
-  if (!vqValidateLastID(static_cast<long>(r.block->lastId), id)) {
-    note(r.block, kError, sbMsgBuild(2235, id, lineText(r)));
-    if (id > static_cast<long>(r.block->lastId))
-      r.block->lastId = cut;
+  const vqId kept = fit<vqId>(id);
+  const vqId highest = std::min(kept, kNoLastId - 1);
+  const long last = declaredLastId(r.block);
+  if (!vqValidateLastID(last, id)) {
+    if (id > last)
+      r.block->lastId = highest;
+    note(r.block, kError, sbMsgBuild(2235, id, declaredLastId(r.block), lineText(r)));
   }
+  if (id >= 0)
+    r.highestId = std::max(r.highestId, static_cast<long>(highest));
   if (id < 1) {
     if (lowMessage == 2248)
       note(r.block, kError, sbMsgBuild(2248, id, lineText(r)));
@@ -102,7 +132,7 @@ vqId identifier(Reader &r, long id, int lowMessage) {
     else
       note(r.block, kError, sbMsgBuild(2250, id, lineText(r)));
   }
-  return cut;
+  return kept;
 }
 
 // Reads count integers; false (and 2252) when one is missing.
@@ -151,7 +181,7 @@ void readType(Reader &r) {
   int v = headerField(r, &reported);
   if (!vqValidateBlockType(v))
     note(r.block, kError, sbMsgBuild(2215, v, lineText(r)));
-  r.block->blockType = static_cast<uint8_t>(v);
+  r.block->blockType = fit<uint8_t>(v);
 }
 
 void readSheetSize(Reader &r) {
@@ -159,7 +189,7 @@ void readSheetSize(Reader &r) {
   int v = headerField(r, &reported);
   if (!vqValidateSheetSize(v))
     note(r.block, kError, sbMsgBuild(2216, v, lineText(r)));
-  r.block->sheetSize = static_cast<uint8_t>(v);
+  r.block->sheetSize = fit<uint8_t>(v);
 }
 
 void readExtent(Reader &r) {
@@ -188,8 +218,15 @@ void readLastId(Reader &r) {
     missingField(r);
     v = -1;
   }
-  // Identifiers are unsigned: a negative last id counts as none used yet.
-  r.block->lastId = v < 0 ? 0 : static_cast<vqId>(static_cast<unsigned long>(v) & 0xffffffffUL);
+  // All ones is how -1 is written back.
+  r.block->lastId =
+      v < 0 || v == kNoLastId ? kNoLastId : std::min(fit<vqId>(v), vqId{kNoLastId - 1});
+  // An i record after identifiers never takes the last id below them: the
+  // block would hand out identifiers it holds already.
+  if (r.highestId > declaredLastId(r.block)) {
+    r.block->lastId = static_cast<vqId>(r.highestId);
+    note(r.block, kError, sbMsgBuild(2235, r.highestId, r.highestId, lineText(r)));
+  }
 }
 
 // ---- Graphics -------------------------------------------------------------------------
@@ -201,22 +238,26 @@ void readLine(Reader &r) {
     dropCurrent(r);
     return;
   }
-  if (count <= 0 || count > kPointsMax) {
+  if (count <= 0) {
     note(r.block, kError, sbMsgBuild(2228, count, lineText(r)));
     dropCurrent(r);
     return;
   }
-  std::vector<int> values(static_cast<size_t>(count) * 2);
-  for (int &value : values) {
+  // Any count is read: the points are taken as the file holds them, so a
+  // count beyond the file costs no more memory than the file's own points.
+  std::vector<int> values;
+  for (long i = 0; i < 2L * count; ++i) {
     // The points may continue on the following lines.
     while (atLineEnd(r))
       if (!nextLine(r))
         break;
+    int value;
     if (!nextInt(r, &value)) {
       missingField(r);
       dropCurrent(r);
       return;
     }
+    values.push_back(value);
   }
   for (int value : values)
     coordinate(r, value);
@@ -334,8 +375,8 @@ void fillText(vqText *t, const int (&v)[5], char *text) {
   t->x = v[0];
   t->y = v[1];
   t->size = v[2];
-  vqPlaceSetOrient(&t->place, v[3]);
-  vqPlaceSetOrigin(&t->place, v[4]);
+  vqPlaceSetOrient(&t->place, fitBits(v[3], 7));
+  vqPlaceSetOrigin(&t->place, fitBits(v[4], 15));
   t->text = text;
 }
 
@@ -361,7 +402,7 @@ void readBlockAttribute(Reader &r) {
   visibility(r, vis);
   vqText *t = q_alloc_attribute();
   fillText(t, v, textField(r));
-  vqPlaceSetVis(&t->place, vis);
+  vqPlaceSetVis(&t->place, fitBits(vis, 3));
   append(r, t);
   becomeCurrent(r, t);
 }
@@ -403,7 +444,7 @@ void readAttribute(Reader &r) {
   visibility(r, vis);
   vqText *t = q_alloc_attribute();
   fillText(t, v, textField(r));
-  vqPlaceSetVis(&t->place, vis);
+  vqPlaceSetVis(&t->place, fitBits(vis, 3));
   if (!attach(r, t, 2232, 2233)) {
     q_free_attribute(t);
     return;
@@ -423,9 +464,9 @@ void readLabel(Reader &r) {
   sense(r, more[2]);
   vqText *t = q_alloc_label();
   fillText(t, v, textField(r));
-  vqPlaceSetScope(&t->place, more[0]);
-  vqPlaceSetVis(&t->place, more[1]);
-  vqPlaceSetSense(&t->place, more[2]);
+  vqPlaceSetScope(&t->place, fitBits(more[0], 3));
+  vqPlaceSetVis(&t->place, fitBits(more[1], 3));
+  vqPlaceSetSense(&t->place, fitBits(more[2], 1));
   if (!q_valid_label(t->text)) {
     note(r.block, kError, sbMsgBuild(2246, t->text, lineText(r)));
     q_free_label(t);
@@ -533,7 +574,7 @@ void readJoint(Reader &r) {
   vqJoint *joint = q_alloc_joint();
   joint->x = v[0];
   joint->y = v[1];
-  joint->type = static_cast<uint8_t>(v[2] & 15);
+  joint->type = static_cast<uint8_t>(fitBits(v[2], 15));
   joint->id = q_get_next_joint_id(r.block);
   if (r.jointTail == nullptr)
     r.net->joints = joint;
@@ -608,11 +649,22 @@ void readSegment(Reader &r, bool bus) {
 
 // ---- Component instances --------------------------------------------------------------------
 
+// Whether a library:component field names a component: the part after its
+// first ":", or the whole field, is not empty once q_split_lib_comp has
+// skipped the blanks before the field.
+bool namesComponent(const char *libcomp) {
+  const char *start = ulStrBlk(libcomp);
+  const char *colon = std::strchr(start, ':');
+  return (colon != nullptr ? colon[1] : start[0]) != '\0';
+}
+
 void readComponent(Reader &r) {
   long id;
   char libcomp[vqLIBCOMP_MAX + 1];
   int v[4]; // number x y orientation
-  if (!nextLong(r, &id) || !nextWord(r, libcomp, sizeof libcomp)) {
+  // A name without component (":" or "lib:") names no symbol: the field is
+  // missing, and an empty name would not read back.
+  if (!nextLong(r, &id) || !nextWord(r, libcomp, sizeof libcomp) || !namesComponent(libcomp)) {
     missingField(r);
     dropCurrent(r);
     return;
@@ -685,7 +737,7 @@ void readConnection(Reader &r, bool connected) {
   }
   char *number = textField(r);
   vqCnt *cnt = q_alloc_cnt();
-  cnt->pinId = static_cast<vqId>(static_cast<unsigned long>(pinId) & 0xffffffffUL);
+  cnt->pinId = fit<vqId>(pinId);
   cnt->pinIndex = q_get_pnindex(number);
   ulStrFree(number);
   if (r.cntTail == nullptr)
@@ -723,8 +775,8 @@ void readPin(Reader &r) {
   pin->p1 = {v[0], v[1]};
   pin->p2 = {v[2], v[3]};
   pin->type = v[4];
-  pin->side = static_cast<uint8_t>(v[5]);
-  pin->sense = static_cast<uint8_t>(v[6]);
+  pin->side = fit<uint8_t>(v[5]);
+  pin->sense = fit<uint8_t>(v[6]);
   append(r, pin);
   becomeCurrent(r, pin);
 }

@@ -48,12 +48,17 @@ protected:
         out.push_back(static_cast<const vqText *>(o)->text);
     return out;
   }
+  // The edits on a copy of text, which they may trim.
+  static int mAttr(std::string text, vqObject *a) { return gpi_m_attr(text.data(), a); }
+  static int aAttr(std::string text, vqObject *owner, vqId part) {
+    return gpi_a_attribute(text.data(), owner, part);
+  }
   vqText *last() const { return static_cast<vqText *>(block->objects); } // the newest
   XY lastAt() const { return {last()->x, last()->y}; }
   // Adds text to owner (part) and gives where it landed; a refusal gives
   // (-9999, -9999).
   XY added(const char *text, vqObject *owner, vqId part) {
-    return gpi_a_attribute(text, owner, part) == 1 ? lastAt() : XY(-9999, -9999);
+    return aAttr(text, owner, part) == 1 ? lastAt() : XY(-9999, -9999);
   }
   vqComp *addComp(vqBlock *symbol, int x, int y, int orient, std::vector<vqId> pins = {}) {
     vqComp *c = q_alloc_comp();
@@ -91,21 +96,30 @@ TEST_F(Edit, RewriteKeepsPlaceAndChangedStateAndComparesNamesExactly) {
   a->x = 7, a->size = 12;
   vqPlaceSetOrient(&a->place, 3);
   const vqPlace place = a->place;
-  EXPECT_EQ(1, gpi_m_attr("REFDES=U5  ", a));
+  EXPECT_EQ(1, mAttr("REFDES=U5  ", a));
   EXPECT_STREQ("REFDES=U5", a->text);
   // Position, size, placement word, changed state and references.
   EXPECT_EQ((Ints{7, 12, place, 0, 1}),
             (Ints{a->x, a->size, a->place, q_data_has_changed(block), block->refCount}));
   // Another name, another case; no "=": split at the blank.
-  EXPECT_EQ((Ints{0, 0, 1}), (Ints{gpi_m_attr("VALUE=U5", a), gpi_m_attr("Refdes=U6", a),
-                                   gpi_m_attr("REFDES U7", a)}));
+  EXPECT_EQ((Ints{0, 0, 1}),
+            (Ints{mAttr("VALUE=U5", a), mAttr("Refdes=U6", a), mAttr("REFDES U7", a)}));
   // Inner blanks belong to the name: "PIN TYPE" is not "PINTYPE".
   vqText *pinType = addAttr(block, "PIN TYPE=IN");
-  EXPECT_EQ((Ints{0, 1}),
-            (Ints{gpi_m_attr("PINTYPE=OUT", pinType), gpi_m_attr("PIN TYPE=OUT", pinType)}));
+  EXPECT_EQ((Ints{0, 1}), (Ints{mAttr("PINTYPE=OUT", pinType), mAttr("PIN TYPE=OUT", pinType)}));
   vqText *label = addAttr(block, "REFDES=U1", nullptr, 0, vqKIND_LABEL);
-  EXPECT_EQ((Ints{0, 0, 0}), (Ints{gpi_m_attr("REFDES=U2", label), gpi_m_attr("REFDES=U2", nullptr),
+  EXPECT_EQ((Ints{0, 0, 0}), (Ints{mAttr("REFDES=U2", label), mAttr("REFDES=U2", nullptr),
                                    q_data_has_changed(block)}));
+}
+
+TEST_F(Edit, TheCallersTextLosesItsTrailingBlanksSoItEqualsTheAttributes) {
+  make(vqBLOCK_SYMBOL);
+  vqText *a = addAttr(block, "VENDOR=X");
+  char rewrite[] = "VENDOR=ACME  ", add[] = "PART=7400 ", blanks[] = "NOTE=   ";
+  EXPECT_EQ((Ints{1, 1, 1}), (Ints{gpi_m_attr(rewrite, a), gpi_a_attribute(add, nullptr, 0),
+                                   gpi_a_attribute(blanks, nullptr, 0)}));
+  EXPECT_EQ((Texts{"VENDOR=ACME", "PART=7400", "NOTE="}), (Texts{rewrite, add, blanks}));
+  EXPECT_EQ((Texts{"NOTE=", "PART=7400", "VENDOR=ACME"}), texts());
 }
 
 TEST_F(Edit, BlockAttributesStackUpFromTheExtentAndEachStandsFirstInTheList) {
@@ -176,21 +190,21 @@ TEST_F(Edit, InSchematicsOnlyTheListedNamesRepeatAndRefusalsChangeNothing) {
        {Add{"VALUE=2", c, 0}, Add{"SIGNAL=t", c, 2}, Add{"NAME=m", net, 1},
         Add{"TOP=2", nullptr, 0}, Add{"REFDES=U2", c, 0}, Add{"#=4", c, 2}, Add{"X=1", box, 0},
         Add{"PINTYPE=OUT", pin, 5}})
-    EXPECT_EQ(0, gpi_a_attribute(text, owner, part)) << text;
+    EXPECT_EQ(0, aAttr(text, owner, part)) << text;
   EXPECT_EQ(before, texts());
   EXPECT_EQ(0, q_data_has_changed(block));
   for (auto [text, owner, part] :
        {Add{"PARAM=b", c, 0}, Add{"PARAM=c", net, 1}, Add{"PARAM=d", nullptr, 0},
         Add{"SIGNAL=t", c, 0}, Add{"EQUATE=f", c, 0}, Add{"PROBE=q", net, 1},
         Add{"NEW=1", nullptr, 0}})
-    EXPECT_EQ(1, gpi_a_attribute(text, owner, part)) << text;
+    EXPECT_EQ(1, aAttr(text, owner, part)) << text;
   EXPECT_EQ(nullptr, last()->owner); // without owner: a block attribute
   // The two new-name rules of an instance, once nothing is in the way.
   ulStrFree(c->refdes);
   c->refdes = nullptr;
   c->cnts->pinIndex = 0;
-  EXPECT_EQ((Ints{1, 1, 2}), (Ints{gpi_a_attribute("REFDES=U2", c, 0), gpi_a_attribute("#=4", c, 2),
-                                   c->attached->part}));
+  EXPECT_EQ((Ints{1, 1, 2}),
+            (Ints{aAttr("REFDES=U2", c, 0), aAttr("#=4", c, 2), c->attached->part}));
 }
 
 TEST_F(Edit, InstanceAttributesStackAtTheColumnOrThePlacedSymbolPin) {
@@ -206,7 +220,7 @@ TEST_F(Edit, InstanceAttributesStackAtTheColumnOrThePlacedSymbolPin) {
                                        {"PINSWAP=1", 2, XY(100, 230)}})
     EXPECT_EQ(at, added(text, c, part)) << text;
   const Texts before = texts();
-  EXPECT_EQ(0, gpi_a_attribute("X=1", c, 9)); // no such pin: no place
+  EXPECT_EQ(0, aAttr("X=1", c, 9)); // no such pin: no place
   EXPECT_EQ(before, texts());
   EXPECT_EQ((Texts{"PINSWAP=1", "#=5", "PART=1", "VALUE=1"}), chain(c->attached));
 }
@@ -251,7 +265,7 @@ TEST_F(Edit, NetAttributesFollowTheirSegmentsAngle) {
   const Texts before = texts();
   int r = 1;
   for (const char *shown : {"Can not add attribute\n", ""}) { // the second one quiet
-    EXPECT_EQ(shown, scribtest::stdoutOf([&] { r = gpi_a_attribute("A=1", net, 7); }));
+    EXPECT_EQ(shown, scribtest::stdoutOf([&] { r = aAttr("A=1", net, 7); }));
     EXPECT_EQ(0, r);
     q_quiet = 1;
   }

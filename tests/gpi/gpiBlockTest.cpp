@@ -33,7 +33,8 @@ protected:
   vqBlock *changedAnd2() {
     writeSymbol("and2.1");
     EXPECT_EQ(1, gpi_load("mylib:and2", 1, 1));
-    EXPECT_EQ(1, gpi_a_attribute("VALUE=1", nullptr, 0));
+    char text[] = "VALUE=1";
+    EXPECT_EQ(1, gpi_a_attribute(text, nullptr, 0));
     return q_get_block();
   }
   // The loaded symbol of that name, or null.
@@ -88,7 +89,8 @@ TEST_F(Access, AMissingFileGivesAnEmptyTemporaryBlockAndNoFileUntilItsSave) {
   ASSERT_NE(nullptr, b); // current although the load failed
   EXPECT_EQ((Ints{1, 0, 0}), (Ints{b->temporary, b->objects != nullptr, fs::exists(sym("new.2"))}));
 
-  ASSERT_EQ(1, gpi_a_attribute("PART=NEW", nullptr, 0));
+  char text[] = "PART=NEW";
+  ASSERT_EQ(1, gpi_a_attribute(text, nullptr, 0));
   ASSERT_EQ(1, gpi_save());
   EXPECT_EQ((Ints{0, 0, 1}), (Ints{b->temporary, q_data_has_changed(b), gpi_unload()}));
   EXPECT_EQ(nullptr, loaded("new"));

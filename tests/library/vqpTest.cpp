@@ -323,11 +323,27 @@ TEST_F(Vqp, LockQueriesTellWhoHoldsABlock) {
   const std::string owner = pw->pw_name + (gecos.empty() ? "" : " (" + gecos + ")");
   EXPECT_EQ(std::to_string(getpid()) + " 1 1 " + owner + "|" + testsupport::hostName() + "|dated",
             lockQueries(f));
-  // Locked again, unlocked, and unlocked with no lock left.
-  EXPECT_EQ((Ints{1, 1, 1}), (Ints{vqpFileLock(vqpKIND_SYMBOL, "mylib", "and2", 1),
+  // Locked again, unlocked, and unlocked with no lock left: there is no lock
+  // file to delete, so that unlock fails.
+  EXPECT_EQ((Ints{1, 1, 0}), (Ints{vqpFileLock(vqpKIND_SYMBOL, "mylib", "and2", 1),
                                    vqpFileUnlock(vqpKIND_SYMBOL, "mylib", "and2", 1),
                                    vqpFileUnlock(vqpKIND_SYMBOL, "mylib", "and2", 1)}));
   EXPECT_FALSE(fs::exists(sym + "lock/and2.1"));
+}
+
+TEST_F(Vqp, ALiveLockOfTheSameUserIsNeitherUnlockedNorReclaimed) {
+  // Another run of this user (the parent process) holds the block open.
+  const std::string lockFile = sym + "lock/and2.1";
+  const std::string live =
+      testsupport::lockText(0, std::to_string(getuid()), 0, getppid(), testsupport::hostName());
+  writeFile(block, "V 50\n");
+  writeFile(lockFile, live);
+  char owner[vqpOWNER_SIZE] = "";
+  EXPECT_EQ((Ints{0, 0}), (Ints{vqpFileUnlock(vqpKIND_SYMBOL, "mylib", "and2", 1),
+                                vqpFileReclaimOrphanLock(vqpKIND_SYMBOL, "mylib", "and2", 1,
+                                                         vqpFILE_READ, 0, owner)}));
+  EXPECT_EQ(std::to_string(getuid()), owner);
+  EXPECT_EQ(live, readFile(lockFile));
 }
 
 TEST_F(Vqp, AForeignLockRefusesAnEditButAnOrphanIsReclaimed) {

@@ -442,8 +442,9 @@ TEST_F(FileDb, ExitDiscardsWritesInProgressAndReleasesLocks) {
   EXPECT_TRUE(fs::exists(lib + "/sym/lock/and2.1"));
   EXPECT_EQ(0, vfpExit());
   EXPECT_EQ("old\n", readFile(file));
-  EXPECT_EQ((Strings{"and2.1", "lock"}), entries(lib + "/sym"));
-  EXPECT_EQ((Ints{0, 0}), (Ints{long(entries(lib + "/sym/lock").size()), vfpObjGetClass(o)}));
+  // The lock directory the open made went with the lock.
+  EXPECT_EQ((Strings{"and2.1"}), entries(lib + "/sym"));
+  EXPECT_EQ(0, vfpObjGetClass(o));
 }
 
 } // namespace

@@ -116,7 +116,8 @@ TEST_F(Locks, ALockFileHoldsTenLinesAndPaddingInTheLockDirectory) {
   changed.replace(changed.find("LockTest: ALL"), 13, "LockTest: USERID+PID");
   EXPECT_EQ(changed, readFile(lockFile));
 
-  EXPECT_EQ((Ints{0, 0, 0, vfpNOT_LOCKED}),
+  // Unlocked; unlocked again, the delete of the lock file fails.
+  EXPECT_EQ((Ints{0, 0, 0, vfpGENERAL_FAILURE}),
             (Ints{vfpUnlockObject(ref().c_str()), fs::exists(lockFile), vfpObjHoldsLock(obj),
                   vfpUnlockObject(ref().c_str())}));
 }
@@ -297,14 +298,15 @@ TEST_F(Locks, WithoutLockFilesNothingIsWrittenAndNothingCountsAsLocked) {
 TEST_F(Locks, ALockNeverOutlivesItsProcess) {
   // vfpExit releases what is held; a process that ends without it releases
   // its locks through its exit handler; a forked child leaves its parent's
-  // locks alone.
+  // locks alone. The lock directory a process made goes with its last lock.
   ASSERT_EQ(0, vfpLockObj(obj, vfpLOCKTEST_ALL));
   const pid_t child = fork();
   if (child == 0)
     std::exit(0); // runs the exit handlers, not vfpExit
   int status = 0;
   waitpid(child, &status, 0);
-  EXPECT_EQ((Ints{1, 0, 0}), (Ints{fs::exists(lockFile), vfpExit(), fs::exists(lockFile)}));
+  EXPECT_EQ((Ints{1, 0, 0, 0}), (Ints{fs::exists(lockFile), vfpExit(), fs::exists(lockFile),
+                                      fs::exists(sym + "lock")}));
 
   open(vfpLOCKMODE_DEFAULT);
   const pid_t holder = fork();
@@ -313,7 +315,12 @@ TEST_F(Locks, ALockNeverOutlivesItsProcess) {
     std::exit(st == 0 && fs::exists(lockFile) ? 0 : 1);
   }
   waitpid(holder, &status, 0);
-  EXPECT_EQ((Ints{0, 0}), (Ints{WEXITSTATUS(status), fs::exists(lockFile)}));
+  EXPECT_EQ((Ints{0, 0, 0}),
+            (Ints{WEXITSTATUS(status), fs::exists(lockFile), fs::exists(sym + "lock")}));
+  // A lock directory that was there before stays.
+  fs::create_directory(sym + "lock");
+  ASSERT_EQ(0, vfpLockObj(obj, vfpLOCKTEST_ALL));
+  EXPECT_EQ((Ints{1, 1}), (Ints{vfpReleaseAllLocks(), fs::is_directory(sym + "lock")}));
 }
 
 TEST_F(Locks, AHolderKilledWithSigkillLeavesALockThatTheNextRequesterReclaims) {

@@ -79,7 +79,15 @@ std::string summary(int warnings, int errors) {
   return alone(2240, "mylib:blk.1", warnings, errors);
 }
 
-class Reader : public scribtest::Project {};
+class Reader : public scribtest::Project {
+protected:
+  // The reader's switches as a run starts with them.
+  void TearDown() override {
+    vqReadPrintLineNumber(1);
+    vqReadPrintHiddenMsgs(0);
+    Project::TearDown();
+  }
+};
 
 // ---- Cases in files --------------------------------------------------------------------
 
@@ -91,6 +99,8 @@ class Reader : public scribtest::Project {};
 //   --- block             the read's result, read-only flag, version, bad
 //                         data flag, error and warning counts, then the
 //                         Block as scribtest::describe gives it
+// A Block the reader accepts is also written, read back and written again:
+// the two bodies must be equal, whatever the file held.
 // With RETAG_UPDATE_CASES=1 the files are rewritten with what the reader
 // gives, to review with the version control's diff.
 TEST_F(Reader, CasesReadAsTheirFilesSay) {
@@ -123,6 +133,10 @@ TEST_F(Reader, CasesReadAsTheirFilesSay) {
         std::to_string(vqReadWarningCount()) + "\n" + scribtest::describe(r->block);
     EXPECT_EQ(output, r->out);
     EXPECT_EQ(block, got);
+    if (r->result == 1) {
+      const std::string first = scribtest::bodyOf(r->block);
+      EXPECT_EQ(first, scribtest::bodyOf(readBlock(r->block->kind, first)->block));
+    }
     if (std::getenv("RETAG_UPDATE_CASES") != nullptr)
       testsupport::writeFile(file, head + "--- " + kind + "\n" + input + "--- output\n" + r->out +
                                        "--- block\n" + got);
@@ -185,14 +199,30 @@ TEST_F(Reader, RipperVersionOfASchematicWithoutRippers) {
                                       version(vqBLOCK_SYMBOL, 1)}));
 }
 
+TEST_F(Reader, ALineKeepsAnyPointCountTheFileHolds) {
+  std::string points;
+  for (int i = 0; i < 5000; ++i)
+    points += " " + std::to_string(i) + " " + std::to_string(-i) + (i % 6 == 5 ? "\n" : "");
+  const std::string body = "V 50\nY 0\nD 0 0 100 100\nZ 10\ni 0\nl 5000" + points + "\nE\n";
+  auto r = readBlock(vqBLOCK_SYMBOL, body);
+  const auto *line = r->at<vqLine>(0);
+  EXPECT_EQ("", r->out);
+  EXPECT_EQ((Ints{5000, 4999, -4999}),
+            (Ints{line->count, line->points[4999].x, line->points[4999].y}));
+  EXPECT_EQ(body, scribtest::bodyOf(r->block));
+}
+
 TEST_F(Reader, HiddenMessagesReportJointTypesRecomputed) {
   const std::string net = "i 1\nN 1\nJ 0 0 9\nJ 10 0 1\nS 1 2\n";
+  // Hidden, the message is neither printed nor counted.
   auto quiet = schematicOf(net);
   EXPECT_EQ("", quiet->out);
-  EXPECT_EQ((Ints{1, 0}), (Ints{quiet->at<vqNet>(0)->joints->type, vqReadPrintHiddenMsgs(1)}));
+  EXPECT_EQ((Ints{1, 0, 0}), (Ints{quiet->at<vqNet>(0)->joints->type, vqReadErrorCount(),
+                                   vqReadPrintHiddenMsgs(1)}));
   auto loud = schematicOf(net);
   vqJoint *j = loud->at<vqNet>(0)->joints;
   EXPECT_EQ(alone(2260, "mylib:blk.1", static_cast<long>(j->id)) + summary(0, 1), loud->out);
+  EXPECT_EQ(1, vqReadErrorCount());
 }
 
 // ---- Logical lines -----------------------------------------------------------------------------
