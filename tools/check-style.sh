@@ -21,7 +21,8 @@ python3 tools/check-messages.py "$build"
 
 modules=(util project library scrib gpi retag tools)
 
-mapfile -t files < <(find "${modules[@]}" bench fuzz tests \( -name '*.cpp' -o -name '*.h' \) | sort)
+mapfile -t files < <(find "${modules[@]}" bench fuzz tests examples \( -name '*.cpp' -o -name '*.h' \) |
+  sort)
 clang-format --dry-run -Werror "${files[@]}"
 
 # clang-tidy parses with clang, which does not know some of g++'s warning
