@@ -1,4 +1,5 @@
-# The library as a package for other batch programs.
+# The library as a package for other batch programs, and the packages of the
+# whole install.
 #
 # Installed tree (GNUInstallDirs paths; prefix P):
 #   P/bin/                      the commands                        (Runtime)
@@ -67,3 +68,25 @@ endforeach()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/retag.pc.in ${PROJECT_BINARY_DIR}/retag.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/retag.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
         COMPONENT Development)
+
+# Packages: cpack (or the target "package") makes a .tar.gz of the installed
+# tree and a .deb that installs it under /usr.
+set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
+set(CPACK_PACKAGE_VENDOR "retag developers")
+set(CPACK_PACKAGE_CONTACT "retag developers <retag@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "Brings the attributes of a schematic symbol library into line with an attribute list")
+set(CPACK_PACKAGE_DESCRIPTION
+    "retag rewrites the attributes of every symbol block of a library from a plain-text \
+attribute list, backing up and locking each block file it rewrites; its companions extract \
+a library's attributes as such a list, preview a run and check a library's block files. \
+The package also holds the block database library as static libraries with their headers, \
+a CMake package and a pkg-config file, for other batch programs.")
+set(CPACK_GENERATOR TGZ DEB)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libgcc-s1")
+# A source package (target package_source) leaves out the build trees.
+set(CPACK_SOURCE_GENERATOR TGZ)
+set(CPACK_SOURCE_IGNORE_FILES "/\\.git/" "/build/")
+include(CPack)
