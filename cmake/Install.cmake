@@ -21,6 +21,7 @@ set(RETAG_PACKAGE_MODULES util project library scrib gpi)
 # include each other by bare name, so they stand together in one directory.
 set(RETAG_PUBLIC_HEADERS
     gpi/gpi.h
+    library/qMsg.h
     scrib/sbMsg.h
     scrib/vqAttr.h
     scrib/vqBlock.h

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "qInit.h"
+#include "qMsg.h"
 #include "qlm.h"
 #include "qlmInternal.h"
-#include "sbMsg.h"
 #include "ulBase.h"
 #include "ulStr.h"
 #include "vs.h"

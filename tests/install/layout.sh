@@ -16,7 +16,7 @@ shift 2
   for msg in "$src"/messages/*.msg; do echo "share/retag/$(basename "$msg" .msg).umb"; done
   echo share/retag/scribant.ini
   for page in "$src"/docs/*.[1-9]; do echo "share/man/man${page##*.}/$(basename "$page")"; done
-  for header in gpi.h sbMsg.h ulDlist.h ulErr.h ulEx.h ulMsg.h ulStr.h vfp.h vqAttr.h vqBlock.h \
+  for header in gpi.h qMsg.h sbMsg.h ulDlist.h ulErr.h ulEx.h ulMsg.h ulStr.h vfp.h vqAttr.h vqBlock.h \
     vqName.h vqp.h; do
     echo "include/retag/$header"
   done
