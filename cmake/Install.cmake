@@ -21,11 +21,11 @@ set(RETAG_PACKAGE_MODULES util project library scrib gpi)
 # include each other by bare name, so they stand together in one directory.
 set(RETAG_PUBLIC_HEADERS
     gpi/gpi.h
-    library/qMsg.h
     scrib/sbMsg.h
     scrib/vqAttr.h
     scrib/vqBlock.h
     scrib/vqName.h
+    library/qMsg.h
     library/vqp.h
     project/vfp.h
     util/ulDlist.h
