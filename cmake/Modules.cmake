@@ -1,11 +1,10 @@
 # Helpers shared by the module directories.
 #
 # Each source directory (util, project, library, scrib, gpi, retag) is one
-# static library holding every .cpp file of the directory. Some modules call
-# each other in a circle (util <-> library for error logs and paths,
-# scrib <-> library for block names, file access and locks), so executables
-# link all module libraries as one group (the linker rescans the group until
-# nothing is left unresolved). The include directories of all modules are
+# static library holding every .cpp file of the directory. Two modules call
+# each other in a circle (util <-> library for error logs and paths), so
+# executables link all module libraries as one group (the linker rescans the
+# group until nothing is left unresolved). The include directories of all modules are
 # visible to every module through retag_includes.
 
 set(RETAG_WARNINGS -Wall -Wextra -Werror -Wformat=2 -Wno-format-nonliteral -Wnon-virtual-dtor
@@ -36,7 +35,8 @@ function(retag_module name)
   endforeach()
   if(sources)
     add_library(${name} STATIC ${sources})
-    target_link_libraries(${name} PUBLIC retag_includes)
+    # Installed, the headers stand together in include/retag (cmake/Install.cmake).
+    target_link_libraries(${name} PUBLIC $<BUILD_INTERFACE:retag_includes>)
     retag_warnings(${name})
     set_property(GLOBAL APPEND PROPERTY RETAG_MODULES ${name})
   endif()

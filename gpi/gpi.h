@@ -1,5 +1,7 @@
 // gpi.h: the programming interface through which a batch program edits
 // blocks of the schematic database without the editor's user interface.
+// gpi(3) (docs/gpi.3) walks through a whole program: how to build it, the
+// calling sequence, and what a program must not do.
 //
 // A program starts the interface once and ends it once:
 //   if (!gpi_init()) ... cannot work: no project, no settings ...

@@ -19,8 +19,9 @@
 //
 // Where the file is found. vsGetini searches, in order: "60/scribant.ini" in
 // the current directory, "scribant.ini" in the current directory, the origin,
-// every WDIR directory, and the directory of the running program, where an
-// installation keeps its default file. The directory the file was found in is
+// every WDIR directory, then ../share/retag from the directory of the
+// running program, where an installation keeps its default file, and that
+// directory itself, where a build puts it (vsSrchExeDir). The directory the file was found in is
 // the project directory: its library list comes from the DIR lines of that
 // same file (the project's view "Scribant").
 //

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "qInit.h"
+#include "qMsg.h"
 #include "qlm.h"
 #include "qlmInternal.h"
-#include "sbMsg.h"
 #include "ulBase.h"
 #include "ulStr.h"
 #include "vs.h"
@@ -81,6 +81,20 @@ bool readLine(FILE *f, std::string &line, size_t max) {
       line += static_cast<char>(c);
   }
   return any;
+}
+
+// Whether the setting of a line (up to a zero byte in it) is a DIR line.
+bool isDirLine(const std::string &line) {
+  int start, end;
+  q_ini_line_text(line.c_str(), &start, &end);
+  const char *word = line.c_str() + start;
+  const char *stop = line.c_str() + end;
+  while (word < stop && ulCharIsSpace(*word))
+    ++word;
+  const char *after = word;
+  while (after < stop && !ulCharIsSpace(*after))
+    ++after;
+  return after > word && q_find_keyword(std::string(word, after).c_str()) == q_find_keyword("dir");
 }
 
 // Shows a line of text on the editor's console, cut to the message width.
@@ -245,7 +259,13 @@ int q_read_init(const char *path) {
     std::string line;
     while (readLine(f, line, kLineMax)) {
       ++s.line;
-      int result = q_read_param(line.c_str());
+      // A zero byte would cut a directory line short and make a library of
+      // what stands before it: such a line is refused whole.
+      int result = -1;
+      if (line.find('\0') != std::string::npos && isDirLine(line))
+        q_ini_putmsgid(2040, 1);
+      else
+        result = q_read_param(line.c_str());
       errors += result != 0;
       dirErrors += result == -1;
       for (qlmDirId d = qlm_id_next_dir(last); d != nullptr; d = qlm_id_next_dir(d)) {

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "qInit.h"
+#include "qMsg.h"
 #include "qlm.h"
-#include "sbMsg.h"
 #include "ulBase.h"
 #include "ulBus.h"
 #include "ulErr.h"

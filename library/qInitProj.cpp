@@ -82,6 +82,12 @@ int vqProjInit(int version) {
     fail("Project database", status);
 
   char found[vsMAXPATH];
+  // The first entry of that name along the search order is the project's
+  // file: a directory there is reported, not passed over for a file found
+  // later (the default one of the installation, which names no library).
+  if (vsSrchdirs(vqInitFileNameV, vsANY, found) == vsOK && vsExists(found, vsDIR) == vsOK)
+    ulExThrow2(ulEX_POSTCOND, "scrib", ulErrERROR,
+               (std::string(found) + ": Is a directory").c_str());
   if (vsGetini(vqInitFileNameV, found) != vsOK)
     fail(vqInitFileNameV, vfpINI_NOT_FOUND);
   char directory[vsMAXPATH] = "";

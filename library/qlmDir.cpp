@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "qMsg.h"
 #include "qlm.h"
-#include "sbMsg.h"
 #include "ulBase.h"
 #include "ulStr.h"
 

@@ -28,7 +28,8 @@
 //
 // Search order of configuration files (vsSrchdirs, vsGetini): the
 // compatible-version subdirectory of the current directory ("60/name"), the
-// name itself, the origin, every WDIR element, the executable directory.
+// name itself, the origin, every WDIR element, the data directory of the
+// executable directory, the executable directory (vsSrchExeDir).
 // WDIR is split at blanks, tabs and ":"; each directory D gives D/60/ and
 // then D (search mode 0). The list is built on first use and kept until
 // vsResetWdirCache; whether each element exists is learnt once per list.
@@ -251,8 +252,10 @@ int vsSrchwdirs(const char *spec, int kind, char *out);
 // itself when the search fails. vsOK or vsNOTFOUND (vsDENIED: bad spec).
 int vsSrchdirs(const char *spec, int kind, char *out);
 
-// Looks for directory/name.extension under the executable directory.
-// vsNOTFOUND if none is recorded or the entry is not there.
+// Looks for directory/name.extension under the data directory of the
+// executable directory (that of an installed tree, "../share/retag" from it
+// in the default layout), then under the executable directory itself (a
+// build tree). vsNOTFOUND if none is recorded or the entry is in neither.
 int vsSrchExeDir(const char *directory, const char *name, const char *extension, int kind,
                  char *out);
 

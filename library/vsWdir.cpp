@@ -15,6 +15,12 @@
 #include "ulStr.h"
 #include "vsInternal.h"
 
+// The data directory of an installed program, relative to the program's own
+// directory; the build sets it from its install layout.
+#ifndef VS_EXE_DATA_DIR
+#define VS_EXE_DATA_DIR "../share/retag"
+#endif
+
 const char *ulCompatibleVersionV = "60";
 
 namespace {
@@ -240,11 +246,19 @@ int vsSrchdirs(const char *spec, int kind, char *out) {
 int vsSrchExeDir(const char *directory, const char *name, const char *extension, int kind,
                  char *out) {
   const char *exe = vsExeDir();
-  char dir[vsMAXPATH], candidate[vsMAXPATH];
-  if (exe == nullptr || !vsi::copyTo(dir, exe, sizeof dir) || vsDnpath(dir, directory) != vsOK ||
-      vsMerge(candidate, nullptr, dir, name, extension) != vsOK)
+  if (exe == nullptr)
     return vsNOTFOUND;
-  return found(candidate, kind, out) ? vsOK : vsNOTFOUND;
+  // An installed program keeps its data in the data directory reached from
+  // its own (so the installed tree can move as a whole); a program run where
+  // it was built has its data beside it.
+  for (const char *base : {VS_EXE_DATA_DIR, ""}) {
+    char dir[vsMAXPATH], candidate[vsMAXPATH];
+    if (vsi::copyTo(dir, exe, sizeof dir) && vsDnpath(dir, base) == vsOK &&
+        vsDnpath(dir, directory) == vsOK &&
+        vsMerge(candidate, nullptr, dir, name, extension) == vsOK && found(candidate, kind, out))
+      return vsOK;
+  }
+  return vsNOTFOUND;
 }
 
 int vsGetini(const char *fileName, char *out) {

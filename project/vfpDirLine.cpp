@@ -270,8 +270,16 @@ int vfpiReadDirLine(FILE *file, char *path, char *alias, int *flags, char *quali
   if (file == nullptr)
     return vfpEND_OF_DIRS;
   char buffer[vfpLINE_SIZE];
-  while (std::fgets(buffer, sizeof buffer, file) != nullptr) {
-    const size_t n = std::strlen(buffer);
+  for (;;) {
+    // Filled with non-zero bytes before each read, so that the last zero
+    // byte is the one that ends what fgets read, and one before it was in
+    // the line.
+    std::memset(buffer, 1, sizeof buffer);
+    if (std::fgets(buffer, sizeof buffer, file) == nullptr)
+      break;
+    const auto *end = static_cast<const char *>(memrchr(buffer, '\0', sizeof buffer));
+    const auto n = static_cast<size_t>(end - buffer);
+    const bool zeroByte = std::strlen(buffer) < n;
     if (n == sizeof buffer - 1 && buffer[n - 1] != '\n') {
       int c;
       while ((c = std::fgetc(file)) != EOF && c != '\n') {
@@ -282,6 +290,13 @@ int vfpiReadDirLine(FILE *file, char *path, char *alias, int *flags, char *quali
     const char *s = skipBlanks(buffer);
     if (!isDirKeyword(s, tokenEnd(s)))
       continue;
+    // A zero byte would cut the line short and make a library of what
+    // stands before it: the line is refused whole.
+    if (zeroByte) {
+      if (flags != nullptr)
+        *flags = vfpDIR_NOTYPE;
+      return vfpPATH_FORMAT;
+    }
     vfpiDirLine parsed;
     const int status = vfpiParseDirLine(buffer, &parsed);
     copyOut(path, parsed.path, vfpPATH_SIZE);

@@ -9,6 +9,10 @@
 #include "vqReadInternal.h"
 #include "vqp.h"
 
+// The bad-data mark of the editor database (declared in vqRead.h and gpi.h):
+// the block reader sets it, the writer and the programming interface read it.
+char q_bad_data = 0;
+
 namespace vqread {
 
 ReadState &readState() {

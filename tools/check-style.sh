@@ -7,7 +7,9 @@
 #     left to the compiler warnings: parsing their framework headers would
 #     make this check about five times slower;
 #   - tools/check-messages.py: the message table, the compiled message files
-#     of the build and every call that names a message number agree.
+#     of the build and every call that names a message number agree;
+#   - tools/check-man.sh: every manual page of docs/ has balanced quotes on
+#     its macro lines and formats without a groff warning.
 #
 #   tools/check-style.sh [BUILD_DIR]
 #
@@ -18,10 +20,12 @@ cd "$(dirname "$0")/.."
 build=${1:-build/release}
 jobs=$(nproc)
 python3 tools/check-messages.py "$build"
+tools/check-man.sh
 
 modules=(util project library scrib gpi retag tools)
 
-mapfile -t files < <(find "${modules[@]}" bench fuzz tests \( -name '*.cpp' -o -name '*.h' \) | sort)
+mapfile -t files < <(find "${modules[@]}" bench fuzz tests examples \( -name '*.cpp' -o -name '*.h' \) |
+  sort)
 clang-format --dry-run -Werror "${files[@]}"
 
 # clang-tidy parses with clang, which does not know some of g++'s warning

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the unit tests and end-to-end scenarios in a
-# normal build, the style check (tools/check-style.sh: clang-format,
-# clang-tidy and the message catalogue), the same tests again under AddressSanitizer +
-# UndefinedBehaviorSanitizer (once with the string pool and free lists on,
-# once with them off so the sanitizer sees every block), and each fuzz target
-# briefly on its corpus.
+# Builds and runs every test: the unit tests, end-to-end scenarios and
+# install, example-program and package tests in a normal build, the style
+# check (tools/check-style.sh: clang-format, clang-tidy, the message
+# catalogue and the manual pages), the same tests again under
+# AddressSanitizer + UndefinedBehaviorSanitizer (once with the string pool
+# and free lists on, once with them off so the sanitizer sees every block),
+# and each fuzz target briefly on its corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -20,8 +21,9 @@ if command -v clang-format >/dev/null && command -v clang-tidy >/dev/null; then
   tools/check-style.sh build/release
 else
   step "style check skipped: clang-format and clang-tidy are not installed"
-  step "message catalogue"
+  step "message catalogue, manual pages"
   python3 tools/check-messages.py build/release
+  tools/check-man.sh
 fi
 step "tests (normal build)"
 ctest --test-dir build/release -j "$jobs" --output-on-failure

@@ -4,8 +4,10 @@
 // binary message file (extension "umb") outside the program: the base
 // library's own file "ullib", the editor's "scrib", the path layer's "vslib".
 // A file is found along the search order of the configuration files, which
-// begins with the directory of the running executable, so a built program
-// finds the files the build put beside it.
+// ends with the data directory reached from the running executable's
+// directory (../share/retag) and that directory itself, so an installed
+// program finds the installed files and a built one those the build put
+// beside it.
 //
 // Calling sequence:
 //   ulMsgHandle f = ulMsgFileOpen("scrib", nullptr, nullptr, nullptr, nullptr);

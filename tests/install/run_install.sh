@@ -3,16 +3,19 @@
 # way a user does: found through PATH, in a project directory that has
 # nothing to do with the prefix.
 #
-#   run_install.sh BUILD_DIR SOURCE_DIR
+#   run_install.sh BUILD_DIR SOURCE_DIR LIBDIR COMMAND...
 #
-# Checks: exactly the expected files are installed; each command runs on a
-# copy of the example project and finds its message files and (outside a
-# project) the default scribant.ini beside itself; a project found along
-# WDIR works from another directory; the manual pages format without
-# warnings when groff is there.
+# Checks: exactly the files of the layout (layout.sh) are installed; each
+# command runs on a copy of the example project and finds its message files
+# and (outside a project) the default scribant.ini in ../share/retag from
+# its own directory, also after the whole tree has moved; a project found
+# along WDIR works from another directory. (tools/check-man.sh checks the
+# manual pages.)
 set -u
 build=$(realpath "$1")
 src=$(realpath "$2")
+libdir=$3
+shift 3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
@@ -25,13 +28,9 @@ if ! cmake --install "$build" --prefix "$prefix" >"$work/install.out" 2>&1; then
   exit 1
 fi
 
-want=$(printf '%s\n' bin/blkcheck bin/ltfcheck bin/ltfextract bin/retag bin/retagplan \
-  bin/retagrestore bin/scrib.umb bin/scribant.ini bin/ullib.umb bin/vslib.umb \
-  share/man/man1/blkcheck.1 share/man/man1/ltfcheck.1 share/man/man1/ltfextract.1 \
-  share/man/man1/retag.1 share/man/man1/retagplan.1 share/man/man1/retagrestore.1 \
-  share/man/man5/blockfiles.5 share/man/man5/blockformat.5 \
-  share/man/man5/ltf.5 share/man/man5/retagcfg.ini.5 share/man/man5/scribant.ini.5)
-got=$(cd "$prefix" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
+want=$("$src/tests/install/layout.sh" "$src" "$libdir" "$@")
+got=$(cd "$prefix" && find . -type f | sed 's|^\./||; s|RetagTargets-.*\.cmake$|RetagTargets-CONFIG.cmake|' |
+  LC_ALL=C sort)
 if [ "$want" != "$got" ]; then
   diff <(echo "$want") <(echo "$got")
   complain "the installed files differ (above: - expected, + installed)"
@@ -74,10 +73,11 @@ cp "$project/demolib/sym/"*.1 "$work/far/lib/sym/"
 printf 'DIR [pw] %s\nDIR [w] %s/lib (far)\n' "$work/far" "$work/far" >"$work/far/scribant.ini"
 WDIR=$work/far run "$work/cwd" 0 blkcheck far
 
-if command -v groff >/dev/null; then
-  for page in "$prefix"/share/man/man*/*; do
-    warnings=$(groff -man -ww -z "$page" 2>&1)
-    [ -z "$warnings" ] || complain "$(basename "$page"): $warnings"
-  done
-fi
+# The installed tree moved as a whole: the commands still find their data.
+mv "$prefix" "$work/moved"
+prefix=$work/moved
+run "$work/elsewhere" 3 blkcheck demolib
+grep -q "Nonexistent library: 'demolib'" "$work/out" || complain "moved: no default scribant.ini found"
+run "$project" 0 blkcheck demolib
+
 exit $fail

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "qInit.h"
+#include "qMsg.h"
 #include "qlm.h"
-#include "sbMsg.h"
 #include "support/TestSupport.h"
 #include "ulErr.h"
 #include "ulEx.h"

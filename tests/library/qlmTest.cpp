@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "qMsg.h"
 #include "qlm.h"
-#include "sbMsg.h"
 #include "support/TestSupport.h"
 #include "ulStr.h"
 #include "vs.h"

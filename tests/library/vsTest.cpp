@@ -362,6 +362,11 @@ TEST_F(Vs, SrchdirsFollowsTheSearchOrder) {
   EXPECT_EQ(root + "bin/only.ini", result(vsGetini("only.ini", out), out));
   char exeOut[vsMAXPATH];
   EXPECT_EQ(out, result(vsSrchExeDir("", "only", "ini", vsFILE, exeOut), exeOut));
+  // Before it, the data directory an installed tree has beside bin/.
+  touch("share/retag/only.ini");
+  EXPECT_EQ(root + "share/retag/only.ini", result(vsGetini("only.ini", out), out));
+  EXPECT_EQ(root + "share/retag/only.ini",
+            result(vsSrchExeDir("", "only", "ini", vsFILE, exeOut), exeOut));
   // A file name with a final "." is looked for as it stands, dot and all.
   touch("bin/dotted");
   EXPECT_EQ(vsGetini("dotted.", out), vsNOTFOUND);

@@ -134,9 +134,11 @@ TEST(VfpStatus, TextsKeepTheirNumbersAndClassesTheirNames) {
 }
 
 TEST(VfpReadDirLine, SkipsOtherLinesAndCountsEveryLine) {
+  // Line 8 holds a zero byte: refused whole, not read as "DIR [w] /l".
   const std::string text = "grid 10\n| DIR [pw] /commented (no)\n\ndir [pw] /a (x)\n" +
                            std::string(600, '#') +
-                           " DIR [r] /hidden\n  Dir [r] /b\\ {q}\r\nDIR [rw] /c (bad)\ntext 5";
+                           " DIR [r] /hidden\n  Dir [r] /b\\ {q}\r\nDIR [rw] /c (bad)\n" +
+                           std::string("DIR [w] /l\0ib (cut)\n", 21) + "text 5";
   FILE *fp = std::tmpfile();
   std::fwrite(text.data(), 1, text.size(), fp);
   std::rewind(fp);
@@ -149,8 +151,9 @@ TEST(VfpReadDirLine, SkipsOtherLinesAndCountsEveryLine) {
            std::to_string(flags) + " {" + qualifier + "}";
   };
   EXPECT_EQ((Strings{"0 4 /a (x) " + std::to_string(vfpDIR_PRIMARY) + " {}",
-                     "0 6 /b () " + std::to_string(vfpDIR_READONLY) + " {q}", "32 7 ", "62 8 "}),
-            (Strings{next(), next(), next().substr(0, 5), next().substr(0, 5)}));
+                     "0 6 /b () " + std::to_string(vfpDIR_READONLY) + " {q}", "32 7 ",
+                     "29 8  () " + std::to_string(vfpDIR_NOTYPE) + " {}", "62 9 "}),
+            (Strings{next(), next(), next().substr(0, 5), next(), next().substr(0, 5)}));
   EXPECT_EQ(62, vfpiReadDirLine(fp, nullptr, nullptr, nullptr, nullptr, nullptr));
   std::fclose(fp);
 }

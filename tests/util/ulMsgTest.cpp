@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "sbMsg.h"
+#include "qMsg.h"
 #include "support/TestSupport.h"
 #include "ulErr.h"
 #include "ulMsg.h"

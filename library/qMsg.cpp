@@ -1,13 +1,10 @@
-// sbMsg.cpp: the editor library's message and report wrappers over its
-// message file.
-#include "sbMsg.h"
+// qMsg.cpp: the editor's message file, its quiet flag, and the wrappers that
+// build, report and print its numbered messages.
+#include "qMsg.h"
 
 #include <cstdio>
 
 char q_quiet = 0;
-// The bad-data mark of the editor database (declared in vqRead.h and gpi.h):
-// the block reader sets it, the writer and the programming interface read it.
-char q_bad_data = 0;
 
 namespace {
 
