@@ -457,8 +457,11 @@ int vfpLockObj(vfpObjId obj, int tests);
 
 // Releases the lock of the object a reference names: deletes its lock file
 // when this process may (the owner is the running user and the lock passes
-// its ownership tests for this process, or it is orphaned). 0; 17 no lock
-// file; 19 not permitted (the lock file stays); 12 the removal failed.
+// its ownership tests for this process, or it is orphaned). 0; 12 no lock
+// file (nothing to delete) or the removal failed; 17 only without lock files
+// (lock mode), when this process holds no lock; 19 not permitted (the lock
+// file stays). While a save of the file waits for its group's commit, the
+// release is left to the commit (0).
 int vfpUnlockObject(const char *reference);
 int vfpUnlockObj(vfpObjId obj);
 
@@ -481,5 +484,6 @@ int vfpObjIsMyLock(vfpObjId obj);
 int vfpObjHoldsLock(vfpObjId obj);
 
 // Releases every lock this process holds (deletes their lock files while
-// they are still ours). Returns how many were released. vfpExit calls it.
+// they are still ours) and removes each lock directory this process made,
+// when it is empty. Returns how many were released. vfpExit calls it.
 int vfpReleaseAllLocks();
