@@ -2,11 +2,11 @@
 // the working directory and one environment variable set for a scope, whole
 // files, the case tables below tests/, argument vectors, captured output,
 // lock texts and a project directory for the layers that look for
-// scribant.ini. Every test case runs in its own process
-// (gtest_discover_tests), so these helpers only manage what a test leaves on
-// disk and in the environment. The message files are found beside the test
-// executable without any set-up (the path layer asks the system where the
-// running program is).
+// scribant.ini, and the process-wide state of the layers that fixtures put
+// back, so that a test binary passes whole, filtered or shuffled as well as
+// one test per process (gtest_discover_tests). The message files are found
+// beside the test executable without any set-up (the path layer asks the
+// system where the running program is).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -236,6 +236,32 @@ public:
 
 private:
   fs::path old_;
+};
+
+// Makes dir the default directory of the path layer (and so the working
+// directory) for the life of the object; the old one comes back after.
+class ScopedDefaultDir {
+public:
+  explicit ScopedDefaultDir(const std::string &dir) {
+    EXPECT_EQ(vsOK, vsGetdef(old_));
+    EXPECT_EQ(vsOK, vsSetdef(dir.c_str()));
+  }
+  ~ScopedDefaultDir() { vsSetdef(old_); }
+  ScopedDefaultDir(const ScopedDefaultDir &) = delete;
+  ScopedDefaultDir &operator=(const ScopedDefaultDir &) = delete;
+
+private:
+  char old_[vsMAXPATH] = "";
+};
+
+// The error layer as a fresh process has it (ulErrExit), while the object
+// lives and after it: declare it before members that change the layer, such
+// as CapturedReports.
+struct FreshErrorLayer {
+  FreshErrorLayer() { ulErrExit(); }
+  ~FreshErrorLayer() { ulErrExit(); }
+  FreshErrorLayer(const FreshErrorLayer &) = delete;
+  FreshErrorLayer &operator=(const FreshErrorLayer &) = delete;
 };
 
 // Sets (or, with no value, unsets) one environment variable for the life of
