@@ -25,6 +25,8 @@
 #include <vector>
 
 #include "ulErr.h"
+#include "ulEx.h"
+#include "ulPref.h"
 #include "vfpFile.h"
 #include "vs.h"
 
@@ -254,14 +256,20 @@ private:
   char old_[vsMAXPATH] = "";
 };
 
-// The error layer as a fresh process has it (ulErrExit), while the object
-// lives and after it: declare it before members that change the layer, such
-// as CapturedReports.
-struct FreshErrorLayer {
-  FreshErrorLayer() { ulErrExit(); }
-  ~FreshErrorLayer() { ulErrExit(); }
-  FreshErrorLayer(const FreshErrorLayer &) = delete;
-  FreshErrorLayer &operator=(const FreshErrorLayer &) = delete;
+// What a program's start-up sets (the error layer with its log, the fault
+// handlers, the preference shorthand and file values) as a fresh process
+// has it, while the object lives and after it: declare it before members
+// that change the error layer, such as CapturedReports.
+struct FreshStartUp {
+  FreshStartUp() { reset(); }
+  ~FreshStartUp() { reset(); }
+  FreshStartUp(const FreshStartUp &) = delete;
+  FreshStartUp &operator=(const FreshStartUp &) = delete;
+  static void reset() {
+    ulExExit();
+    ulErrExit();
+    ulPrefExit();
+  }
 };
 
 // Sets (or, with no value, unsets) one environment variable for the life of

@@ -301,7 +301,7 @@ protected:
     ulErrLogSetArgv0(argv0);
     ulErrLogKeepFiles(keep);
   }
-  testsupport::FreshErrorLayer fresh;
+  testsupport::FreshStartUp fresh;
   TempDir dir;
   ScopedEnv logDir{"UL_LOGDIR", dir.path()};
   CapturedReports out;
@@ -376,7 +376,7 @@ protected:
     std::string cmd = std::string(vsExeDir()) + "msgc " + msg + " " + (dir / (name + ".umb"));
     ASSERT_EQ(std::system(cmd.c_str()), 0);
   }
-  testsupport::FreshErrorLayer fresh;
+  testsupport::FreshStartUp fresh;
   TempDir dir;
   testsupport::ScopedDefaultDir cwd{dir.path()};
 };

@@ -51,9 +51,7 @@ int (*const third)() = [] { return std::fputs("[third]", stderr); };
 // and after each test that starts the layers.
 class FreshLayers : public ::testing::Test {
 protected:
-  void SetUp() override { ulExExit(); }
-  void TearDown() override { ulExExit(); }
-  testsupport::FreshErrorLayer fresh;
+  testsupport::FreshStartUp fresh;
 };
 
 } // namespace

@@ -25,9 +25,7 @@ using Words = std::vector<std::string>;
 // process has them, and leaves them so.
 class ulPrefErr : public ::testing::Test {
 protected:
-  void SetUp() override { ulPrefExit(); }
-  void TearDown() override { ulPrefExit(); }
-  testsupport::FreshErrorLayer fresh;
+  testsupport::FreshStartUp fresh;
 };
 
 } // namespace
