@@ -77,7 +77,9 @@ extern char q_bad_data;
 // error and the error log) before the 0 is returned.
 int gpi_init();
 
-// Closes the project database and the message files. Returns 1.
+// Closes the project database, releases every Block still loaded
+// (vqBlockReleaseAll: no current Block, none found by a later load) and
+// closes the message files. Returns 1. A later gpi_init starts afresh.
 int gpi_uninit();
 
 // ---- Loading --------------------------------------------------------------------
