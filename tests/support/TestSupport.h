@@ -314,6 +314,26 @@ struct Argv {
   int argc;
 };
 
+// While the object lives a test may change the path layer's default
+// directory, executable directory and WDIR list; when it goes, the default
+// directory it found comes back, the executable directory is the running
+// program's again and the WDIR list is read anew. Declare it before members
+// that change the directory or WDIR (TempDir, ScopedEnv).
+class ScopedPathLayer {
+public:
+  ScopedPathLayer() { EXPECT_EQ(vsOK, vsGetdef(def_)); }
+  ~ScopedPathLayer() {
+    vsSetexedir(fs::read_symlink("/proc/self/exe").c_str());
+    vsSetdef(def_);
+    vsResetWdirCache();
+  }
+  ScopedPathLayer(const ScopedPathLayer &) = delete;
+  ScopedPathLayer &operator=(const ScopedPathLayer &) = delete;
+
+private:
+  char def_[vsMAXPATH] = "";
+};
+
 // Makes dir the default directory of the path layer, with the message files
 // found through WDIR in dir/msg (links to the built ones) and the program
 // directory taken away, so that no scribant.ini is found anywhere but where
@@ -329,9 +349,11 @@ inline void useProjectDir(const TempDir &dir) {
   ASSERT_EQ(vsOK, vsSetdef(dir.path().c_str()));
 }
 
-// Each test runs in a fresh temporary directory set up by useProjectDir.
+// Each test runs in a fresh temporary directory set up by useProjectDir;
+// the path layer is put back after it.
 class ProjectTest : public ::testing::Test {
 protected:
+  ScopedPathLayer pathLayer;
   TempDir dir;
   const std::string tmp = dir.path();
   ScopedEnv wdir{"WDIR", tmp + "/msg"};
