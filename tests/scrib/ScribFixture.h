@@ -31,8 +31,9 @@ namespace fs = std::filesystem;
 
 // A project in a temporary directory with the library "mylib" at lib/ (its
 // symbols in lib/sym). extraIni is appended to scribant.ini. Each test ends
-// as a run ends: the project closed, every loaded Block released and the
-// console quiet flag and bad-data mark cleared.
+// as a run ends: the project closed, every loaded Block released, and the
+// console quiet flag, the bad-data mark and the reader's message switches
+// back at their start values.
 class Project : public testsupport::ProjectTest {
 protected:
   const std::string lib = tmp + "/lib";
@@ -43,6 +44,9 @@ protected:
     vqBlockReleaseAll();
     q_quiet = 0;
     q_bad_data = 0;
+    vqReadPrintLineNumber(1);
+    vqReadPrintHiddenMsgs(0);
+    vqReadPrintLoadNotes(0);
   }
 
   void open(const std::string &extraIni) {
