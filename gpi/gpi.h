@@ -3,7 +3,7 @@
 // gpi(3) (docs/gpi.3) walks through a whole program: how to build it, the
 // calling sequence, and what a program must not do.
 //
-// A program starts the interface once and ends it once:
+// A program starts the interface and ends it (and may start it again after):
 //   if (!gpi_init()) ... cannot work: no project, no settings ...
 //   ... loads, edits, saves, releases ...
 //   gpi_uninit();

@@ -6,7 +6,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 
 #include "ulErr.h"
 #include "ulMsg.h"
