@@ -36,7 +36,11 @@ int gpi_init() {
 }
 
 int gpi_uninit() {
+  // The project closes first, discarding any write in progress; the Blocks
+  // still loaded then go without touching their (closed) files, so that a
+  // later gpi_init finds none of them.
   vqProjExit();
+  vqBlockReleaseAll();
   ulMsgClose();
   return 1;
 }

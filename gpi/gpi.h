@@ -3,7 +3,7 @@
 // gpi(3) (docs/gpi.3) walks through a whole program: how to build it, the
 // calling sequence, and what a program must not do.
 //
-// A program starts the interface once and ends it once:
+// A program starts the interface and ends it (and may start it again after):
 //   if (!gpi_init()) ... cannot work: no project, no settings ...
 //   ... loads, edits, saves, releases ...
 //   gpi_uninit();
@@ -77,7 +77,9 @@ extern char q_bad_data;
 // error and the error log) before the 0 is returned.
 int gpi_init();
 
-// Closes the project database and the message files. Returns 1.
+// Closes the project database, releases every Block still loaded
+// (vqBlockReleaseAll: no current Block, none found by a later load) and
+// closes the message files. Returns 1. A later gpi_init starts afresh.
 int gpi_uninit();
 
 // ---- Loading --------------------------------------------------------------------

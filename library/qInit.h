@@ -403,6 +403,7 @@ int vqProjReinit();
 int vqProjBuiltinCheck();
 
 // Closes the project database (every project, view and library id) and
-// forgets the primary directory and the class ids. Returns the project
+// forgets the primary directory, the class ids and the writable directories
+// registered by qd_dir_read. Returns the project
 // database's status (0, or 20 when it was not open).
 int vqProjExit();

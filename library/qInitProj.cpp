@@ -5,6 +5,7 @@
 #include <string>
 
 #include "qInit.h"
+#include "qlm.h"
 #include "ulErr.h"
 #include "ulEx.h"
 #include "ulStr.h"
@@ -130,6 +131,7 @@ int vqProjBuiltinCheck() {
 int vqProjExit() {
   int status = vfpExit();
   vqPrimaryDirV = 0;
+  qd_clear_writable_dirs();
   for (const ClassSlot &c : kClasses)
     *c.id = 0;
   return status;

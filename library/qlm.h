@@ -239,3 +239,7 @@ void qd_clear_all_dirs();
 // run, in order of registration, each path once; null past the last. The
 // registrations outlive the records.
 const char *qd_writable_dir(int index);
+
+// Forgets the writable directories registered so far (vqProjExit calls it:
+// a later run registers its own).
+void qd_clear_writable_dirs();

@@ -115,6 +115,10 @@ void qd_clear_all_dirs() {
   qlm_free_all_dir();
 }
 
+void qd_clear_writable_dirs() {
+  state().writable.clear();
+}
+
 const char *qd_writable_dir(int index) {
   const std::vector<std::string> &w = state().writable;
   return index >= 0 && static_cast<size_t>(index) < w.size() ? w[static_cast<size_t>(index)].c_str()

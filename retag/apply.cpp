@@ -265,6 +265,10 @@ void vaam::progressTotal(int total) {
   clock_gettime(CLOCK_MONOTONIC, &p.start);
 }
 
+void vaam::progressReset() {
+  state().progress = Progress();
+}
+
 void vaAMProgressEnd() {
   Progress &p = state().progress;
   if (p.drawn) {

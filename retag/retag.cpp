@@ -84,6 +84,7 @@ void vaAMResetRunState() {
   vaAMDebugV = 0;
   vaAMOverrideFlagV = vaAM_OVERRIDE_UNDECIDED;
   vaAMErrorCountV = 0;
+  vaam::progressReset();
 }
 
 void vaAMUsageSummary() {

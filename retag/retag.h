@@ -80,7 +80,7 @@ void vaAMPreviewUsage();
 void vaAMHandleError(SymbolInfo *symbols);
 
 // Sets the default state of a run: counts 0, empty error buffer, debug off,
-// override undecided.
+// override undecided, no progress of an earlier visit.
 void vaAMResetRunState();
 
 // Formats into vaAMErrorBufferV, never past its end (a longer text is cut).

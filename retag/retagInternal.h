@@ -121,6 +121,9 @@ void watchLockWaits();
 // (visited/total and the time left); 0, the default, shows no total. Starts
 // the clock of the estimate.
 void progressTotal(int total);
+// Forgets the progress of an earlier visit: the next visit decides again
+// whether standard error is a terminal and starts counting from 0.
+void progressReset();
 
 // Interrupts. The driver calls catchInterrupts right before the visit of the
 // library: from then on SIGINT, SIGTERM, SIGHUP and SIGPIPE (those not ignored

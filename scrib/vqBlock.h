@@ -557,6 +557,12 @@ vqBlock *vqBlockListFind(int kind, const char *library, const char *name, int nu
 // The library:component name of the Block released last ("" before any).
 const char *vqBlockLastReleasedName();
 
+// Releases every loaded Block whatever references it still holds (the
+// schematics first, whose instances hold symbols) and puts the lists back as
+// a process starts: no current Block, Blocks loaded writable, no name
+// released. For the end of a run that may be followed by another.
+void vqBlockReleaseAll();
+
 // ---- The current Block ---------------------------------------------------------------------
 
 // The Block the editing operations act on, or null. q_set_block does not

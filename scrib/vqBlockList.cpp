@@ -89,6 +89,16 @@ void vqBlockNoteReleased(const vqBlock *block) {
     s.current = nullptr;
 }
 
+void vqBlockReleaseAll() {
+  ListState &s = state();
+  for (int kind = 0; kind < vqBLOCK_KINDS; ++kind)
+    while (vqBlock *b = s.heads[kind])
+      q_free_block(b);
+  s.current = nullptr;
+  s.readOnly = 0;
+  releaseLastName();
+}
+
 vqBlock *q_get_block() {
   return state().current;
 }

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the unit tests, end-to-end scenarios and
+# Builds and runs every test: the unit tests (under ctest, then each unit
+# test executable whole, in order and shuffled), end-to-end scenarios and
 # install, example-program and package tests in a normal build, the style
 # check (tools/check-style.sh: clang-format, clang-tidy, the message
 # catalogue and the manual pages), the same tests again under
@@ -27,6 +28,21 @@ else
 fi
 step "tests (normal build)"
 ctest --test-dir build/release -j "$jobs" --output-on-failure
+step "unit test executables run whole, in order and shuffled (normal build)"
+# ctest gives every test case its own process; a developer runs a whole
+# binary or a filter of it, and fixtures must put back what they change.
+whole_failed=0
+for t in build/release/bin/*Test; do
+  for order in "" "--gtest_shuffle --gtest_random_seed=1"; do
+    # shellcheck disable=SC2086 # order is zero or two words
+    if ! out=$(cd build/release && RETAG_SOURCE_DIR="$PWD/../.." "../../$t" $order 2>&1); then
+      printf '%s\n' "$out" | tail -n 40
+      echo "FAILED: $t $order"
+      whole_failed=1
+    fi
+  done
+done
+[ "$whole_failed" = 0 ]
 
 step "sanitizer build"
 cmake -S . -B build/asan "${gen[@]}" -DCMAKE_BUILD_TYPE=Debug -DRETAG_SANITIZE=ON -DRETAG_BENCH=OFF >/dev/null

@@ -259,6 +259,11 @@ extern FILE *ulErrFileV;
 // takes its arguments out of argv and reads them into the state (styles,
 // actions, report stream, keep count, logging). argc and argv may be null.
 void ulErrInit(int *argc, char **argv);
+// Leaves the layer as the process started with it, so that the next
+// ulErrInit acts again: the set "err" is destroyed; styles, actions and the
+// report stream are back at their initial values; the log is closed and
+// forgotten with its name, program name and keep count, and logging is on.
+void ulErrExit();
 // Reads the preference values of "err" into the state again.
 void ulErrGetPrefs();
 
@@ -287,6 +292,8 @@ void ulErrLogCloseFile();
 void ulErrLog(ulErr *chain);
 // The absolute name of the log file once it is made, else null.
 const char *ulErrLogFileName();
+// Part of ulErrExit: closes the log and puts its state back as at the start.
+void ulErr_LogReset();
 // Keeps the keep newest files matching pattern (a path with wildcards,
 // see vsLoop2) and deletes the others. Returns the number of files found.
 int ulErrSaveOnlyNewestFiles(const char *pattern, int keep);

@@ -2,7 +2,9 @@
 
 #include "ulErr.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "ulMsg.h"
 #include "ulPref.h"
@@ -65,6 +67,23 @@ void ulErrInit(int *argc, char **argv) {
     ulPrefAdd2(s.set, p.name, p.type, ulMsgFile(), p.message, ulPrefWord(p.defaultValue));
   ulPrefParse(nullptr, argc, argv);
   ulErrGetPrefs();
+}
+
+void ulErrExit() {
+  InitState &s = initState();
+  if (s.set != nullptr) {
+    ulOnExitRemove(ulPrefDestroy, s.set);
+    ulPrefDestroy(s.set);
+    s.set = nullptr;
+  }
+  s.done = false;
+  std::fill(std::begin(ulErrActionV), std::end(ulErrActionV), ulErrACT_ALERTBOX);
+  ulErrStyleV[ulErrCNTX_STDERR] = ulErrVERBOSE;
+  ulErrStyleV[ulErrCNTX_STATUSLINE] = ulErrTERSE;
+  ulErrStyleV[ulErrCNTX_ALERTBOX] = ulErrTERSE;
+  ulErrStyleV[ulErrCNTX_LOGFILE] = ulErrVERBOSE;
+  ulErrFileV = stderr;
+  ulErr_LogReset();
 }
 
 void ulErrGetPrefs() {

@@ -101,6 +101,14 @@ int collectFile(char *path, void *user) {
 
 } // namespace
 
+void ulErr_LogReset() {
+  releaseLog();
+  LogState &s = logState();
+  const bool registered = s.releaseRegistered;
+  s = LogState();
+  s.releaseRegistered = registered;
+}
+
 void ulErrLogSetArgv0(const char *name) {
   LogState &s = logState();
   std::snprintf(s.program, sizeof s.program, "%s", name != nullptr ? name : "unknown");

@@ -141,6 +141,9 @@ const char *ulExTagString(long tag);
 // given) and, when it is Yes, installs the fault handler for SIGFPE, SIGBUS
 // and SIGSEGV. argc and argv may be null.
 void ulExInit(int *argc, char **argv);
+// Undoes ulExInit: the signal actions it replaced are restored and the next
+// ulExInit acts again. Does nothing before ulExInit.
+void ulExExit();
 
 // ---- Catching frames ------------------------------------------------------------
 // ulExTry is all a caller needs; the functions below are its parts, and the

@@ -6,7 +6,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 
 #include "ulErr.h"
 #include "ulMsg.h"
@@ -15,9 +14,13 @@
 namespace {
 
 struct SignalState {
-  bool initialised = false;      // ulExInit ran its first call
-  char program[256] = "unknown"; // base name of argv[0], for signal messages
+  bool initialised = false;        // ulExInit ran its first call
+  char program[256] = "unknown";   // base name of argv[0], for signal messages
+  bool installed = false;          // the handlers replaced the actions below
+  struct sigaction before[3] = {}; // of kFaults, as ulExInit found them
 };
+
+const int kFaults[] = {SIGFPE, SIGBUS, SIGSEGV};
 
 SignalState &signalState() {
   static SignalState s;
@@ -55,7 +58,10 @@ void faultHandler(int sig) {
   siglongjmp(*frame->jump, 1);
 }
 
-bool installHandlers() {
+bool installHandlers(SignalState &s) {
+  for (int i = 0; i < 3; ++i)
+    sigaction(kFaults[i], nullptr, &s.before[i]);
+  s.installed = true;
   struct sigaction action;
   std::memset(&action, 0, sizeof action);
   action.sa_handler = faultHandler;
@@ -65,7 +71,7 @@ bool installHandlers() {
   // sigsetjmp restores the mask anyway) or ends the process.
   action.sa_flags = SA_NODEFER;
   bool ok = true;
-  for (int sig : {SIGFPE, SIGBUS, SIGSEGV})
+  for (int sig : kFaults)
     ok = sigaction(sig, &action, nullptr) == 0 && ok;
   return ok;
 }
@@ -89,6 +95,14 @@ void ulExInit(int *argc, char **argv) {
   ulPrefParse(nullptr, argc, argv);
   bool catchSignals = ulPrefIntVal(set, "catch_signals") != 0;
   ulPrefDestroy(set);
-  if (catchSignals && !installHandlers())
+  if (catchSignals && !installHandlers(s))
     ulErrYell("vrSignal failed\n");
+}
+
+void ulExExit() {
+  SignalState &s = signalState();
+  if (s.installed)
+    for (int i = 0; i < 3; ++i)
+      sigaction(kFaults[i], &s.before[i], nullptr);
+  s = SignalState();
 }

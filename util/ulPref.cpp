@@ -475,6 +475,14 @@ void ulPrefSetShorthand(const char *name) {
   ulStrncpyNullTerm(m.shorthand, name, kMaxName + 1);
 }
 
+void ulPrefExit() {
+  PrefModule &m = prefs();
+  m.pending.clear();
+  m.shorthand[0] = '\0';
+  m.shorthandSet = false;
+  m.shorthandOn = false;
+}
+
 const char *ulPrefGetShorthand() {
   PrefModule &m = prefs();
   return m.shorthandOn ? m.shorthand : nullptr;

@@ -348,6 +348,12 @@ void ulPrefSetShorthand(const char *name);
 // The shorthand set name, or null when it is off or not yet set.
 const char *ulPrefGetShorthand();
 
+// Leaves the module as the process started it: the shorthand not yet set
+// (the next ulPrefParse takes it from argv[0]) and no values kept from
+// preference files. Declared sets stay; the layers that made them destroy
+// them.
+void ulPrefExit();
+
 // Takes the shorthand from argv[0] (base name, at most 80 characters) unless
 // it was already set; when *argc > 1 and sets exist, scans argv with
 // ulCmdParse1 for preference arguments (see the essay) and stores their

@@ -263,6 +263,13 @@ void ulStrTerminate() {
   s.poolOn = false;
 }
 
+void ulStrRestart() {
+  ulStrTerminate();
+  stateV.base = 0;
+  stateV.windowFull = false;
+  setUp();
+}
+
 int ulStrPoolIsOn() {
   return state().poolOn ? 1 : 0;
 }

@@ -79,6 +79,12 @@ char *ulStrncpyNullTerm(char *dst, const char *src, int n);
 // still held become invalid.
 void ulStrTerminate();
 
+// Ends the layer as ulStrTerminate does, then sets it up as at the start of
+// the process: the pool on (unless UL_STRDISABLE or UL_PURIFY is set), no
+// blocks, empty free lists. For a program that ends and starts its work more
+// than once in one process; every string handed out before becomes invalid.
+void ulStrRestart();
+
 // 1 while the pool serves strings, 0 when it is switched off.
 int ulStrPoolIsOn();
 

@@ -59,8 +59,14 @@ TEST_F(Gpi, StartsOnTheProjectOfTheCurrentDirectoryWhateverTheSettingsErrors) {
   EXPECT_NE(0, vqPrimaryDirV);
   EXPECT_EQ(25.0f, q_values[qV_GRID].value);
 
+  // A block the run left loaded is released at the end: the next start
+  // finds no block of this one.
+  write("lib/sym/and2.1", "V 50\nD 0 0 100 100\ni 1\nE\n");
+  ASSERT_EQ(1, gpi_load("mylib:and2", 1, 1));
   EXPECT_EQ(1, gpi_uninit());
   EXPECT_EQ(0, project());
+  EXPECT_EQ(nullptr, q_get_block());
+  EXPECT_EQ(nullptr, vqBlockListHead(vqBLOCK_SYMBOL));
   // The interface can be started again after its end.
   ASSERT_EQ(1, init(out));
   EXPECT_EQ(tmp + "/lib", library("mylib"));

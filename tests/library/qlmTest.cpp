@@ -239,6 +239,12 @@ protected:
     Qlm::SetUp();
     shown.clear();
     qlmPutMsgV = capture;
+    qd_clear_writable_dirs();
+  }
+  void TearDown() override {
+    qlmPutMsgV = nullptr;
+    qd_clear_writable_dirs();
+    Qlm::TearDown();
   }
   int dirRead(const std::string &line) { return qd_dir_read(at(line).c_str()); }
 };

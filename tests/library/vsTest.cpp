@@ -28,9 +28,10 @@ using Strings = std::vector<std::string>;
 using testsupport::Ints;
 
 // Each test runs in a fresh temporary directory that is also the default
-// directory; WDIR starts unset.
+// directory; WDIR starts unset. The path layer is put back after.
 class Vs : public ::testing::Test {
 protected:
+  testsupport::ScopedPathLayer pathLayer;
   testsupport::TempDir tmp;
   ScopedEnv noWdir{"WDIR", std::nullopt};
   std::string root = tmp.path() + "/";

@@ -159,9 +159,11 @@ TEST(VfpReadDirLine, SkipsOtherLinesAndCountsEveryLine) {
 }
 
 // A project directory in a fresh temporary directory, with its
-// initialisation file, and the database initialised for it.
+// initialisation file, and the database initialised for it (with the
+// layers its start-up starts put back after).
 class VfpProject : public ::testing::Test {
 protected:
+  testsupport::FreshStartUp fresh;
   testsupport::TempDir tmp;
   const std::string dir = tmp.path();
 
@@ -332,7 +334,12 @@ TEST_F(VfpProject, OpenFailuresAndMissingFile) {
 
 // Starting the database starts the error layer under the program's name:
 // an error logged afterwards goes into <program>.err in UL_LOGDIR.
-TEST(VfpInit, StartsTheErrorLayerUnderTheProgramName) {
+class VfpInit : public ::testing::Test {
+protected:
+  testsupport::FreshStartUp fresh;
+};
+
+TEST_F(VfpInit, StartsTheErrorLayerUnderTheProgramName) {
   testsupport::TempDir logs;
   testsupport::ScopedEnv logDir("UL_LOGDIR", logs.path());
   ASSERT_EQ(vfpInit(4, "5.41"), vfpOK);

@@ -161,8 +161,9 @@ TEST(ApplyNewAttribute, PlacedWhenFirstAndOfTheExpectedKind) {
 // the run state of a command run; the log goes to a file.
 class Visit : public ::testing::Test {
 protected:
+  testsupport::ScopedPathLayer pathLayer;
   TempDir dir;
-  testsupport::ScopedCwd cwd{dir.path()};
+  testsupport::ScopedDefaultDir cwd{dir.path()};
   std::string log = dir / "run.log";
 
   void SetUp() override {

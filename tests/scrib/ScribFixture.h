@@ -15,11 +15,13 @@
 #include <string>
 
 #include "qInit.h"
+#include "sbMsg.h"
 #include "support/TestSupport.h"
 #include "ulStr.h"
 #include "vfpFile.h"
 #include "vqAttr.h"
 #include "vqBlock.h"
+#include "vqRead.h"
 #include "vqWrite.h"
 #include "vs.h"
 
@@ -28,13 +30,24 @@ namespace scribtest {
 namespace fs = std::filesystem;
 
 // A project in a temporary directory with the library "mylib" at lib/ (its
-// symbols in lib/sym). extraIni is appended to scribant.ini.
+// symbols in lib/sym). extraIni is appended to scribant.ini. Each test ends
+// as a run ends: the project closed, every loaded Block released, and the
+// console quiet flag, the bad-data mark and the reader's message switches
+// back at their start values.
 class Project : public testsupport::ProjectTest {
 protected:
   const std::string lib = tmp + "/lib";
 
   void SetUp() override { open(""); }
-  void TearDown() override { vqProjExit(); }
+  void TearDown() override {
+    vqProjExit();
+    vqBlockReleaseAll();
+    q_quiet = 0;
+    q_bad_data = 0;
+    vqReadPrintLineNumber(1);
+    vqReadPrintHiddenMsgs(0);
+    vqReadPrintLoadNotes(0);
+  }
 
   void open(const std::string &extraIni) {
     fs::create_directories(lib + "/sym");

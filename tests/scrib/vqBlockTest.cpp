@@ -19,7 +19,14 @@ using Blocks = std::vector<vqBlock *>;
 
 namespace {
 
-TEST(VqBlock, NewBlocksAndObjectsTakeTheirDefaultsFromTheSettings) {
+// The loaded-block lists and the name released last start and end empty.
+class VqBlock : public ::testing::Test {
+protected:
+  void SetUp() override { vqBlockReleaseAll(); }
+  void TearDown() override { vqBlockReleaseAll(); }
+};
+
+TEST_F(VqBlock, NewBlocksAndObjectsTakeTheirDefaultsFromTheSettings) {
   q_set_defaults();
   q_values[qV_BLOCK_TYPE].value = 3;
   vqIniSettingsV.customSheetX = 300;
@@ -115,7 +122,7 @@ TEST(VqBlock, NewBlocksAndObjectsTakeTheirDefaultsFromTheSettings) {
   q_free_generic(l);
 }
 
-TEST(VqBlock, PlacementWordFieldsStandFromTheTopBitDownAndKeepTheirWidth) {
+TEST_F(VqBlock, PlacementWordFieldsStandFromTheTopBitDownAndKeepTheirWidth) {
   struct Case {
     void (*set)(vqPlace *, int);
     int (*get)(vqPlace);
@@ -147,7 +154,7 @@ TEST(VqBlock, PlacementWordFieldsStandFromTheTopBitDownAndKeepTheirWidth) {
 
 // The object list holds every object in file order; attached texts also
 // stand in their owner's chain; removal unlinks both.
-TEST(VqBlock, AttachedTextsStandInTheObjectListAndInTheirOwnersChain) {
+TEST_F(VqBlock, AttachedTextsStandInTheObjectListAndInTheirOwnersChain) {
   vqBlock *b = symbol("and2");
   vqPin *pin = addPin(b, 1);
   vqText *a1 = addAttr(b, "PINTYPE=IN", pin);
@@ -204,7 +211,7 @@ TEST(VqBlock, AttachedTextsStandInTheObjectListAndInTheirOwnersChain) {
   q_free_block(b); // frees what the list holds, each once
 }
 
-TEST(VqBlock, NetsAndInstancesOwnTheirJointsSegmentsAndConnections) {
+TEST_F(VqBlock, NetsAndInstancesOwnTheirJointsSegmentsAndConnections) {
   vqBlock *sch = q_alloc_block(vqBLOCK_SCHEMATIC);
   vqNet *net = q_alloc_net();
   vqBlockInsertObject(sch, net, nullptr);
@@ -242,7 +249,7 @@ TEST(VqBlock, NetsAndInstancesOwnTheirJointsSegmentsAndConnections) {
   q_free_garbage();
 }
 
-TEST(VqBlock, IdentifiersCountUpAndStayAtTheLimitWithAMessage) {
+TEST_F(VqBlock, IdentifiersCountUpAndStayAtTheLimitWithAMessage) {
   // No current Block.
   EXPECT_EQ((Ints{0, 0, 0}),
             (Ints{q_get_next_id(), q_get_next_joint_id(nullptr), q_get_next_segment_id(nullptr)}));
@@ -278,7 +285,7 @@ TEST(VqBlock, IdentifiersCountUpAndStayAtTheLimitWithAMessage) {
   EXPECT_EQ(nullptr, q_get_block());
 }
 
-TEST(VqBlock, FubStatusFollowsTheSymtypeAttributeOfSymbolsOnly) {
+TEST_F(VqBlock, FubStatusFollowsTheSymtypeAttributeOfSymbolsOnly) {
   struct Case {
     const char *text; // the block attribute, or null for none
     bool onPin;       // attached to a pin instead
@@ -309,7 +316,7 @@ TEST(VqBlock, FubStatusFollowsTheSymtypeAttributeOfSymbolsOnly) {
   q_free_block(sch);
 }
 
-TEST(VqBlock, LoadedBlocksAreFoundByNameNumberAndLibrary) {
+TEST_F(VqBlock, LoadedBlocksAreFoundByNameNumberAndLibrary) {
   EXPECT_STREQ("", vqBlockLastReleasedName());
   vqBlock *mine = symbol("and2", "mylib");
   vqBlock *fromFile = symbol("and2", "other");
@@ -430,7 +437,7 @@ TEST_F(VqBlockChanges, ChangesLockTheFileOnceAndPinTheBlockUnlessItIsReadOnly) {
 // Built and freed whole (the sanitizer run with the pools off sees every
 // record); with the free lists on, a second Block of the same size is made of
 // exactly the records the first one gave back.
-TEST(VqBlock, ATenThousandObjectBlockIsFreedWholeAndItsRecordsReused) {
+TEST_F(VqBlock, ATenThousandObjectBlockIsFreedWholeAndItsRecordsReused) {
   blockbuilder::Records first, second;
   vqBlock *b = blockbuilder::build(10000, &first);
   EXPECT_EQ(10000, ulListSize(b->objects));

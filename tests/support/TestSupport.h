@@ -2,11 +2,11 @@
 // the working directory and one environment variable set for a scope, whole
 // files, the case tables below tests/, argument vectors, captured output,
 // lock texts and a project directory for the layers that look for
-// scribant.ini. Every test case runs in its own process
-// (gtest_discover_tests), so these helpers only manage what a test leaves on
-// disk and in the environment. The message files are found beside the test
-// executable without any set-up (the path layer asks the system where the
-// running program is).
+// scribant.ini, and the process-wide state of the layers that fixtures put
+// back, so that a test binary passes whole, filtered or shuffled as well as
+// one test per process (gtest_discover_tests). The message files are found
+// beside the test executable without any set-up (the path layer asks the
+// system where the running program is).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -25,6 +25,8 @@
 #include <vector>
 
 #include "ulErr.h"
+#include "ulEx.h"
+#include "ulPref.h"
 #include "vfpFile.h"
 #include "vs.h"
 
@@ -238,6 +240,38 @@ private:
   fs::path old_;
 };
 
+// Makes dir the default directory of the path layer (and so the working
+// directory) for the life of the object; the old one comes back after.
+class ScopedDefaultDir {
+public:
+  explicit ScopedDefaultDir(const std::string &dir) {
+    EXPECT_EQ(vsOK, vsGetdef(old_));
+    EXPECT_EQ(vsOK, vsSetdef(dir.c_str()));
+  }
+  ~ScopedDefaultDir() { vsSetdef(old_); }
+  ScopedDefaultDir(const ScopedDefaultDir &) = delete;
+  ScopedDefaultDir &operator=(const ScopedDefaultDir &) = delete;
+
+private:
+  char old_[vsMAXPATH] = "";
+};
+
+// What a program's start-up sets (the error layer with its log, the fault
+// handlers, the preference shorthand and file values) as a fresh process
+// has it, while the object lives and after it: declare it before members
+// that change the error layer, such as CapturedReports.
+struct FreshStartUp {
+  FreshStartUp() { reset(); }
+  ~FreshStartUp() { reset(); }
+  FreshStartUp(const FreshStartUp &) = delete;
+  FreshStartUp &operator=(const FreshStartUp &) = delete;
+  static void reset() {
+    ulExExit();
+    ulErrExit();
+    ulPrefExit();
+  }
+};
+
 // Sets (or, with no value, unsets) one environment variable for the life of
 // the object.
 class ScopedEnv {
@@ -280,6 +314,26 @@ struct Argv {
   int argc;
 };
 
+// While the object lives a test may change the path layer's default
+// directory, executable directory and WDIR list; when it goes, the default
+// directory it found comes back, the executable directory is the running
+// program's again and the WDIR list is read anew. Declare it before members
+// that change the directory or WDIR (TempDir, ScopedEnv).
+class ScopedPathLayer {
+public:
+  ScopedPathLayer() { EXPECT_EQ(vsOK, vsGetdef(def_)); }
+  ~ScopedPathLayer() {
+    vsSetexedir(fs::read_symlink("/proc/self/exe").c_str());
+    vsSetdef(def_);
+    vsResetWdirCache();
+  }
+  ScopedPathLayer(const ScopedPathLayer &) = delete;
+  ScopedPathLayer &operator=(const ScopedPathLayer &) = delete;
+
+private:
+  char def_[vsMAXPATH] = "";
+};
+
 // Makes dir the default directory of the path layer, with the message files
 // found through WDIR in dir/msg (links to the built ones) and the program
 // directory taken away, so that no scribant.ini is found anywhere but where
@@ -295,9 +349,11 @@ inline void useProjectDir(const TempDir &dir) {
   ASSERT_EQ(vsOK, vsSetdef(dir.path().c_str()));
 }
 
-// Each test runs in a fresh temporary directory set up by useProjectDir.
+// Each test runs in a fresh temporary directory set up by useProjectDir;
+// the path layer is put back after it.
 class ProjectTest : public ::testing::Test {
 protected:
+  ScopedPathLayer pathLayer;
   TempDir dir;
   const std::string tmp = dir.path();
   ScopedEnv wdir{"WDIR", tmp + "/msg"};

@@ -294,12 +294,14 @@ TEST(ulErrStream, CountersBaddestExitCodesAndAlerts) {
 }
 
 // Logs of a program "retag" go to a fresh directory; reports are captured.
+// Each test starts and leaves the error layer as a fresh process has it.
 class ulErrLogFile : public ::testing::Test {
 protected:
   void start(int keep, const char *argv0 = "retag") {
     ulErrLogSetArgv0(argv0);
     ulErrLogKeepFiles(keep);
   }
+  testsupport::FreshStartUp fresh;
   TempDir dir;
   ScopedEnv logDir{"UL_LOGDIR", dir.path()};
   CapturedReports out;
@@ -362,16 +364,21 @@ TEST_F(ulErrLogFile, UnopenableLogWarnsOnceAndDisablesLogging) {
 
 // Compiles source into NAME.umb in a fresh directory with the build's message
 // compiler and makes that the current directory, where message files are
-// looked for first.
+// looked for first. The library's message file is closed and the error
+// layer (with its log) reset before and after each test, so that both are
+// looked for again in the directory of the test.
 class ulErrBuildFromFile : public ::testing::Test {
 protected:
+  void SetUp() override { ulMsgFileClose(ulMsgFile()); }
+  void TearDown() override { ulMsgFileClose(ulMsgFile()); }
   void compile(const std::string &name, const std::string &source) {
     std::string msg = dir.write(name + ".msg", source);
     std::string cmd = std::string(vsExeDir()) + "msgc " + msg + " " + (dir / (name + ".umb"));
     ASSERT_EQ(std::system(cmd.c_str()), 0);
   }
+  testsupport::FreshStartUp fresh;
   TempDir dir;
-  testsupport::ScopedCwd cwd{dir.path()};
+  testsupport::ScopedDefaultDir cwd{dir.path()};
 };
 
 // The rows of cases/errbuild.txt, and a well-formed text with an argument.

@@ -47,7 +47,18 @@ void (*const first)() = [] { std::fputs("[first]", stderr); };
 void (*const second)() = [] { std::fputs("[second]", stderr); };
 int (*const third)() = [] { return std::fputs("[third]", stderr); };
 
+// The fault handlers and the error layer as a fresh process has them, before
+// and after each test that starts the layers.
+class FreshLayers : public ::testing::Test {
+protected:
+  testsupport::FreshStartUp fresh;
+};
+
 } // namespace
+
+using ulExFault = FreshLayers;
+using ulExStartUp = FreshLayers;
+using ulExDeathTest = FreshLayers;
 
 TEST(ulExTry, FramesPopCatchByMaskAndChainPendingErrors) {
   int ran = 0;
@@ -112,7 +123,7 @@ TEST(ulExTry, PreconditionFormsAndTagNames) {
                                 "user-defined exception 8", "unknown exception type 3"}));
 }
 
-TEST(ulExFault, SegvInGuardedCodeReachesTheFrameCatching0x80) {
+TEST_F(ulExFault, SegvInGuardedCodeReachesTheFrameCatching0x80) {
   ulErrLogEnable(0);
   startExceptions();
   volatile int *bad = reinterpret_cast<volatile int *>(16);
@@ -135,7 +146,7 @@ TEST(ulExFault, SegvInGuardedCodeReachesTheFrameCatching0x80) {
   }
 }
 
-TEST(ulExInit, CatchSignalsOffLeavesFaultsAlone) {
+TEST_F(ulExStartUp, CatchSignalsOffLeavesFaultsAlone) {
   testsupport::Argv args({"prog", "-ex.catch_signals", "keep"});
   struct sigaction before = {}, after = {};
   sigaction(SIGSEGV, nullptr, &before);
@@ -146,7 +157,7 @@ TEST(ulExInit, CatchSignalsOffLeavesFaultsAlone) {
   EXPECT_EQ(ulPrefFind("ex"), nullptr); // its preference set is read once and destroyed
 }
 
-TEST(ulExDeathTest, UncaughtExceptionsAndFaultsReportAndEndWithStatus3) {
+TEST_F(ulExDeathTest, UncaughtExceptionsAndFaultsReportAndEndWithStatus3) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   ulErrLogEnable(0);
   ulCleanupProcV = [] { std::fputs("cleanup;", stderr); };

@@ -21,9 +21,16 @@ using testsupport::Argv;
 using testsupport::Ints;
 using Words = std::vector<std::string>;
 
+// Each test finds the error layer and the preference module as a fresh
+// process has them, and leaves them so.
+class ulPrefErr : public ::testing::Test {
+protected:
+  testsupport::FreshStartUp fresh;
+};
+
 } // namespace
 
-TEST(ulPrefErr, ErrInitTakesItsArgumentsAndReadsThem) {
+TEST_F(ulPrefErr, ErrInitTakesItsArgumentsAndReadsThem) {
   Argv a({"retag", "-err.logging", "lib.ltf", "-err.keep_logfiles", "3", "-nosuch.option",
           "-err.style_stderr", "terse", "-err.action_error", "disabled", "+err.stdout",
           "-ex.catch_signals", "-err.bogus", "LIB"});
@@ -55,7 +62,7 @@ TEST(ulPrefErr, ErrInitTakesItsArgumentsAndReadsThem) {
   }
 }
 
-TEST(ulPrefErr, DefaultsWithoutArguments) {
+TEST_F(ulPrefErr, DefaultsWithoutArguments) {
   Argv a({"retag", "-err.keep_logfiles"});
   ulErrInit(&a.argc, a.argv.data());
   EXPECT_EQ(a.argc, 2); // no value follows: left for the command
@@ -67,7 +74,7 @@ TEST(ulPrefErr, DefaultsWithoutArguments) {
             (Ints{0, 1, 1, ulErrVERBOSE, ulErrTERSE, ulErrACT_ALERTBOX}));
 }
 
-TEST(ulPrefErr, KeepCountNamesTheLogAfterTheProcess) {
+TEST_F(ulPrefErr, KeepCountNamesTheLogAfterTheProcess) {
   testsupport::TempDir dir;
   testsupport::ScopedEnv logDir("UL_LOGDIR", dir.path());
   Argv a({"retag", "+err.logging", "-err.keep_logfiles", "2"});
@@ -78,7 +85,7 @@ TEST(ulPrefErr, KeepCountNamesTheLogAfterTheProcess) {
   EXPECT_EQ(access(log.c_str(), F_OK), 0) << log;
 }
 
-TEST(ulPrefErr, UnreadableValueEndsTheProgram) {
+TEST_F(ulPrefErr, UnreadableValueEndsTheProgram) {
   testsupport::TempDir dir; // takes the error log
   testsupport::ScopedEnv logDir("UL_LOGDIR", dir.path());
   EXPECT_EXIT(

@@ -33,7 +33,18 @@ ulPrefDB *demoSet() {
   return set;
 }
 
+// The module as a fresh process has it before and after each test that
+// parses or reads preference files.
+class FreshPrefs : public ::testing::Test {
+protected:
+  void SetUp() override { ulPrefExit(); }
+  void TearDown() override { ulPrefExit(); }
+};
+
 } // namespace
+
+using ulPrefCommandLine = FreshPrefs;
+using ulPrefFiles = FreshPrefs;
 
 TEST(ulPrefSets, DeclareReadSetAndRevert) {
   ulPrefDB *set = demoSet();
@@ -74,7 +85,7 @@ TEST(ulPrefSets, DeclareReadSetAndRevert) {
   EXPECT_EQ(ulPrefFind("demo"), nullptr);
 }
 
-TEST(ulPrefParse, PreferenceArgumentsAreTakenOutOfArgv) {
+TEST_F(ulPrefCommandLine, PreferenceArgumentsAreTakenOutOfArgv) {
   ulPrefDB *set = demoSet();
   Argv a({"prog", "-demo.logging", "in.ltf", "-demo.keep_logfiles", "3", "-nosuch.option",
           "-demo.nosuch", "x", "+demo.touch", "-demo.title"});
@@ -94,7 +105,7 @@ TEST(ulPrefParse, PreferenceArgumentsAreTakenOutOfArgv) {
   ulPrefDestroy(set);
 }
 
-TEST(ulPrefParse, ShorthandAddressesTheProgramsSet) {
+TEST_F(ulPrefCommandLine, ShorthandAddressesTheProgramsSet) {
   ulPrefDB *set = demoSet();
   Argv a({"/usr/bin/demo", "-keep_logfiles", "4", "-.title", "T", "-x.", "-.", "-"});
   ulPrefParse(nullptr, &a.argc, a.argv.data());
@@ -115,7 +126,7 @@ TEST(ulPrefParse, ShorthandAddressesTheProgramsSet) {
 
 // From the command line and from a file alike, the exception carries the
 // whole message; a file adds the line as the location.
-TEST(ulPrefParse, UnreadableValueThrowsMessage1501) {
+TEST_F(ulPrefCommandLine, UnreadableValueThrowsMessage1501) {
   testsupport::TempDir dir;
   std::string bad = dir.write("bad", "\n\ndemo.keep_logfiles = lots\n");
   ulPrefDB *set = demoSet();
@@ -242,7 +253,7 @@ TEST(ulPrefUsage, ListsEveryPreferenceWhenAskedAndLoopsInOrder) {
   ulPrefDestroy(set);
 }
 
-TEST(ulPrefFiles, WriteThenReadRestoresValues) {
+TEST_F(ulPrefFiles, WriteThenReadRestoresValues) {
   testsupport::TempDir tmp;
   const std::string &dir = tmp.path();
   std::string path = tmp / "demo.prefs";
@@ -276,7 +287,7 @@ TEST(ulPrefFiles, WriteThenReadRestoresValues) {
   ulPrefDestroy(set);
 }
 
-TEST(ulPrefFiles, ValuesWaitForTheirPreferenceAndYieldToTheCommandLine) {
+TEST_F(ulPrefFiles, ValuesWaitForTheirPreferenceAndYieldToTheCommandLine) {
   testsupport::TempDir home;
   home.write(".demo.prefs", "|5.0\n# comment\n|5.0 later.count = 5\n"
                             "  demo.keep_logfiles=8\nno entry\n.x = 1\ndemo.logging = Off\n");

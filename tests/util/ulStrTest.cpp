@@ -1,6 +1,6 @@
 // The string pool, concatenation, formatting, comparison and matching.
-// Every test runs in its own process, so the pool starts empty; tests that
-// look at header bytes or slot reuse only run while the pool is on (a run with
+// Each pool test starts from an empty pool (ulStrRestart); tests that look at
+// header bytes or slot reuse only run while the pool is on (a run with
 // UL_STRDISABLE=1 checks the same calls on plain heap strings).
 #include "ulStr.h"
 
@@ -35,11 +35,19 @@ int header(const char *s) {
   return static_cast<unsigned char>(s[-1]);
 }
 
+// The pool tests start from a fresh layer and leave one behind, whatever
+// an earlier test (or ulStrTerminate in one) did to it.
+class ulStrPool : public ::testing::Test {
+protected:
+  void SetUp() override { ulStrRestart(); }
+  void TearDown() override { ulStrRestart(); }
+};
+
 #define REQUIRE_POOL()                                                                             \
   if (!ulStrPoolIsOn())                                                                            \
   GTEST_SKIP() << "string pool switched off"
 
-TEST(ulStrPool, EmptyStringIsSharedAndNeverFreed) {
+TEST_F(ulStrPool, EmptyStringIsSharedAndNeverFreed) {
   Owned a(ulStrCpy(""));
   Owned b(ulStrAlloc(1));
   Owned c(ulStrCatAlloc(nullptr, ""));
@@ -52,7 +60,7 @@ TEST(ulStrPool, EmptyStringIsSharedAndNeverFreed) {
   EXPECT_EQ(ulStrAlloc(0), a.get());
 }
 
-TEST(ulStrPool, SixtyOneCharactersArePooledSixtyTwoAreLarge) {
+TEST_F(ulStrPool, SixtyOneCharactersArePooledSixtyTwoAreLarge) {
   std::string s61(61, 'x'), s62(62, 'y');
   Owned a(ulStrCpy(s61.c_str()));
   Owned b(ulStrCpy(s62.c_str()));
@@ -66,7 +74,7 @@ TEST(ulStrPool, SixtyOneCharactersArePooledSixtyTwoAreLarge) {
                                           header(one.get()), header(three.get())}));
 }
 
-TEST(ulStrPool, FreedSlotIsReusedOnlyBySameSize) {
+TEST_F(ulStrPool, FreedSlotIsReusedOnlyBySameSize) {
   REQUIRE_POOL();
   char *p = ulStrCpy("ten chars!");
   long before = ulStrPoolFreeBytes();
@@ -78,8 +86,8 @@ TEST(ulStrPool, FreedSlotIsReusedOnlyBySameSize) {
   EXPECT_EQ(ulStrPoolFreeBytes(), before);
 }
 
-// Counts on a fresh process (as every test gets one): the first block is empty.
-TEST(ulStrPool, RestOfAFullBlockGoesToItsFreeList) {
+// Counts on a fresh pool: the first block is empty.
+TEST_F(ulStrPool, RestOfAFullBlockGoesToItsFreeList) {
   REQUIRE_POOL();
   ASSERT_EQ(ulStrPoolFreeBytes(), 0);
   std::string s61(61, 'q');
@@ -94,7 +102,7 @@ TEST(ulStrPool, RestOfAFullBlockGoesToItsFreeList) {
   EXPECT_EQ(ulStrPoolFreeBytes(), 0);
 }
 
-TEST(ulStrPool, TerminateSwitchesToPlainHeapStrings) {
+TEST_F(ulStrPool, TerminateSwitchesToPlainHeapStrings) {
   Owned keep(ulStrCpy("before"));
   keep.reset();
   char *empty = ulStrCpy("");
@@ -107,12 +115,13 @@ TEST(ulStrPool, TerminateSwitchesToPlainHeapStrings) {
             (Strings{"after", "cd", "5"}));
 }
 
-TEST(ulStrPool, EnvironmentSwitchesThePoolOff) {
+TEST_F(ulStrPool, EnvironmentSwitchesThePoolOff) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   for (const char *variable : {"UL_STRDISABLE", "UL_PURIFY"})
     EXPECT_EXIT(
         {
           setenv(variable, "1", 1);
+          ulStrRestart(); // the layer reads the environment when it is set up
           char *s = ulStrCpy("plain");
           bool ok = ulStrPoolIsOn() == 0 && std::strcmp(s, "plain") == 0;
           ulStrFree(s);
@@ -125,7 +134,7 @@ TEST(ulStrPool, EnvironmentSwitchesThePoolOff) {
 // With memory debugging the exit handlers run: the concatenation buffers are
 // released once by their handler, and not again by ulStrTerminate (a second
 // free would end the run with an Internal Error report instead of status 0).
-TEST(ulStrPool, ExitReleasesTheLayerOnce) {
+TEST_F(ulStrPool, ExitReleasesTheLayerOnce) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {

@@ -70,6 +70,15 @@ void releaseKey(void *key) {
   ulSymStFree(key);
 }
 
+// The counts of the release callbacks start at zero.
+class ulSymStoreTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    freedV = 0;
+    releasedKeysV.clear();
+  }
+};
+
 } // namespace
 
 TEST(ulSymHash, StringHashesFollowTheirFormulas) {
@@ -87,7 +96,7 @@ TEST(ulSymHash, StringHashesFollowTheirFormulas) {
   EXPECT_NE(ulSymStIhash("ab"), ulSymStIhash("ba"));
 }
 
-TEST(ulSymTable, StoreFetchReplaceRemoveAndClear) {
+TEST_F(ulSymStoreTest, StoreFetchReplaceRemoveAndClear) {
   ulSym t = stringTable(5);
   char key[] = "alpha";
   EXPECT_EQ(ulSymStore(t, key, word(1)), nullptr);
