@@ -800,7 +800,7 @@ void vfpiNoteSaved(const std::string &spec) {
 }
 
 void vfpiExitFiles() {
-  vfpiCommitAll();
+  vfpiExitSaves();
   for (auto &[id, f] : files()) {
     closeFile(f, true, false);
     vfpiFreeObject(id);

@@ -110,6 +110,11 @@ struct vfpiSaveRequest {
 // Commits every staged save.
 void vfpiCommitAll();
 
+// What vfpExit does for saves: commits every staged save, turns grouping
+// off and forgets unreported results and the directories already cleared,
+// so that the database starts afresh the next time.
+void vfpiExitSaves();
+
 // True if a staged save replaces the file at spec (or a link to it).
 bool vfpiSavePending(const std::string &spec);
 

@@ -391,6 +391,15 @@ void vfpiCommitAll() {
   }
 }
 
+void vfpiExitSaves() {
+  vfpiCommitAll();
+  State &s = state();
+  s.grouping = false;
+  s.lastTicket = 0;
+  s.results.clear();
+  s.swept.clear();
+}
+
 void vfpiSweepSaves(const std::string &dir, const char *className) {
   State &s = state();
   pid_t &sweptBy = s.swept[dir];

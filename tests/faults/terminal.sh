@@ -3,10 +3,12 @@
 #
 #   terminal.sh RETAG
 #
-# The library of 200 symbols (make_library.sh) has a lock file of s101.1 that
-# cannot be read yet (its holder, process 4242 of another host, is written,
-# the rest is missing), so the run waits there. Seen on the pane, in this
-# order: the progress line with the total ("N/200 symbols visited, E errors
+# The library of 1,000 symbols (make_library.sh; enough that the visit after
+# the wait outlasts a redraw of the progress line even on a fast machine)
+# has a lock file of s101.1 that cannot be read yet (its holder, process
+# 4242 of another host, is written, the rest is missing), so the run waits
+# there. Seen on the pane, in this
+# order: the progress line with the total ("N/1000 symbols visited, E errors
 # so far"); the wait, naming the lock and its holder; once the lock file is
 # removed, the progress again, now with the time left; at the end neither
 # line is left on the screen, and the log is the usual one. Skipped without
@@ -23,7 +25,7 @@ fail() {
   echo "$*" >&2
   failed+=1
 }
-"$here/make_library.sh" "$work" 200 >/dev/null
+"$here/make_library.sh" "$work" 1000 >/dev/null
 mkdir "$work/lib/sym/lock"
 printf 'State: 0\nOwner: 0\nCreated: (0) Jan 1 1970 0:0:0\nFacId: 4\nFacVer: 5.41\n' \
   >"$work/lib/sym/lock/s101.1"
@@ -47,19 +49,19 @@ until_seen() {
   return 1
 }
 
-until_seen '^[0-9]+/200 symbols visited, [0-9]+ errors so far' 30 >/dev/null ||
+until_seen '^[0-9]+/1000 symbols visited, [0-9]+ errors so far' 30 >/dev/null ||
   fail "no progress line with the total"
 until_seen 'waiting for the lock' 60 || fail "no line for the lock wait"
 [ "$(sed 's/ *$//' <<<"$seen")" = "waiting for the lock of flib:s101.1 held by 4242@elsewhere.invalid" ] ||
   fail "the wait line reads: $seen"
 rm "$work/lib/sym/lock/s101.1"
-until_seen '^[0-9]+/200 symbols visited, [0-9]+ errors so far, about [0-9]+( min [0-9]+)? s left' 60 \
+until_seen '^[0-9]+/1000 symbols visited, [0-9]+ errors so far, about [0-9]+( min [0-9]+)? s left' 60 \
   >/dev/null || fail "no estimate of the time left after the wait"
 until_seen '^EXIT ' 120 >/dev/null || fail "the run did not end"
 final=$(screen)
 grep -q '^EXIT 0$' <<<"$final" || fail "exit status: $(grep '^EXIT' <<<"$final")"
 grep -q -e 'symbols visited' -e 'waiting for the lock' <<<"$final" &&
   fail "a status line is left on the screen:"$'\n'"$final"
-grep -qx '192 symbols were processed successfully.' "$work/parts.log" ||
+grep -qx '960 symbols were processed successfully.' "$work/parts.log" ||
   fail "log: $(tail -2 "$work/parts.log")"
 exit $((failed > 0))
