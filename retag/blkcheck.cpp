@@ -23,20 +23,15 @@ const vaAMCompanionSpec kSpec{
     "0 clean, 1 warnings, 2 errors, 3 could not run, 4 a block file could\n"
     "not be read.\n",
     {"--json"},
-    {}};
+    {},
+    1};
 
 int run(int argc, char **argv) {
   // No banner: the output is meant for scripts and editors, one line a
   // problem and the summary.
   const vaAMCompanionArgs args = vaAMStartCompanion(argc, argv, kSpec);
-  if (args.positional.empty()) {
-    vaAMSetError("Insufficient command line");
-    vaAMCompanionFatal(argv[0]);
-  }
   const char *alias = args.positional[0];
-  char *libraryPath = nullptr;
-  if (vaAMResolveLibraryToRead(alias, &libraryPath) != 0)
-    vaAMCompanionFatal(argv[0]);
+  char *libraryPath = vaAMCompanionLibrary(argv[0], alias, false);
   const bool json = args.has("--json");
   vaAMMessages messages;
   std::vector<vaAMCheckedFile> files;
@@ -74,9 +69,5 @@ int run(int argc, char **argv) {
 } // namespace
 
 int main(int argc, char **argv) {
-  try {
-    return run(argc, argv);
-  } catch (const std::exception &e) {
-    return vaAMCompanionFailed(argv[0], e.what());
-  }
+  return vaAMCompanionMain(argc, argv, run);
 }

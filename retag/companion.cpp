@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -102,7 +103,27 @@ vaAMCompanionArgs vaAMStartCompanion(int argc, char **argv, const vaAMCompanionS
     vaAMCompanionFatal(argv[0]);
   }
   ProjectID = vfpObjGetCurObj(vfpOvDatabaseID, vfpClassPROJECT);
+  if (args.positional.size() < spec.required) {
+    vaAMSetError("Insufficient command line");
+    vaAMCompanionFatal(argv[0]);
+  }
   return args;
+}
+
+int vaAMCompanionMain(int argc, char **argv, int (*run)(int, char **)) {
+  try {
+    return run(argc, argv);
+  } catch (const std::exception &e) {
+    return vaAMCompanionFailed(argv[0], e.what());
+  }
+}
+
+char *vaAMCompanionLibrary(const char *program, const char *alias, bool forWriting) {
+  char *path = nullptr;
+  if ((forWriting ? vaAMResolveLibraryAlias(alias, &path)
+                  : vaAMResolveLibraryToRead(alias, &path)) != 0)
+    vaAMCompanionFatal(program);
+  return path;
 }
 
 int vaAMCompanionFailed(const char *program, const char *what) {

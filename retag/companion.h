@@ -55,6 +55,9 @@ struct vaAMCompanionSpec {
   // Arguments that begin with one of these are retag's own switches
   // ("-debug", "-override"): kept among the positional arguments, in place.
   std::vector<const char *> passThrough;
+  // The fewest positional arguments the command needs; with fewer it ends
+  // with "Insufficient command line" (status 3) once the GPI has started.
+  size_t required = 0;
 };
 
 // The start of every companion. Lower-cases every argument after the
@@ -82,6 +85,16 @@ int vaAMCompanionFailed(const char *program, const char *what);
 // Prints the message of vaAMErrorBufferV on standard error as "program:
 // message" (its own line end dropped) and exits with status 3.
 [[noreturn]] void vaAMCompanionFatal(const char *program);
+
+// The main of a companion: returns run(argc, argv), or, when run throws,
+// what vaAMCompanionFailed returns for the exception.
+int vaAMCompanionMain(int argc, char **argv, int (*run)(int, char **));
+
+// The directory of the library alias names (resolved as retag resolves its
+// destination when forWriting, else as a library to read), an ulMemMalloc'd
+// string for the caller to free with ulMemFree; a library that cannot be
+// resolved ends the command through vaAMCompanionFatal.
+char *vaAMCompanionLibrary(const char *program, const char *alias, bool forWriting);
 
 // Calls visit(path, name, number) for every file of libraryPath/sym whose
 // name part matches pattern ("*" for all) and whose extension is a number,

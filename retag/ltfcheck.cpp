@@ -23,19 +23,14 @@ const vaAMCompanionSpec kSpec{
     "Exit status: 0 clean, 1 warnings only, 2 retag would log errors or skip\n"
     "symbols, 3 could not run.\n",
     {"--json"},
-    {}};
+    {},
+    2};
 
 int run(int argc, char **argv) {
   const vaAMCompanionArgs args = vaAMStartCompanion(argc, argv, kSpec);
-  if (args.positional.size() < 2) {
-    vaAMSetError("Insufficient command line");
-    vaAMCompanionFatal(argv[0]);
-  }
   const std::string fileName = std::string(args.positional[0]) + ".ltf";
   const char *alias = args.positional[1];
-  char *libraryPath = nullptr;
-  if (vaAMResolveLibraryToRead(alias, &libraryPath) != 0)
-    vaAMCompanionFatal(argv[0]);
+  char *libraryPath = vaAMCompanionLibrary(argv[0], alias, false);
   vaAMListCheck check;
   if (vaAMCheckList(fileName.c_str(), vaAMShownPath(fileName).c_str(), libraryPath, alias,
                     &check) != 0)
@@ -74,9 +69,5 @@ int run(int argc, char **argv) {
 } // namespace
 
 int main(int argc, char **argv) {
-  try {
-    return run(argc, argv);
-  } catch (const std::exception &e) {
-    return vaAMCompanionFailed(argv[0], e.what());
-  }
+  return vaAMCompanionMain(argc, argv, run);
 }

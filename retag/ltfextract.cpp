@@ -20,22 +20,17 @@ const vaAMCompanionSpec kSpec{
     "form retag reads. Exit status: 0 written, 1 written with attributes or\n"
     "symbols left out, 3 nothing written.\n",
     {},
-    {}};
+    {},
+    2};
 
 } // namespace
 
 int main(int argc, char **argv) {
   const vaAMCompanionArgs args = vaAMStartCompanion(argc, argv, kSpec);
-  if (args.positional.size() < 2) {
-    vaAMSetError("Insufficient command line");
-    vaAMCompanionFatal(argv[0]);
-  }
   if (args.positional.size() > 2)
     std::printf("Ignoring extra command line options.\n");
   const char *alias = args.positional[0];
-  char *libraryPath = nullptr;
-  if (vaAMResolveLibraryToRead(alias, &libraryPath) != 0)
-    vaAMCompanionFatal(argv[0]);
+  char *libraryPath = vaAMCompanionLibrary(argv[0], alias, false);
   char *fileName = ulStrCatAlloc(args.positional[1], ".ltf");
   vaAMExtractCounts counts{};
   if (vaAMExtractLibrary(libraryPath, alias, fileName, &counts) != 0)

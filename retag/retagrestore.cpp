@@ -23,18 +23,13 @@ const vaAMCompanionSpec kSpec{
     "do, --json writes one JSON document. Exit status: 0 done, 2 a block\n"
     "was refused or failed, 3 could not run.\n",
     {"-n", "--json"},
-    {}};
+    {},
+    1};
 
 int run(int argc, char **argv) {
   const vaAMCompanionArgs args = vaAMStartCompanion(argc, argv, kSpec);
-  if (args.positional.empty()) {
-    vaAMSetError("Insufficient command line");
-    vaAMCompanionFatal(argv[0]);
-  }
   const char *alias = args.positional[0];
-  char *libraryPath = nullptr;
-  if (vaAMResolveLibraryAlias(alias, &libraryPath) != 0)
-    vaAMCompanionFatal(argv[0]);
+  char *libraryPath = vaAMCompanionLibrary(argv[0], alias, true);
   const bool dryRun = args.has("-n");
   const bool json = args.has("--json");
   vaAMMessages messages;
@@ -78,9 +73,5 @@ int run(int argc, char **argv) {
 } // namespace
 
 int main(int argc, char **argv) {
-  try {
-    return run(argc, argv);
-  } catch (const std::exception &e) {
-    return vaAMCompanionFailed(argv[0], e.what());
-  }
+  return vaAMCompanionMain(argc, argv, run);
 }
