@@ -495,16 +495,9 @@ bool copyFile(int in, const struct stat &src, const std::string &target, bool sy
   FILE *out = createTemp(target, temp, src.st_mode & 07777, static_cast<gid_t>(-1));
   if (out == nullptr)
     return false;
-  std::setvbuf(out, nullptr, _IONBF, 0); // whole chunks go straight to the file
-  bool ok = true;
-  char buffer[32768];
-  off_t at = 0;
-  for (ssize_t n; ok && (n = pread(in, buffer, sizeof buffer, at)) != 0; at += n)
-    ok = n > 0 && std::fwrite(buffer, 1, static_cast<size_t>(n), out) == static_cast<size_t>(n);
-  // The copy keeps the source's times, so a backup tells when its content
-  // was written.
-  const timespec times[2] = {src.st_atim, src.st_mtim};
-  ok = ok && futimens(fileno(out), times) == 0;
+  // Written through the descriptor: the stream is only flushed (empty) and
+  // closed by endWrite.
+  const bool ok = vfpiCopyInto(in, fileno(out), src);
   return endWrite(out, temp, target, ok, sync) &&
          (!syncDir || ulSyncDirectory(vfpiDirectoryOf(target).c_str()));
 }

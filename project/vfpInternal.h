@@ -90,6 +90,11 @@ std::string vfpiTargetOf(const std::string &path, struct stat *st, bool *found);
 // died). The descriptor, or -1 (errno set; nothing is left).
 int vfpiCreateExclusive(const std::string &name, mode_t mode, gid_t group, bool removeLeftover);
 
+// Copies the file open at in (from its start; its offset is left alone),
+// described by src, into the new file open at out, and gives the copy the
+// source's times. false on any failure.
+bool vfpiCopyInto(int in, int out, const struct stat &src);
+
 // A save of the file at spec: content replaces it, and backup ("" for
 // none) gets its old content. releaseLock: spec's lock was taken for this
 // save and goes when it ends.

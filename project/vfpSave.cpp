@@ -112,18 +112,6 @@ bool sameFile(const struct stat &a, const struct stat &b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Copies the open file in into the new file out, keeping its times. false
-// on any failure.
-bool copyInto(int in, int out, const struct stat &src) {
-  char buffer[32768];
-  off_t at = 0;
-  for (ssize_t n; (n = pread(in, buffer, sizeof buffer, at)) != 0; at += n)
-    if (n < 0 || !writeAll(out, buffer, static_cast<size_t>(n)))
-      return false;
-  const timespec times[2] = {src.st_atim, src.st_mtim};
-  return futimens(out, times) == 0;
-}
-
 // Keeps the old content of target (described by st) under the name temp:
 // a hard link when the system allows one (no data is copied, and the
 // backup keeps the old file's owner, permission bits and times), else a
@@ -138,7 +126,7 @@ bool keepOld(const std::string &target, const struct stat &st, const std::string
   if (in < 0)
     return false;
   const int out = vfpiCreateExclusive(temp, st.st_mode & 07777, static_cast<gid_t>(-1), false);
-  bool ok = out >= 0 && copyInto(in, out, st) && (!sync || fsync(out) == 0);
+  bool ok = out >= 0 && vfpiCopyInto(in, out, st) && (!sync || fsync(out) == 0);
   if (out >= 0) {
     ok = close(out) == 0 && ok;
     if (!ok)
@@ -287,6 +275,18 @@ int vfpiCreateExclusive(const std::string &name, mode_t mode, gid_t group, bool 
     return -1;
   }
   return fd;
+}
+
+bool vfpiCopyInto(int in, int out, const struct stat &src) {
+  char buffer[32768];
+  off_t at = 0;
+  for (ssize_t n; (n = pread(in, buffer, sizeof buffer, at)) != 0; at += n)
+    if (n < 0 || !writeAll(out, buffer, static_cast<size_t>(n)))
+      return false;
+  // The copy keeps the source's times, so a backup tells when its content
+  // was written.
+  const timespec times[2] = {src.st_atim, src.st_mtim};
+  return futimens(out, times) == 0;
 }
 
 // ---- Saves ------------------------------------------------------------------------
